@@ -1,0 +1,43 @@
+// The command table of vandrel-cli. A command is a function taking its
+// arguments (after the command name) and returning the exit status:
+// 0 success, 1 failure (one line on stderr names the file and the reason),
+// 2 usage error.
+#pragma once
+
+#include <functional>
+#include <iosfwd>
+#include <string>
+#include <vector>
+
+namespace cli {
+
+constexpr int kExitOk = 0;
+constexpr int kExitFailure = 1;
+constexpr int kExitUsage = 2;
+
+struct Command {
+  std::string name;
+  std::string synopsis;     // "dump FILE"
+  std::string description;  // one or more lines of help
+  int order;                // place in the help text
+  std::function<int(const std::vector<std::string>& args)> run;
+};
+
+// Registers a command when the program starts.
+struct CommandRegistrar {
+  explicit CommandRegistrar(Command cmd);
+};
+
+const std::vector<Command>& Commands();
+std::string HelpText();
+
+// Thrown by commands for a bad command line; prints the message and the
+// command's synopsis, exit status 2.
+struct UsageError {
+  std::string message;
+};
+
+// Escapes backslash, tab, CR and LF as \\, \t, \r and \n.
+std::string EscapeField(const std::string& text);
+
+}  // namespace cli

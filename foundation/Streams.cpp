@@ -1,0 +1,216 @@
+#include "foundation/Streams.h"
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <memory>
+
+#include "foundation/Exceptions.h"
+
+namespace kv {
+
+KV_IMPLEMENT_ABSTRACT_CLASS(TStream, TObject)
+KV_IMPLEMENT_CLASS(TMemoryStream, TStream)
+KV_IMPLEMENT_ABSTRACT_CLASS(TFileStream, TStream)
+
+int64_t TStream::Size() {
+  int64_t pos = Seek(0, soCurrent);
+  int64_t size = Seek(0, soEnd);
+  Seek(pos, soBeginning);
+  return size;
+}
+
+void TStream::ReadBuffer(void* buffer, int64_t count) {
+  if (count < 0) throw EReadError("Stream read error");
+  auto* p = static_cast<uint8_t*>(buffer);
+  while (count > 0) {
+    int64_t n = Read(p, count);
+    if (n <= 0) throw EReadError("Stream read error");
+    p += n;
+    count -= n;
+  }
+}
+
+void TStream::WriteBuffer(const void* buffer, int64_t count) {
+  if (count < 0) throw EWriteError("Stream write error");
+  auto* p = static_cast<const uint8_t*>(buffer);
+  while (count > 0) {
+    int64_t n = Write(p, count);
+    if (n <= 0) throw EWriteError("Stream write error");
+    p += n;
+    count -= n;
+  }
+}
+
+int64_t TStream::CopyFrom(TStream& source, int64_t count) {
+  if (count == 0) {
+    source.SetPosition(0);
+    count = source.Size();
+  }
+  constexpr int64_t kBuf = 65536;
+  std::unique_ptr<uint8_t[]> buf(new uint8_t[kBuf]);
+  int64_t done = 0;
+  while (done < count) {
+    int64_t n = std::min(kBuf, count - done);
+    source.ReadBuffer(buf.get(), n);
+    WriteBuffer(buf.get(), n);
+    done += n;
+  }
+  return done;
+}
+
+// ---- TMemoryStream ----------------------------------------------------------
+
+int64_t TMemoryStream::Read(void* buffer, int64_t count) {
+  if (count <= 0 || pos_ >= Size()) return 0;
+  int64_t n = std::min(count, Size() - pos_);
+  std::memcpy(buffer, data_.data() + pos_, static_cast<size_t>(n));
+  pos_ += n;
+  return n;
+}
+
+int64_t TMemoryStream::Write(const void* buffer, int64_t count) {
+  if (count <= 0) return 0;
+  int64_t end = pos_ + count;
+  if (end > Size()) data_.resize(static_cast<size_t>(end));
+  std::memcpy(data_.data() + pos_, buffer, static_cast<size_t>(count));
+  pos_ = end;
+  return count;
+}
+
+int64_t TMemoryStream::Seek(int64_t offset, TSeekOrigin origin) {
+  int64_t base = origin == soBeginning ? 0 : origin == soCurrent ? pos_ : Size();
+  int64_t p = base + offset;
+  if (p < 0) throw EStreamError("Invalid stream position");
+  pos_ = p;
+  return pos_;
+}
+
+void TMemoryStream::SetSize(int64_t newSize) {
+  if (newSize < 0) throw EStreamError("Invalid stream size");
+  data_.resize(static_cast<size_t>(newSize));
+  if (pos_ > newSize) pos_ = newSize;
+}
+
+void TMemoryStream::Clear() {
+  data_.clear();
+  data_.shrink_to_fit();
+  pos_ = 0;
+}
+
+void TMemoryStream::LoadFromFile(const std::string& fileName) {
+  TFileStream f(fileName, fmOpenRead | fmShareDenyWrite);
+  LoadFromStream(f);
+}
+
+void TMemoryStream::SaveToFile(const std::string& fileName) {
+  TFileStream f(fileName, fmCreate);
+  SaveToStream(f);
+}
+
+void TMemoryStream::LoadFromStream(TStream& source) {
+  source.SetPosition(0);
+  int64_t n = source.Size();
+  SetSize(n);
+  source.ReadBuffer(data_.data(), n);
+  pos_ = 0;
+}
+
+void TMemoryStream::SaveToStream(TStream& dest) { dest.WriteBuffer(data_.data(), Size()); }
+
+// ---- TFileStream ------------------------------------------------------------
+
+namespace {
+
+std::string OsReason(int code) { return std::strerror(code); }
+
+int OpenFlags(uint16_t mode) {
+  switch (mode & 0x3) {
+    case fmOpenWrite: return O_WRONLY;
+    case fmOpenReadWrite: return O_RDWR;
+    default: return O_RDONLY;
+  }
+}
+
+int CreateFile(const std::string& fileName) {
+  int fd = ::open(fileName.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+  if (fd < 0) {
+    int code = errno;
+    throw EFCreateError("Cannot create file \"" + fileName + "\". " + OsReason(code));
+  }
+  return fd;
+}
+
+int OpenFile(const std::string& fileName, uint16_t mode) {
+  int fd = ::open(fileName.c_str(), OpenFlags(mode) | O_CLOEXEC);
+  if (fd < 0) {
+    int code = errno;
+    throw EFOpenError("Cannot open file \"" + fileName + "\". " + OsReason(code));
+  }
+  struct stat st {};
+  if (::fstat(fd, &st) == 0 && S_ISDIR(st.st_mode)) {
+    ::close(fd);
+    throw EFOpenError("Cannot open file \"" + fileName + "\". " + OsReason(EISDIR));
+  }
+  return fd;
+}
+
+}  // namespace
+
+TFileStream::TFileStream(const std::string& fileName, uint16_t mode) : fileName_(fileName) {
+  if (mode == fmCreate) {
+    fd_ = CreateFile(fileName);
+  } else if ((mode & 0xFF00) == fmOpenOrCreate) {
+    if (::access(fileName.c_str(), F_OK) == 0)
+      fd_ = OpenFile(fileName, static_cast<uint16_t>(mode & ~fmOpenOrCreate));
+    else
+      fd_ = CreateFile(fileName);
+  } else {
+    fd_ = OpenFile(fileName, mode);
+  }
+}
+
+TFileStream::~TFileStream() {
+  if (fd_ >= 0) ::close(fd_);
+}
+
+int64_t TFileStream::Read(void* buffer, int64_t count) {
+  if (count <= 0) return 0;
+  for (;;) {
+    ssize_t n = ::read(fd_, buffer, static_cast<size_t>(count));
+    if (n >= 0) return n;
+    if (errno != EINTR) return -1;
+  }
+}
+
+int64_t TFileStream::Write(const void* buffer, int64_t count) {
+  if (count <= 0) return 0;
+  for (;;) {
+    ssize_t n = ::write(fd_, buffer, static_cast<size_t>(count));
+    if (n >= 0) return n;
+    if (errno != EINTR) return -1;
+  }
+}
+
+int64_t TFileStream::Seek(int64_t offset, TSeekOrigin origin) {
+  int whence = origin == soBeginning ? SEEK_SET : origin == soCurrent ? SEEK_CUR : SEEK_END;
+  off_t r = ::lseek(fd_, offset, whence);
+  if (r < 0) throw EStreamError("Invalid stream position in \"" + fileName_ + "\"");
+  return r;
+}
+
+void TFileStream::SetSize(int64_t newSize) {
+  if (newSize < 0 || ::ftruncate(fd_, newSize) != 0)
+    throw EStreamError("Cannot set the size of \"" + fileName_ + "\". " + OsReason(errno));
+  if (Position() > newSize) SetPosition(newSize);
+}
+
+void TFileStream::Flush() {
+  if (::fsync(fd_) != 0) throw EWriteError("Cannot write \"" + fileName_ + "\". " + OsReason(errno));
+}
+
+}  // namespace kv
