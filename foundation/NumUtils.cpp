@@ -1,6 +1,8 @@
 #include "foundation/NumUtils.h"
 
+#include <algorithm>
 #include <charconv>
+#include <cstdlib>
 #include <climits>
 #include <cmath>
 #include <limits>
@@ -34,6 +36,20 @@ long double fDiv(long double dividend, long double divisor) {
   return dividend / divisor;
 }
 
+namespace {
+
+// digits x 10^exp10 as the nearest long double. The text handed to the C
+// library has no decimal point, so the locale in force cannot change it.
+long double DecimalToLongDouble(bool negative, std::string_view digits, long long exp10) {
+  std::string text = negative ? "-" : "";
+  text += digits.empty() ? std::string_view("0") : digits;
+  text += 'e';
+  text += std::to_string(std::clamp<long long>(exp10, -1000000, 1000000));
+  return std::strtold(text.c_str(), nullptr);  // ERANGE results (0, INF, subnormals) are what we want
+}
+
+}  // namespace
+
 long double rRound(long double x, int digits) {
   if (!std::isfinite(x) || x == 0) return x;
   // Beyond these limits a long double has nothing left to round, or rounds
@@ -42,13 +58,7 @@ long double rRound(long double x, int digits) {
   if (digits < -5000) return 0;
   const TFloatRec r = FloatToDecimal(x, INT_MAX, digits, drHalfEven);
   if (r.Digits.empty()) return 0;
-  std::string text = r.Negative ? "-0." : "0.";
-  text += r.Digits;
-  text += 'e';
-  text += std::to_string(r.Exponent);
-  long double v = 0;
-  std::from_chars(text.data(), text.data() + text.size(), v);
-  return v;
+  return DecimalToLongDouble(r.Negative, r.Digits, static_cast<long long>(r.Exponent) - static_cast<long long>(r.Digits.size()));
 }
 
 // ---- Number texts ---------------------------------------------------------------
@@ -70,55 +80,49 @@ size_t SkipBlanks(std::string_view s) {
   return i;
 }
 
-// Length of the longest leading real of `s` (no blanks); 0 when none.
-size_t RealPrefix(std::string_view s) {
+// The longest leading real of `s` (no blanks): [+|-]digits[.digits][(E|e)[+|-]digits]
+// with at least one digit before or after the point. Returns its length, 0
+// when there is none, and its value when `value` is given.
+size_t RealPrefix(std::string_view s, long double* value = nullptr) {
   size_t i = 0;
-  if (i < s.size() && (s[i] == '+' || s[i] == '-')) ++i;
+  bool negative = false;
+  if (i < s.size() && (s[i] == '+' || s[i] == '-')) negative = s[i++] == '-';
+  std::string digits;
+  long long exp10 = 0;
   size_t intDigits = 0;
-  while (i < s.size() && IsDigit(s[i])) ++i, ++intDigits;
+  for (; i < s.size() && IsDigit(s[i]); ++i, ++intDigits) digits.push_back(s[i]);
   size_t end = intDigits > 0 ? i : 0;
   if (i < s.size() && s[i] == '.') {
     ++i;
     size_t fracDigits = 0;
-    while (i < s.size() && IsDigit(s[i])) ++i, ++fracDigits;
+    for (; i < s.size() && IsDigit(s[i]); ++i, ++fracDigits) digits.push_back(s[i]);
     if (intDigits + fracDigits == 0) return 0;
+    exp10 = -static_cast<long long>(fracDigits);
     end = i;
   }
   if (end == 0) return 0;
   i = end;
   if (i < s.size() && (s[i] == 'E' || s[i] == 'e')) {
     size_t k = i + 1;
-    if (k < s.size() && (s[k] == '+' || s[k] == '-')) ++k;
+    bool expNegative = false;
+    if (k < s.size() && (s[k] == '+' || s[k] == '-')) expNegative = s[k++] == '-';
+    long long e = 0;
     size_t expDigits = 0;
-    while (k < s.size() && IsDigit(s[k])) ++k, ++expDigits;
-    if (expDigits > 0) end = k;
+    for (; k < s.size() && IsDigit(s[k]); ++k, ++expDigits) e = std::min<long long>(e * 10 + (s[k] - '0'), 100000000);
+    if (expDigits > 0) {
+      end = k;
+      exp10 += expNegative ? -e : e;
+    }
   }
+  if (value != nullptr) *value = DecimalToLongDouble(negative, digits, exp10);
   return end;
-}
-
-long double ParseReal(std::string_view s) {
-  bool neg = false;
-  if (!s.empty() && (s[0] == '+' || s[0] == '-')) {
-    neg = s[0] == '-';
-    s.remove_prefix(1);
-  }
-  long double v = 0;
-  auto res = std::from_chars(s.data(), s.data() + s.size(), v);
-  if (res.ec == std::errc::result_out_of_range) {
-    // Too large gives infinity; too small gives zero.
-    size_t e = s.find_first_of("eE");
-    bool tiny = e != std::string_view::npos && e + 1 < s.size() && s[e + 1] == '-';
-    v = tiny ? 0 : std::numeric_limits<long double>::infinity();
-  }
-  return neg ? -v : v;
 }
 
 }  // namespace
 
 long double StrToNum(std::string_view text) {
-  std::string_view s = text.substr(SkipBlanks(text));
-  const size_t n = RealPrefix(s);
-  return n == 0 ? 0 : ParseReal(s.substr(0, n));
+  long double value = 0;
+  return RealPrefix(text.substr(SkipBlanks(text)), &value) == 0 ? 0 : value;
 }
 
 int ParseDataType(std::string_view text) {

@@ -37,7 +37,8 @@ KVLIB_EXPORT long double rRound(long double x, int digits);
 KVLIB_EXPORT std::string NumToStr(long double x, int width, int decimals);
 // The number at the start of the text (after leading blanks): the longest
 // leading part of the form [+|-]digits[.digits][(E|e)[+|-]digits]; 0 when
-// there is none ("12abc" gives 12, "1.5e" gives 1.5). Overflow gives +-INF.
+// there is none ("12abc" gives 12, "1.5e" gives 1.5). Overflow gives +-INF,
+// underflow 0 or a subnormal. The decimal point is always ".".
 KVLIB_EXPORT long double StrToNum(std::string_view text);
 // 0 when the whole text is an integer that fits in 64 bits ([+|-] decimal
 // digits, or [+|-]$hex), else 1 when it is a real ([+|-]digits with an

@@ -162,7 +162,9 @@ INSTANTIATE_TEST_SUITE_P(
                       StrToNumCase{".", 0}, StrToNumCase{"$FF", 0}, StrToNumCase{"1e-99999", 0},
                       StrToNumCase{"1e99999", std::numeric_limits<long double>::infinity()},
                       StrToNumCase{"-1e99999", -std::numeric_limits<long double>::infinity()},
-                      StrToNumCase{"0.1", 0.1L}));
+                      StrToNumCase{"0.1", 0.1L}, StrToNumCase{"1e-99999999999999999999", 0},
+                      StrToNumCase{"3.6451995318824746e-4951", std::numeric_limits<long double>::denorm_min()},
+                      StrToNumCase{"000123.4500e2", 12345}));
 
 struct TypeCase {
   const char* text;

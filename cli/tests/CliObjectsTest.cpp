@@ -1,0 +1,105 @@
+// vandrel-cli dump, text2bin and env, driven from outside.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <fstream>
+
+#include "RunCli.h"
+#include "environment/Environment.h"
+#include "foundation/ObjectStream.h"
+
+using namespace clitest;
+
+namespace {
+
+std::string TempDir(const std::string& name) {
+  std::string dir = ::testing::TempDir() + "/cli_" + name;
+  ::mkdir(dir.c_str(), 0755);
+  return dir;
+}
+
+int Lines(const std::string& s) {
+  int n = 0;
+  for (char c : s) n += c == '\n';
+  return n;
+}
+
+}  // namespace
+
+TEST(CliDump, DumpThenText2BinReproducesTheFile) {
+  std::string dir = TempDir("dump");
+  kv::TKVEnvironment env;
+  env.SetDefaultFolder("/data/项目");
+  env.SetMaxRunJobs(9);
+  env.LogOption->Include(kv::dlmDelAtExit);
+  env.LogOption->DelTime = 46123.987654321;
+  std::string file = dir + "/KVCore.env";
+  kv::SaveEnvironment(env, file);
+
+  Result d = RunCli({"dump", file});
+  ASSERT_EQ(d.status, 0) << d.err;
+  EXPECT_EQ(d.out.rfind("object TKVEnvironment\n", 0), 0u);
+  EXPECT_NE(d.out.find("DefaultFolder = '/data/项目/'"), std::string::npos);
+  EXPECT_NE(d.out.find("object LogOption: TLogOption"), std::string::npos);
+
+  std::ofstream(dir + "/env.txt", std::ios::binary) << d.out;
+  Result t = RunCli({"text2bin", dir + "/env.txt", dir + "/copy.env"});
+  ASSERT_EQ(t.status, 0) << t.err;
+  EXPECT_EQ(Slurp(dir + "/copy.env"), Slurp(file));
+}
+
+TEST(CliDump, ErrorsNameTheFileOnOneLine) {
+  std::string dir = TempDir("errors");
+  Result missing = RunCli({"dump", dir + "/none.env"});
+  EXPECT_EQ(missing.status, 1);
+  EXPECT_EQ(Lines(missing.err), 1);
+  EXPECT_NE(missing.err.find(dir + "/none.env"), std::string::npos);
+
+  std::ofstream(dir + "/bad.env") << "TPF0\x05TNope";
+  Result bad = RunCli({"dump", dir + "/bad.env"});
+  EXPECT_EQ(bad.status, 1);
+  EXPECT_EQ(Lines(bad.err), 1);
+
+  std::ofstream(dir + "/bad.txt") << "object X\n  a = \n";
+  Result parse = RunCli({"text2bin", dir + "/bad.txt", dir + "/out.bin"});
+  EXPECT_EQ(parse.status, 1);
+  EXPECT_NE(parse.err.find("bad.txt"), std::string::npos);
+  EXPECT_NE(parse.err.find("line"), std::string::npos);
+  struct stat st {};
+  EXPECT_NE(::stat((dir + "/out.bin").c_str(), &st), 0) << "no output is written for bad input";
+}
+
+TEST(CliDump, UsageErrors) {
+  EXPECT_EQ(RunCli({"dump"}).status, 2);
+  EXPECT_EQ(RunCli({"dump", "a", "b"}).status, 2);
+  EXPECT_EQ(RunCli({"text2bin", "a"}).status, 2);
+  EXPECT_EQ(RunCli({"env", "--bogus"}).status, 2);
+  EXPECT_EQ(RunCli({"no-such-command"}).status, 2);
+  EXPECT_EQ(RunCli({}).status, 2);
+  Result help = RunCli({"help"});
+  EXPECT_EQ(help.status, 0);
+  for (const char* c : {"dump FILE", "text2bin IN OUT", "env [--home DIR]"})
+    EXPECT_NE(help.out.find(c), std::string::npos) << c;
+}
+
+TEST(CliEnv, DefaultsAndFile) {
+  std::string dir = TempDir("env");
+  Result d = RunCli({"env", "--home", dir});
+  ASSERT_EQ(d.status, 0) << d.err;
+  EXPECT_NE(d.out.find("MaxRunJobs=3\n"), std::string::npos);
+  EXPECT_NE(d.out.find("not found: defaults"), std::string::npos);
+
+  kv::TKVEnvironment env;
+  env.SetMaxRunJobs(42);
+  kv::SaveEnvironment(env, dir + "/KVCore.env");
+  Result f = RunCli({"env"}, "VANDREL_HOME=" + Quote(dir));
+  ASSERT_EQ(f.status, 0) << f.err;
+  EXPECT_NE(f.out.find("MaxRunJobs=42\n"), std::string::npos);
+
+  std::ofstream(dir + "/KVCore.env") << "broken";
+  Result b = RunCli({"env", "--home", dir});
+  EXPECT_EQ(b.status, 1);
+  EXPECT_NE(b.err.find("KVCore.env"), std::string::npos);
+  EXPECT_EQ(Lines(b.err), 1);
+}
