@@ -321,6 +321,7 @@ void TListContainer::EnumrateProperties(const TPropProcessor& proc, uint16_t act
     auto* reader = static_cast<TObjReader*>(param);
     if (SameTextAscii(reader->CurrentPropName, "Strings")) {
       Prop<ptStrings>(proc, param, readList_, "Strings");
+      if (!reader->CurrentPropName.empty()) return;  // not taken here (a child record of that name)
       if (ownsList_) delete list_;
       list_ = readList_.Release();
       ownsList_ = true;

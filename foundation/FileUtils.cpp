@@ -2,6 +2,7 @@
 
 #include <dlfcn.h>
 #include <fcntl.h>
+#include <link.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -82,13 +83,17 @@ std::string SystemDir() { return "/usr/lib/"; }
 std::string GetModuleFileName(const void* address) {
   if (address == nullptr) return ReadLink("/proc/self/exe");
   Dl_info info{};
-  if (dladdr(address, &info) == 0 || info.dli_fname == nullptr || *info.dli_fname == '\0') return std::string();
-  if (char* real = realpath(info.dli_fname, nullptr)) {
+  link_map* map = nullptr;
+  if (dladdr1(address, &info, reinterpret_cast<void**>(&map), RTLD_DL_LINKMAP) == 0) return std::string();
+  // The program itself has an empty name in the loader's list; the kernel
+  // knows its full path even when it was started by a relative name.
+  if (map == nullptr || map->l_name == nullptr || map->l_name[0] == '\0') return ReadLink("/proc/self/exe");
+  if (char* real = realpath(map->l_name, nullptr)) {
     std::string path = real;
     std::free(real);
     return path;
   }
-  return info.dli_fname;
+  return map->l_name;
 }
 
 void ReplExt(std::string& path, std::string_view extension) {

@@ -290,6 +290,9 @@ private:
       p_.NextToken();
       flags |= 2;
     }
+    // A record's first byte 0xF1..0xF7 marks the inherited/index prefix, so
+    // a class name may not start with such a length byte.
+    if (className.size() >= 0xF0) p_.Error("Class name too long");
     if (flags) {
       w_.WriteByte(static_cast<uint8_t>(0xF0 | flags));
       if (flags & 2) w_.WriteInteger(position);
@@ -393,7 +396,7 @@ private:
     w_.Write(&c, 8);
   }
 
-  void ConvertValue(int depth) {
+  void ConvertValue(int depth, bool inList = false) {
     Nest(depth);
     switch (p_.Token()) {
       case TChineseParser::toSymbol: {
@@ -412,6 +415,8 @@ private:
         } else if (SameTextAscii(ident, "nil")) {
           w_.WriteByte(vaNil);
         } else if (SameTextAscii(ident, "Null")) {
+          // Its tag is the one that ends a list.
+          if (inList) p_.Error("Null cannot stand in a list");
           w_.WriteByte(vaNull);
         } else {
           if (ident.size() > 255) p_.Error("Identifier too long");
@@ -475,7 +480,7 @@ private:
         w_.WriteListBegin();
         while (p_.Token() != ')') {
           if (p_.Token() == TChineseParser::toEOF) p_.Error("')' expected");
-          ConvertValue(depth + 1);
+          ConvertValue(depth + 1, true);
         }
         w_.WriteListEnd();
         p_.NextToken();

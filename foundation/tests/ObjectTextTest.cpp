@@ -109,8 +109,13 @@ TEST(TextToBinary, ParseErrors) {
       "object TNode x = #99999999 end",
       "object TNode x = [a b] end",
       "object : TNode end",
+      "object X: TNode end end",
+      "object X: TNode a = (1 Null 2) end",
   };
   for (const char* t : bad) EXPECT_THROW(ObjectTextToBinary(t), EParserError) << t;
+  // A class name whose length byte would read as a record prefix.
+  EXPECT_THROW(ObjectTextToBinary("object " + std::string(241, 'T') + " end"), EParserError);
+  EXPECT_NO_THROW(ObjectTextToBinary("object " + std::string(239, 'T') + " end"));
 }
 
 TEST(TextToBinary, DeepNestingIsRefused) {

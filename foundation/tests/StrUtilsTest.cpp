@@ -177,7 +177,9 @@ INSTANTIATE_TEST_SUITE_P(
                       LikeCase{"abcbd", "a*bd", false}, LikeCase{"a?c", "a\\?c", true},
                       LikeCase{"abc", "a\\", false},  // a '\' at the end fails
                       LikeCase{"abc", "a*?c", true},  // '?' right after '*' matches nothing
-                      LikeCase{"a\\b", "a\\\\b", true}, LikeCase{"xyz", "*?", true}));
+                      LikeCase{"a\\b", "a\\\\b", true}, LikeCase{"xyz", "*?", true},
+                      // the first round always runs: a lone '?' accepts the empty text
+                      LikeCase{"", "?", true}, LikeCase{"", "a", false}, LikeCase{"", "?a", false}));
 
 TEST(StrUtilsLike, HostilePatternsRunInLinearTime) {
   const std::string text(200000, 'a');
