@@ -658,10 +658,20 @@ private:
     out_ += suffix;
   }
 
+  // A tagged real of `size` stored bytes.
+  template <class F>
+  void ReadReal(size_t size, const char* suffix) {
+    uint8_t b[16] = {};
+    r_.ReadByte();
+    r_.Read(b, size);
+    F v = 0;
+    std::memcpy(&v, b, size);
+    Real(v, b, size, suffix);
+  }
+
   void ConvertValue(int level) {
     if (level > kMaxObjectDepth) TObjReader::Error("Values are nested too deeply in the stream");
     uint8_t tag = r_.PeekByte();
-    uint8_t b[16] = {};
     switch (tag) {
       case vaNull: r_.ReadByte(); out_ += "Null"; return;
       case vaList: {
@@ -680,30 +690,9 @@ private:
       case vaInt16:
       case vaInt32:
       case vaInt64: out_ += std::to_string(r_.ReadInt64()); return;
-      case vaExtended: {
-        r_.ReadByte();
-        r_.Read(b, 10);
-        long double v = 0;
-        std::memcpy(&v, b, 10);
-        Real(v, b, 10, "");
-        return;
-      }
-      case vaSingle: {
-        r_.ReadByte();
-        r_.Read(b, 4);
-        float v;
-        std::memcpy(&v, b, 4);
-        Real(v, b, 4, "S");
-        return;
-      }
-      case vaDate: {
-        r_.ReadByte();
-        r_.Read(b, 8);
-        double v;
-        std::memcpy(&v, b, 8);
-        Real(v, b, 8, "D");
-        return;
-      }
+      case vaExtended: ReadReal<long double>(10, ""); return;
+      case vaSingle: ReadReal<float>(4, "S"); return;
+      case vaDate: ReadReal<double>(8, "D"); return;
       case vaCurrency: {
         r_.ReadByte();
         int64_t c;

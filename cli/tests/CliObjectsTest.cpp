@@ -13,10 +13,11 @@ using namespace clitest;
 
 namespace {
 
+// A new empty folder for each call, so runs never see each other's files.
 std::string TempDir(const std::string& name) {
-  std::string dir = ::testing::TempDir() + "/cli_" + name;
-  ::mkdir(dir.c_str(), 0755);
-  return dir;
+  std::string pattern = ::testing::TempDir() + "/cli_" + name + "_XXXXXX";
+  if (!::mkdtemp(pattern.data())) return ::testing::TempDir();
+  return pattern;
 }
 
 int Lines(const std::string& s) {

@@ -1,6 +1,7 @@
 // The settings object and its file.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <fstream>
@@ -44,10 +45,11 @@ public:
   std::vector<TMsgDlgType> types;
 };
 
+// A new empty folder for each call, so runs never see each other's files.
 std::string TempDir(const std::string& name) {
-  std::string dir = ::testing::TempDir() + "/" + name;
-  ::mkdir(dir.c_str(), 0755);
-  return dir;
+  std::string pattern = ::testing::TempDir() + "/" + name + "_XXXXXX";
+  if (!::mkdtemp(pattern.data())) return ::testing::TempDir();
+  return pattern;
 }
 
 }  // namespace

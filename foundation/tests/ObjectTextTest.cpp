@@ -17,19 +17,6 @@ using namespace kvtest;
 
 namespace {
 
-std::string Bytes(std::initializer_list<int> list) {
-  std::string s;
-  for (int b : list) s += static_cast<char>(b);
-  return s;
-}
-std::string Name(std::string_view s) { return static_cast<char>(s.size()) + std::string(s); }
-
-std::string Write(const TBaseObject* obj) {
-  TMemoryStream m;
-  StreamWriteObject(m, obj);
-  return m.Bytes();
-}
-
 void ExpectRoundTrip(const std::string& binary) {
   std::string text = ObjectBinaryToText(binary);
   EXPECT_EQ(ObjectTextToBinary(text), binary) << text;

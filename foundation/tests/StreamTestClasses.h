@@ -6,6 +6,7 @@
 #include <string>
 
 #include "foundation/BaseObject.h"
+#include "foundation/ObjectStream.h"
 
 namespace kvtest {
 
@@ -91,5 +92,22 @@ public:
 class TEmpty : public TBaseObject {
   KV_CLASS(TEmpty, TBaseObject)
 };
+
+// Bytes given as numbers.
+inline std::string Bytes(std::initializer_list<int> list) {
+  std::string s;
+  for (int b : list) s += static_cast<char>(b);
+  return s;
+}
+
+// A short name string: its length byte and its bytes.
+inline std::string Name(std::string_view s) { return static_cast<char>(s.size()) + std::string(s); }
+
+// The whole stream of an object, signature included.
+inline std::string Write(const TBaseObject* obj) {
+  TMemoryStream m;
+  StreamWriteObject(m, obj);
+  return m.Bytes();
+}
 
 }  // namespace kvtest
