@@ -5,7 +5,10 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <climits>
+#include <cstdint>
 #include <cstring>
 #include <memory>
 
@@ -212,5 +215,104 @@ void TFileStream::SetSize(int64_t newSize) {
 void TFileStream::Flush() {
   if (::fsync(fd_) != 0) throw EWriteError("Cannot write \"" + fileName_ + "\". " + OsReason(errno));
 }
+
+// ---- Moving file contents ---------------------------------------------------------
+// The moves use positioned reads and writes on the descriptor, so they do not
+// depend on the stream position and pass no bytes through an overridden
+// Read or Write (a record file's encoding must not touch bytes in transit).
+
+namespace {
+
+void ReadAt(int fd, const std::string& fileName, uint8_t* buf, int64_t count, int64_t pos) {
+  while (count > 0) {
+    ssize_t n = ::pread(fd, buf, static_cast<size_t>(count), pos);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) {
+      int code = n < 0 ? errno : EIO;
+      throw EReadError("Cannot read \"" + fileName + "\" while moving its contents. " + OsReason(code));
+    }
+    buf += n;
+    pos += n;
+    count -= n;
+  }
+}
+
+void WriteAt(int fd, const std::string& fileName, const uint8_t* buf, int64_t count, int64_t pos) {
+  while (count > 0) {
+    ssize_t n = ::pwrite(fd, buf, static_cast<size_t>(count), pos);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) {
+      int code = n < 0 ? errno : EIO;
+      throw EWriteError("Cannot write \"" + fileName + "\" while moving its contents. " + OsReason(code));
+    }
+    buf += n;
+    pos += n;
+    count -= n;
+  }
+}
+
+void CheckMoveArguments(const std::string& fileName, const char* what, int64_t pos, int64_t count) {
+  if (pos < 0 || count < 0 || count > INT64_MAX - pos)
+    throw EStreamError(std::string(what) + " of \"" + fileName + "\" at " + std::to_string(pos) + " by " +
+                       std::to_string(count) + " bytes is out of range");
+}
+
+}  // namespace
+
+void TFileStream::Digout(int64_t pos, int64_t count) {
+  CheckMoveArguments(fileName_, "Removing bytes", pos, count);
+  int64_t size = Size();
+  if (count == 0 || pos >= size) return;
+  int64_t oldPos = Position();
+  int64_t from = count >= size - pos ? size : pos + count;
+  int64_t to = pos;
+  std::unique_ptr<uint8_t[]> buf(new uint8_t[kMoveBlockSize]);
+  while (from < size) {
+    int64_t n = std::min(kMoveBlockSize, size - from);
+    ReadAt(fd_, fileName_, buf.get(), n, from);
+    WriteAt(fd_, fileName_, buf.get(), n, to);
+    from += n;
+    to += n;
+  }
+  if (::ftruncate(fd_, to) != 0)
+    throw EWriteError("Cannot set the size of \"" + fileName_ + "\". " + OsReason(errno));
+  SetPosition(std::min(oldPos, to));
+}
+
+void TFileStream::Expand(int64_t pos, int64_t count) {
+  CheckMoveArguments(fileName_, "Opening a gap", pos, count);
+  if (count == 0) return;
+  int64_t size = Size();
+  int64_t oldPos = Position();
+  if (pos >= size) {
+    SetSize(pos + count);
+    SetPosition(oldPos);
+    return;
+  }
+  if (count > INT64_MAX - size)
+    throw EStreamError("Opening a gap of " + std::to_string(count) + " bytes in \"" + fileName_ +
+                       "\" would make it too large");
+  // Reserve the room first: nothing has moved yet if the disk is full.
+  int rc = ::posix_fallocate(fd_, size, count);
+  if (rc != 0) {
+    if (::ftruncate(fd_, size) != 0) {
+      // The file keeps its contents; only its length may be off.
+    }
+    throw EWriteError("Cannot lengthen \"" + fileName_ + "\" by " + std::to_string(count) + " bytes. " +
+                      OsReason(rc));
+  }
+  std::unique_ptr<uint8_t[]> buf(new uint8_t[kMoveBlockSize]);
+  int64_t end = size;  // bytes [pos, end) are still to move
+  while (end > pos) {
+    int64_t n = std::min(kMoveBlockSize, end - pos);
+    int64_t from = end - n;
+    ReadAt(fd_, fileName_, buf.get(), n, from);
+    WriteAt(fd_, fileName_, buf.get(), n, from + count);
+    end = from;
+  }
+  SetPosition(oldPos);
+}
+
+void TFileStream::Truncate() { SetSize(Position()); }
 
 }  // namespace kv

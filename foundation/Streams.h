@@ -109,6 +109,23 @@ public:
   TBaseObject* ReadObjectOld();
   bool CopyToFile(const std::string& fileName);
 
+  // Moving file contents, through one buffer of kMoveBlockSize bytes, so a
+  // file of any size is never held in memory. Both restore the position.
+  //
+  // Removes `count` bytes at `pos`: what follows moves down, first block
+  // first, and the file ends after the last byte moved. Bytes past the end
+  // are not there to remove; a previous position beyond the new end is left
+  // at the new end.
+  virtual void Digout(int64_t pos, int64_t count);
+  // Opens a gap of `count` bytes at `pos` (the gap keeps whatever bytes were
+  // there): what follows moves up, last block first. The room is reserved
+  // before anything moves, so a full disk fails with the file unchanged.
+  // At or past the end the file is just lengthened to pos + count.
+  virtual void Expand(int64_t pos, int64_t count);
+  // Ends the file at the current position.
+  virtual void Truncate();
+  static constexpr int64_t kMoveBlockSize = 16384;
+
 private:
   std::string fileName_;
   int fd_ = -1;

@@ -9,6 +9,7 @@ namespace kv {
 
 KV_IMPLEMENT_CLASS(TList, TObject)
 KV_IMPLEMENT_CLASS(TStack, TList)
+KV_IMPLEMENT_CLASS(TStackLink, TList)
 KV_IMPLEMENT_CLASS(TPlainStringList, TObject)
 KV_IMPLEMENT_CLASS(TStringList, TPlainStringList)
 
@@ -94,10 +95,51 @@ void TList::Clear() {
     for (auto it = old.rbegin(); it != old.rend(); ++it) delete *it;
 }
 
-TObject* TStack::Pop() {
-  if (IsEmpty()) return nullptr;
-  return Extract(Count() - 1);
+// ---- Stacks ---------------------------------------------------------------------
+// TStack and TStackLink share these through the pointer list's public operations.
+
+namespace {
+
+TObject* StackPop(TList& s) {
+  if (s.Count() == 0) throw EListError(kStackPopFailed);
+  return s.Extract(s.Count() - 1);
 }
+
+int StackTopIndex(const TList& s) {
+  if (s.Count() == 0) throw EListError(kStackIsEmpty);
+  return s.Count() - 1;
+}
+
+void StackPushMethod(TList& s, const TMethod& m) {
+  if (s.OwnsObjects) throw EListError("A stack that owns its items cannot hold a method");
+  s.Add(static_cast<TObject*>(m.Code));
+  s.Add(static_cast<TObject*>(m.Data));
+}
+
+TMethod StackPopMethod(TList& s) {
+  // Both entries must be there before either is taken.
+  if (s.Count() < 2) throw EListError(kStackPopFailed);
+  TMethod m;
+  m.Data = static_cast<void*>(s.Extract(s.Count() - 1));
+  m.Code = static_cast<void*>(s.Extract(s.Count() - 1));
+  return m;
+}
+
+}  // namespace
+
+TObject* TStack::Pop() { return StackPop(*this); }
+int TStack::GetTopIndex() const { return StackTopIndex(*this); }
+TObject* TStack::GetTopObj() const { return Items(GetTopIndex()); }
+void TStack::SetTopObj(TObject* item) { Put(GetTopIndex(), item); }
+void TStack::PushMethod(const TMethod& method) { StackPushMethod(*this, method); }
+TMethod TStack::PopMethod() { return StackPopMethod(*this); }
+
+TObject* TStackLink::Pop() { return StackPop(*this); }
+int TStackLink::GetTopIndex() const { return StackTopIndex(*this); }
+TObject* TStackLink::GetTopObj() const { return Items(GetTopIndex()); }
+void TStackLink::SetTopObj(TObject* item) { Put(GetTopIndex(), item); }
+void TStackLink::PushMethod(const TMethod& method) { StackPushMethod(*this, method); }
+TMethod TStackLink::PopMethod() { return StackPopMethod(*this); }
 
 // ---- TPlainStringList -------------------------------------------------------------
 

@@ -1,7 +1,7 @@
 // Pointer lists and string lists. `TPlainStringList` is the plain string list
 // (lines with optional attached objects it does not own); the library's
 // `TStringList` owns its attached objects. `TList` is the pointer list and
-// `TStack` the stack built on it.
+// `TStack` the stack built on it (with its twin `TStackLink`).
 #pragma once
 
 #include <cstdint>
@@ -45,14 +45,50 @@ protected:
   std::vector<TObject*> items_;
 };
 
+// A method reference as two pointers: the code and the object it is bound to.
+struct TMethod {
+  void* Code = nullptr;
+  void* Data = nullptr;
+  bool operator==(const TMethod&) const = default;
+};
+
+// Failure messages of the stacks.
+inline constexpr const char* kStackPopFailed = "栈弹出失败(栈空)";
+inline constexpr const char* kStackIsEmpty = "栈空";
+
 // A stack: the last entry of the list is the top.
 class KVLIB_EXPORT TStack : public TList {
   KV_CLASS(TStack, TList)
 public:
   void Push(TObject* item) { Add(item); }
-  TObject* Pop();  // removes and returns the top; null when empty
-  TObject* Top() const { return Count() ? Last() : nullptr; }
+  // Removes and returns the top; EListError kStackPopFailed when empty.
+  TObject* Pop();
+  TObject* Top() const { return Count() ? Last() : nullptr; }  // null when empty
   bool IsEmpty() const { return Count() == 0; }
+  bool Empty() const { return Count() == 0; }
+  // The top's index; EListError kStackIsEmpty when empty (so for the next two too).
+  int GetTopIndex() const;
+  TObject* GetTopObj() const;
+  void SetTopObj(TObject* item);  // replaces the top (freeing it when owning)
+  // A method takes two entries: the code pointer, then the data pointer on
+  // top of it. An owning stack refuses them, since they are no objects.
+  void PushMethod(const TMethod& method);
+  TMethod PopMethod();
+};
+
+// The stack's twin, with the same operations.
+class KVLIB_EXPORT TStackLink : public TList {
+  KV_CLASS(TStackLink, TList)
+public:
+  void Push(TObject* item) { Add(item); }
+  TObject* Pop();
+  TObject* Top() const { return Count() ? Last() : nullptr; }
+  bool Empty() const { return Count() == 0; }
+  int GetTopIndex() const;
+  TObject* GetTopObj() const;
+  void SetTopObj(TObject* item);
+  void PushMethod(const TMethod& method);
+  TMethod PopMethod();
 };
 
 // ---- String lists ---------------------------------------------------------------
