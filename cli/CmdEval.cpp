@@ -1,0 +1,127 @@
+// eval: translates and evaluates expressions of the expression language.
+//
+//   vandrel-cli eval [--var NAME=VALUE]... [EXPR]...
+//
+// Each EXPR argument, or else each line of standard input, is one
+// expression, translated and evaluated once with a fresh stamp against one
+// public variable list kept for the whole run (so "x := 5" on one line makes
+// "x + 1" valid on the next). One line of output per expression:
+//   <type>\t<text>                                  the value
+//   ERROR\t<result>\t<position>\t<message>          a translation failure
+//   EXCEPTION\t<message>                            a failure while computing
+//   NONE                                            an empty expression
+// Texts are escaped with EscapeField. Exit status 0 when every expression
+// succeeded, 1 when one failed, 2 for a usage error.
+#include <iostream>
+#include <memory>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "CliCommand.h"
+#include "expression/Expression.h"
+#include "expression/ThreadExp.h"
+#include "expression/Translator.h"
+#include "expression/VarList.h"
+#include "foundation/Exceptions.h"
+#include "foundation/NumUtils.h"
+
+namespace cli {
+namespace {
+
+// The value of a --var: an integer when the text is one, else a real when it
+// is one, else the text itself.
+std::unique_ptr<kv::TExpression> VarValue(const std::string& text) {
+  switch (kv::ParseDataType(text)) {
+    case 0: {
+      int64_t i = 0;
+      if (kv::TextToInt64(text, i)) return kv::CreateIntExp(i);
+      break;
+    }
+    case 1: return kv::CreateRealExp(kv::StrToNum(text));
+    default: break;
+  }
+  auto e = std::make_unique<kv::TExpression>();
+  e->DataType = kv::etString;
+  e->SetStrValue(text);
+  return e;
+}
+
+// Translates, evaluates and prints one expression; false when it failed.
+bool EvalOne(const std::string& text) {
+  std::unique_ptr<kv::TExpression> exp;
+  try {
+    if (!kv::CalculateExp(text, exp)) {
+      const kv::TExpTranslator* t = kv::GetTranslator();
+      std::cout << "ERROR\t" << kv::TransResultName(t->Status) << '\t' << t->ErrorPos << '\t'
+                << EscapeField(t->ErrorMsg()) << '\n';
+      return false;
+    }
+    if (!exp) {
+      std::cout << "NONE\n";
+      return true;
+    }
+    std::cout << kv::ExpDataTypeName(exp->DataType) << '\t' << EscapeField(exp->GetString()) << '\n';
+    return true;
+  } catch (const kv::Exception& e) {
+    std::cout << "EXCEPTION\t" << EscapeField(e.Message()) << '\n';
+  } catch (const std::exception& e) {
+    std::cout << "EXCEPTION\t" << EscapeField(e.what()) << '\n';
+  }
+  return false;
+}
+
+int RunEval(const std::vector<std::string>& args) {
+  std::vector<std::pair<std::string, std::string>> vars;
+  std::vector<std::string> expressions;
+  bool options = true;
+  auto addVar = [&](const std::string& spec) {
+    const size_t eq = spec.find('=');
+    if (eq == std::string::npos) throw UsageError{"--var needs NAME=VALUE, got \"" + spec + "\""};
+    if (eq == 0) throw UsageError{"--var needs a name before '=' in \"" + spec + "\""};
+    vars.emplace_back(spec.substr(0, eq), spec.substr(eq + 1));
+  };
+  for (size_t i = 0; i < args.size(); ++i) {
+    const std::string& a = args[i];
+    if (options && a == "--") {
+      options = false;
+    } else if (options && a == "--var") {
+      if (i + 1 >= args.size()) throw UsageError{"--var needs NAME=VALUE"};
+      addVar(args[++i]);
+    } else if (options && a.rfind("--var=", 0) == 0) {
+      addVar(a.substr(6));
+    } else if (options && a.size() > 2 && a.compare(0, 2, "--") == 0) {
+      throw UsageError{"unknown option \"" + a + "\""};
+    } else {
+      expressions.push_back(a);
+    }
+  }
+
+  kv::CreatePubVarList();
+  kv::TVarList* list = kv::GetPubVarList();
+  for (auto& [name, value] : vars) list->SetVarExp(name, VarValue(value));
+
+  bool allOk = true;
+  if (!expressions.empty()) {
+    for (const std::string& e : expressions) allOk = EvalOne(e) && allOk;
+  } else {
+    for (std::string line; std::getline(std::cin, line);) {
+      if (!line.empty() && line.back() == '\r') line.pop_back();
+      allOk = EvalOne(line) && allOk;
+    }
+  }
+  std::cout.flush();
+  return allOk ? kExitOk : kExitFailure;
+}
+
+const CommandRegistrar eval{Command{
+    "eval", "eval [--var NAME=VALUE]... [EXPR]...",
+    "Translates and evaluates each EXPR (or else each line of standard input) once, in\n"
+    "one thread against one variable list, so assignments carry to later expressions.\n"
+    "--var predefines a variable: an integer, else a real, else a text.\n"
+    "Prints per expression \"<type>\\t<text>\", \"ERROR\\t<result>\\t<position>\\t<message>\",\n"
+    "\"EXCEPTION\\t<message>\" or \"NONE\" (empty expression); exit status 1 when any failed.",
+    20, RunEval}};
+
+}  // namespace
+}  // namespace cli
