@@ -75,11 +75,11 @@ int RunEval(const std::vector<std::string>& args) {
   std::vector<std::pair<std::string, std::string>> vars;
   std::vector<std::string> expressions;
   bool options = true;
-  auto addVar = [&](const std::string& spec) {
-    const size_t eq = spec.find('=');
-    if (eq == std::string::npos) throw UsageError{"--var needs NAME=VALUE, got \"" + spec + "\""};
-    if (eq == 0) throw UsageError{"--var needs a name before '=' in \"" + spec + "\""};
-    vars.emplace_back(spec.substr(0, eq), spec.substr(eq + 1));
+  auto addVar = [&](const std::string& assignment) {
+    const size_t eq = assignment.find('=');
+    if (eq == std::string::npos) throw UsageError{"--var needs NAME=VALUE, got \"" + assignment + "\""};
+    if (eq == 0) throw UsageError{"--var needs a name before '=' in \"" + assignment + "\""};
+    vars.emplace_back(assignment.substr(0, eq), assignment.substr(eq + 1));
   };
   for (size_t i = 0; i < args.size(); ++i) {
     const std::string& a = args[i];

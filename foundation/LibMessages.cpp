@@ -20,6 +20,7 @@ namespace kv {
   X(SExpTransResult_NeedBracket, "Need bracket", "需要括号")                                            \
   X(SExpTransResult_ParamNoEnougth, "Parameter not enough", "参数不够")                                 \
   X(SExpTransResult_HaveNoMatchValue, "Function have no matching result value.", "函数没有匹配的返回值.") \
+  X(SExpTransResult_TooComplex, "Expression too complex", "表达式太复杂")                           \
   X(SExpErrorMsg, "[Error]", "[错误]")                                                                  \
   X(SDivByZeroiDiv, "Divide by 0 iDiv(%d,0)", "被0除iDiv(%d,0)")                                        \
   X(SDivByZeroiMod, "Divide by 0 iMod(%d,0)", "被0除iMod(%d,0)")                                        \

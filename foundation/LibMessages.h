@@ -44,6 +44,7 @@ extern KVLIB_EXPORT TMessage SExpTransResult_NeedOper;          // "Need operato
 extern KVLIB_EXPORT TMessage SExpTransResult_NeedBracket;       // "Need bracket"
 extern KVLIB_EXPORT TMessage SExpTransResult_ParamNoEnougth;    // "Parameter not enough"
 extern KVLIB_EXPORT TMessage SExpTransResult_HaveNoMatchValue;  // "Function have no matching result value."
+extern KVLIB_EXPORT TMessage SExpTransResult_TooComplex;        // "Expression too complex" (nesting or size limit)
 // Evaluation.
 extern KVLIB_EXPORT TMessage SExpErrorMsg;           // "[Error]"
 extern KVLIB_EXPORT TMessage SDivByZeroiDiv;         // "Divide by 0 iDiv(%d,0)"

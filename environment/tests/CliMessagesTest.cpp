@@ -29,7 +29,7 @@ TRun RunCli(const std::string& arguments) {
   return r;
 }
 
-constexpr size_t kMessageLines = 22 + 110;  // foundation, then core messages
+constexpr size_t kMessageLines = 23 + 110;  // foundation, then core messages
 constexpr size_t kTableLines = 347;
 
 TEST(CliMessages, PrintsEveryMessageThenTheWindowTable) {

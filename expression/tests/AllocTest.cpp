@@ -1,0 +1,100 @@
+// Evaluating numeric and boolean trees allocates nothing: every allocation
+// of this program is counted through a replaced global operator new.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <cstdlib>
+#include <new>
+#include <string>
+
+#include "expression/ThreadExp.h"
+
+namespace {
+std::atomic<long> g_allocations{0};
+}  // namespace
+
+// The replacements below pair malloc with free; when g++ inlines them into
+// library code it cannot see that pairing and warns wrongly.
+#if defined(__GNUC__) && !defined(__clang__)
+#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
+#endif
+
+void* operator new(std::size_t size) {
+  g_allocations.fetch_add(1, std::memory_order_relaxed);
+  if (void* p = std::malloc(size ? size : 1)) return p;
+  throw std::bad_alloc();
+}
+void* operator new[](std::size_t size) {
+  g_allocations.fetch_add(1, std::memory_order_relaxed);
+  if (void* p = std::malloc(size ? size : 1)) return p;
+  throw std::bad_alloc();
+}
+void* operator new(std::size_t size, const std::nothrow_t&) noexcept {
+  g_allocations.fetch_add(1, std::memory_order_relaxed);
+  return std::malloc(size ? size : 1);
+}
+void* operator new[](std::size_t size, const std::nothrow_t&) noexcept {
+  g_allocations.fetch_add(1, std::memory_order_relaxed);
+  return std::malloc(size ? size : 1);
+}
+void operator delete(void* p) noexcept { std::free(p); }
+void operator delete[](void* p) noexcept { std::free(p); }
+void operator delete(void* p, std::size_t) noexcept { std::free(p); }
+void operator delete[](void* p, std::size_t) noexcept { std::free(p); }
+void operator delete(void* p, const std::nothrow_t&) noexcept { std::free(p); }
+void operator delete[](void* p, const std::nothrow_t&) noexcept { std::free(p); }
+
+namespace kv {
+namespace {
+
+class Allocations : public ::testing::TestWithParam<const char*> {
+protected:
+  void SetUp() override {
+    CreatePubVarList();
+    TVarList* v = GetPubVarList();
+    v->SetVarExp("a", CreateRealExp(1.5L));
+    v->SetVarExp("b", CreateRealExp(2.25L));
+    v->SetVarExp("c", CreateIntExp(7));
+    v->SetVarExp("d", CreateDateTimeExp(37758.5));
+    v->SetVarExp("f", CreateBoolExp(true));
+    v->SetVarExp("ch", CreateStrExp("q"));
+  }
+};
+
+TEST_P(Allocations, NoneWhileEvaluating) {
+  auto e = TranslateExp(GetParam());
+  ASSERT_NE(e, nullptr) << GetExpErrorMsg();
+  TExpression* a = GetPubVarList()->GetVarExp("a");
+  TExpression* c = GetPubVarList()->GetVarExp("c");
+  e->Evaluate(NextStamp(e->SyncFlag));  // the first evaluation settles types
+  const long before = g_allocations.load();
+  for (int i = 0; i < 10000; ++i) {
+    a->PutReal(i * 0.5L);
+    c->PutInteger(i % 23);
+    e->Evaluate(NextStamp(e->SyncFlag));
+    (void)e->GetReal();
+    (void)e->GetBoolean();
+    (void)e->GetInteger();
+  }
+  EXPECT_EQ(g_allocations.load() - before, 0) << GetParam();
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Trees, Allocations,
+    ::testing::Values("a * 1.16 + b - Iif(c > 10, 1, 0)",
+                      "(a ^ 2 + b / 3 - a * b) / (c + 1) + c / 2 * 3 ^ 2 - c",
+                      "a > b AND c <> 5 OR Not(c = 1) & (a <= 2) | (b >= a) AND c < 20",
+                      "Abs(Neg(a)) + Iif(f, c, a) + (1 < 2) + d + 1",
+                      "d - 1 > d - 2 = YES",
+                      "ch = 'q' AND ch > 'a' AND f = YES AND (f $ YES) OR c $ 17",
+                      "x := a * 2 + c"));
+
+TEST(AllocationCounter, CountsAllocations) {
+  const long before = g_allocations.load();
+  std::string* s = new std::string(100, 'x');
+  delete s;
+  EXPECT_GE(g_allocations.load() - before, 1);
+}
+
+}  // namespace
+}  // namespace kv
