@@ -37,8 +37,8 @@ TEST(CliMessages, PrintsEveryMessageThenTheWindowTable) {
   ASSERT_EQ(r.status, 0);
   ASSERT_EQ(r.lines.size(), kMessageLines + kTableLines);
   EXPECT_EQ(r.lines[0], "SExpTransResult_Compile=Compile complete");
-  EXPECT_EQ(r.lines[21], "SCanotOpenFile=打不开数据结构类文件");
-  EXPECT_EQ(r.lines[22], "SLogType_Error=Error");
+  EXPECT_EQ(r.lines[22], "SCanotOpenFile=打不开数据结构类文件");
+  EXPECT_EQ(r.lines[23], "SLogType_Error=Error");
   EXPECT_EQ(r.lines[kMessageLines - 1], "STimeFormatString=hh:mm:ss");
   EXPECT_EQ(r.lines[kMessageLines], "MainForm=Vandrel Pro 1.02");
   EXPECT_EQ(r.lines.back(), "lbPostRecords=Post every (records):");
