@@ -636,24 +636,29 @@ private:
 
   template <class F>
   void Real(F v, const uint8_t* bytes, size_t size, const char* suffix) {
-    // Subnormal values and non-finite ones have no decimal form that reads
-    // back exactly, so they are written by their bytes.
+    // The shortest decimal text, unless it does not read back to the very
+    // same bytes (NaN, infinities, subnormals, unnormalised extended
+    // encodings): such values are written by their bytes.
     if (std::isnormal(v) || v == 0) {
       char buf[64];
       auto r = std::to_chars(buf, buf + sizeof buf, v);
-      std::string s(buf, r.ptr);
-      if (s.find_first_of(".e") == std::string::npos) {
-        size_t e = s.size();
-        s.insert(e, ".0");
+      F back = 0;
+      auto p = std::from_chars(buf, r.ptr, back);
+      uint8_t backBytes[16] = {};
+      std::memcpy(backBytes, &back, size);
+      if (p.ec == std::errc() && std::memcmp(backBytes, bytes, size) == 0) {
+        std::string s(buf, r.ptr);
+        if (s.find_first_of(".e") == std::string::npos) s += ".0";
+        out_ += s;
+        out_ += suffix;
+        return;
       }
-      out_ += s;
-    } else {
-      static const char* hex = "0123456789ABCDEF";
-      out_ += "#X";
-      for (size_t i = 0; i < size; ++i) {
-        out_ += hex[bytes[i] >> 4];
-        out_ += hex[bytes[i] & 15];
-      }
+    }
+    static const char* hex = "0123456789ABCDEF";
+    out_ += "#X";
+    for (size_t i = 0; i < size; ++i) {
+      out_ += hex[bytes[i] >> 4];
+      out_ += hex[bytes[i] & 15];
     }
     out_ += suffix;
   }

@@ -152,6 +152,12 @@ TEST(BinaryToText, RoundTripOfEveryType) {
   }
 }
 
+TEST(BinaryToText, UnnormalisedExtendedKeepsItsBytes) {
+  // Exponent 0 with the integer bit set: no decimal text reads back to it.
+  ExpectRoundTrip(ObjectTextToBinary("object N a = (#X9F100000000000A00000) end"));
+  ExpectRoundTrip(ObjectTextToBinary("object N a = #X00000000000000000180 end"));
+}
+
 TEST(BinaryToText, RoundTripOfTextOnlyValues) {
   std::string text =
       "inherited Main: TNode [7]\n  s = [a, b]\n  c = -12.0001C\n  m = <item x = 1 end item [3] end>\n  w = 'x'#1234\n"
