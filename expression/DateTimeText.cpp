@@ -1,6 +1,8 @@
 #include "expression/DateTimeText.h"
 
+#include <algorithm>
 #include <cstdint>
+#include <string>
 
 #include "foundation/Exceptions.h"
 
@@ -19,23 +21,21 @@ bool MatchAt(std::string_view text, size_t pos, std::string_view word) {
   return true;
 }
 
-void AppendNumber(std::string& out, int64_t value, int minDigits) {
-  char buf[24];
-  int n = 0;
-  bool negative = value < 0;
-  uint64_t v = negative ? 0 - static_cast<uint64_t>(value) : static_cast<uint64_t>(value);
-  do {
-    buf[n++] = static_cast<char>('0' + v % 10);
-    v /= 10;
-  } while (v != 0);
-  while (n < minDigits && n < 20) buf[n++] = '0';
-  if (negative) out.push_back('-');
-  while (n > 0) out.push_back(buf[--n]);
-}
-
 struct TParts {
   int year = 0, month = 0, day = 0, hour = 0, minute = 0, second = 0, msec = 0, dayOfWeek = 1;  // 1 = Sunday
 };
+
+[[noreturn]] void TooLong() {
+  throw EConvertError("The formatted date-time text would be longer than " + std::to_string(kMaxDateTimeTextLength) +
+                      " characters");
+}
+
+// The end of the quoted piece that starts at `i` (past the closing quote, or
+// the end of the pattern when the quote is not closed).
+size_t SkipQuoted(std::string_view fmt, size_t i) {
+  const size_t close = fmt.find(fmt[i], i + 1);
+  return close == std::string_view::npos ? fmt.size() : close + 1;
+}
 
 class TDateFormatter {
 public:
@@ -44,10 +44,12 @@ public:
     p_.dayOfWeek = DayOfWeek(value);
   }
 
+  // Appends `fmt` formatted. Level 0 is the caller's pattern; the patterns of
+  // the settings that it names (c, ddddd, dddddd, t, tt) are level 1, and
+  // inside them such names are ignored, so nothing recurses.
   void Append(std::string_view fmt, int level) {
     if (fmt.empty() && level == 0) fmt = "c";
     char lastToken = ' ';
-    bool use12Hour = false;
     size_t i = 0;
     while (i < fmt.size()) {
       const char starter = fmt[i];
@@ -60,141 +62,132 @@ public:
       auto count = [&]() {
         size_t j = i + 1;
         while (j < fmt.size() && fmt[j] == starter) ++j;
-        int n = static_cast<int>(j - i);
+        const size_t n = j - i;
         i = j;
-        return n;
+        return n > 64 ? 64 : static_cast<int>(n);
       };
       switch (token) {
         case 'Y': {
-          int n = count();
-          if (n <= 2)
-            AppendNumber(out_, p_.year % 100, 2);
+          if (count() <= 2)
+            Number(p_.year % 100, 2);
           else
-            AppendNumber(out_, p_.year, 4);
+            Number(p_.year, 4);
           break;
         }
         case 'M': {
-          int n = count();
+          const int n = count();
           if (n <= 2)
-            AppendNumber(out_, p_.month, n);
+            Number(p_.month, n);
           else if (n == 3)
-            out_ += st_.ShortMonthNames[static_cast<size_t>(p_.month - 1)];
+            Put(st_.ShortMonthNames[static_cast<size_t>(p_.month - 1)]);
           else
-            out_ += st_.LongMonthNames[static_cast<size_t>(p_.month - 1)];
+            Put(st_.LongMonthNames[static_cast<size_t>(p_.month - 1)]);
           break;
         }
         case 'D': {
-          int n = count();
+          const int n = count();
           if (n <= 2)
-            AppendNumber(out_, p_.day, n);
+            Number(p_.day, n);
           else if (n == 3)
-            out_ += st_.ShortDayNames[static_cast<size_t>(p_.dayOfWeek - 1)];
+            Put(st_.ShortDayNames[static_cast<size_t>(p_.dayOfWeek - 1)]);
           else if (n == 4)
-            out_ += st_.LongDayNames[static_cast<size_t>(p_.dayOfWeek - 1)];
+            Put(st_.LongDayNames[static_cast<size_t>(p_.dayOfWeek - 1)]);
           else if (n == 5)
-            Nested(st_.ShortDateFormat, level);
+            Nested(st_.ShortDateFormat, kShortDate, level);
           else
-            Nested(st_.LongDateFormat, level);
+            Nested(st_.LongDateFormat, kLongDate, level);
           break;
         }
         case 'H': {
-          int n = count();
-          // A 12-hour clock when an am/pm token comes before the next hour
-          // token (quoted text does not count).
-          bool quoted = false;
-          use12Hour = false;
-          for (size_t j = i; j < fmt.size(); ++j) {
-            char c = fmt[j];
-            if (c == '\'' || c == '"') {
-              quoted = !quoted;
-            } else if (!quoted && (c == 'a' || c == 'A')) {
-              use12Hour = MatchAt(fmt, j, "am/pm") || MatchAt(fmt, j, "a/p") || MatchAt(fmt, j, "ampm");
-              break;
-            } else if (!quoted && (c == 'h' || c == 'H')) {
-              break;
-            }
-          }
+          const int n = count();
           int h = p_.hour;
-          if (use12Hour) {
+          if (TwelveHourClock(fmt, i)) {
             if (h == 0)
               h = 12;
             else if (h > 12)
               h -= 12;
           }
-          AppendNumber(out_, h, n > 2 ? 2 : n);
+          Number(h, n > 2 ? 2 : n);
           break;
         }
         case 'N': {
-          int n = count();
-          AppendNumber(out_, p_.minute, n > 2 ? 2 : n);
+          const int n = count();
+          Number(p_.minute, n > 2 ? 2 : n);
           break;
         }
         case 'S': {
-          int n = count();
-          AppendNumber(out_, p_.second, n > 2 ? 2 : n);
+          const int n = count();
+          Number(p_.second, n > 2 ? 2 : n);
           break;
         }
         case 'Z': {
-          int n = count();
-          AppendNumber(out_, p_.msec, n > 3 ? 3 : n);
+          const int n = count();
+          Number(p_.msec, n > 3 ? 3 : n);
           break;
         }
         case 'T': {
-          int n = count();
-          Nested(n == 1 ? st_.ShortTimeFormat : st_.LongTimeFormat, level);
+          if (count() == 1)
+            Nested(st_.ShortTimeFormat, kShortTime, level);
+          else
+            Nested(st_.LongTimeFormat, kLongTime, level);
           break;
         }
         case 'C': {
           count();
-          Nested(st_.ShortDateFormat, level);
-          if (p_.hour != 0 || p_.minute != 0 || p_.second != 0) {
-            out_.push_back(' ');
-            Nested(st_.LongTimeFormat, level);
+          Nested(st_.ShortDateFormat, kShortDate, level);
+          // The time follows unless it is midnight (or there is no time pattern).
+          if ((p_.hour != 0 || p_.minute != 0 || p_.second != 0) && !st_.LongTimeFormat.empty() && level == 0) {
+            Put(" ");
+            Nested(st_.LongTimeFormat, kLongTime, level);
           }
           break;
         }
         case 'A': {
           if (MatchAt(fmt, i, "am/pm")) {
-            out_.append(fmt.substr(p_.hour >= 12 ? i + 3 : i, 2));
+            Put(fmt.substr(p_.hour >= 12 ? i + 3 : i, 2));
             i += 5;
           } else if (MatchAt(fmt, i, "a/p")) {
-            out_.append(fmt.substr(p_.hour >= 12 ? i + 2 : i, 1));
+            Put(fmt.substr(p_.hour >= 12 ? i + 2 : i, 1));
             i += 3;
           } else if (MatchAt(fmt, i, "ampm")) {
-            out_ += p_.hour < 12 ? st_.TimeAMString : st_.TimePMString;
+            Put(p_.hour < 12 ? st_.TimeAMString : st_.TimePMString);
             i += 4;
           } else if (MatchAt(fmt, i, "aaaa")) {
-            out_ += st_.LongDayNames[static_cast<size_t>(p_.dayOfWeek - 1)];
+            Put(st_.LongDayNames[static_cast<size_t>(p_.dayOfWeek - 1)]);
             i += 4;
           } else if (MatchAt(fmt, i, "aaa")) {
-            out_ += st_.ShortDayNames[static_cast<size_t>(p_.dayOfWeek - 1)];
+            Put(st_.ShortDayNames[static_cast<size_t>(p_.dayOfWeek - 1)]);
             i += 3;
           } else {
-            out_.push_back(starter);
+            Put(fmt.substr(i, 1));
             ++i;
           }
           break;
         }
         case '/':
-          if (st_.DateSeparator != 0) out_.push_back(st_.DateSeparator);
+          if (st_.DateSeparator != 0) Put(std::string_view(&st_.DateSeparator, 1));
           ++i;
           break;
         case ':':
-          if (st_.TimeSeparator != 0) out_.push_back(st_.TimeSeparator);
+          if (st_.TimeSeparator != 0) Put(std::string_view(&st_.TimeSeparator, 1));
           ++i;
           break;
         case '\'':
         case '"': {
-          size_t j = i + 1;
-          while (j < fmt.size() && fmt[j] != starter) ++j;
-          out_.append(fmt.substr(i + 1, j - i - 1));
-          i = j < fmt.size() ? j + 1 : j;
+          // Literal text up to the matching quote (or the end of the pattern).
+          const size_t close = std::min(fmt.find(starter, i + 1), fmt.size());
+          Put(fmt.substr(i + 1, close - i - 1));
+          i = close < fmt.size() ? close + 1 : close;
           break;
         }
-        default:
-          out_.push_back(starter);
-          ++i;
+        default: {
+          // A run of plain characters is copied at once.
+          size_t j = i + 1;
+          while (j < fmt.size() && IsPlain(fmt[j])) ++j;
+          Put(fmt.substr(i, j - i));
+          i = j;
           break;
+        }
       }
     }
   }
@@ -202,15 +195,80 @@ public:
   std::string Take() { return std::move(out_); }
 
 private:
-  // Patterns inside patterns (short date, long time, ...) go one level deep
-  // only, so a pattern that names itself cannot recurse without end.
-  void Nested(const std::string& fmt, int level) {
-    if (level < 2) Append(fmt, level + 1);
+  enum TNestedPattern { kShortDate, kLongDate, kShortTime, kLongTime, kNestedCount };
+
+  // A byte that is no token, separator or quote and so is copied as it is.
+  static bool IsPlain(char c) {
+    const char u = Upper(c);
+    if (u >= 'A' && u <= 'Z') return false;
+    return c != '/' && c != ':' && c != '\'' && c != '"';
+  }
+
+  // Whether the hour token that ended just before `from` uses the 12-hour
+  // clock: an am/pm, a/p or ampm token comes before the next hour token.
+  // Quoted pieces are skipped the way Append skips them.
+  static bool TwelveHourClock(std::string_view fmt, size_t from) {
+    size_t j = from;
+    while (j < fmt.size()) {
+      const char c = fmt[j];
+      if (c == '\'' || c == '"') {
+        j = SkipQuoted(fmt, j);
+        continue;
+      }
+      if (c == 'a' || c == 'A') return MatchAt(fmt, j, "am/pm") || MatchAt(fmt, j, "a/p") || MatchAt(fmt, j, "ampm");
+      if (c == 'h' || c == 'H') return false;
+      ++j;
+    }
+    return false;
+  }
+
+  void Put(std::string_view s) {
+    if (s.size() > kMaxDateTimeTextLength - out_.size()) TooLong();
+    out_.append(s);
+  }
+
+  void Number(int value, int minDigits) {
+    char buf[16];
+    int n = 0;
+    unsigned v = value < 0 ? 0u : static_cast<unsigned>(value);
+    do {
+      buf[n++] = static_cast<char>('0' + v % 10);
+      v /= 10;
+    } while (v != 0 && n < 10);
+    while (n < minDigits && n < 10) buf[n++] = '0';
+    char text[16];
+    for (int k = 0; k < n; ++k) text[k] = buf[n - 1 - k];
+    Put(std::string_view(text, static_cast<size_t>(n)));
+  }
+
+  // A pattern of the settings named inside the caller's pattern. Its text
+  // depends only on the value, so it is formatted once and then copied: a
+  // long pattern that names a long pattern many times costs no more than
+  // the text it makes.
+  void Nested(const std::string& fmt, TNestedPattern which, int level) {
+    if (level > 0 || fmt.empty()) return;
+    std::string& memo = nested_[which];
+    if (!done_[which]) {
+      std::string saved = std::move(out_);
+      out_.clear();
+      try {
+        Append(fmt, level + 1);
+      } catch (...) {
+        out_ = std::move(saved);
+        throw;
+      }
+      memo = std::move(out_);
+      out_ = std::move(saved);
+      done_[which] = true;
+    }
+    Put(memo);
   }
 
   const TDateTimeSettings& st_;
   TParts p_;
   std::string out_;
+  std::string nested_[kNestedCount];
+  bool done_[kNestedCount] = {};
 };
 
 // ---- Reading --------------------------------------------------------------------
@@ -283,6 +341,7 @@ public:
   }
 
   bool Date(TDateTime& result) {
+    if (st_.DateSeparator == 0 && !st_.AnyDateSeparator) return CompactDate(result);
     int n1, n2, n3, l1, l2, l3;
     if (!Number(n1, l1) || !DateSep() || !Number(n2, l2)) return false;
     TDateOrder order = GetDateOrder(st_.ShortDateFormat);
@@ -295,11 +354,7 @@ public:
         case doDMY: y = n3; yearDigits = l3; m = n2; d = n1; break;
         default: y = n1; yearDigits = l1; m = n2; d = n3; break;
       }
-      if (yearDigits <= 2) {
-        int base = YearOf(Now()) - st_.TwoDigitYearCenturyWindow;
-        y += base / 100 * 100;
-        if (st_.TwoDigitYearCenturyWindow > 0 && y < base) y += 100;
-      }
+      if (yearDigits <= 2) y = WindowYear(y);
     } else {
       y = YearOf(Now());
       if (order == doDMY) {
@@ -311,6 +366,54 @@ public:
       }
     }
     return TryEncodeDate(y, m, d, result);
+  }
+
+  // A date without separators ("20030517" for "yyyymmdd"): the pattern's
+  // year, month and day fields in their order and width (yy or yyyy, mm,
+  // dd; m and d count as two digits), digits only.
+  bool CompactDate(TDateTime& result) {
+    int fields[3] = {};
+    char order[3] = {};
+    int n = 0;
+    for (size_t i = 0; i < st_.ShortDateFormat.size();) {
+      const char c = st_.ShortDateFormat[i];
+      if (c == '\'' || c == '"') {
+        const size_t close = st_.ShortDateFormat.find(c, i + 1);
+        i = close == std::string::npos ? st_.ShortDateFormat.size() : close + 1;
+        continue;
+      }
+      size_t j = i + 1;
+      while (j < st_.ShortDateFormat.size() && st_.ShortDateFormat[j] == c) ++j;
+      const size_t run = j - i;
+      i = j;
+      const char u = Upper(c);
+      if (u != 'Y' && u != 'M' && u != 'D') continue;
+      if (n == 3 || (u != 'Y' && run > 2)) return false;
+      order[n] = u;
+      fields[n++] = u == 'Y' && run > 2 ? 4 : 2;
+    }
+    if (n != 3 || order[0] == order[1] || order[0] == order[2] || order[1] == order[2]) return false;
+    Blanks();
+    int y = 0, m = 0, d = 0;
+    for (int k = 0; k < 3; ++k) {
+      int v = 0;
+      for (int digit = 0; digit < fields[k]; ++digit) {
+        if (pos >= s_.size() || !IsDigit(s_[pos])) return false;
+        v = v * 10 + (s_[pos++] - '0');
+      }
+      (order[k] == 'Y' ? y : order[k] == 'M' ? m : d) = v;
+      if (order[k] == 'Y' && fields[k] == 2) y = WindowYear(y);
+    }
+    if (pos < s_.size() && IsDigit(s_[pos])) return false;
+    return TryEncodeDate(y, m, d, result);
+  }
+
+  // A year of one or two digits placed in the century window.
+  int WindowYear(int y) const {
+    const int base = YearOf(Now()) - st_.TwoDigitYearCenturyWindow;
+    y += base / 100 * 100;
+    if (st_.TwoDigitYearCenturyWindow > 0 && y < base) y += 100;
+    return y;
   }
 
   bool Time(TDateTime& result) {
@@ -347,8 +450,31 @@ private:
   const TDateTimeSettings& st_;
 };
 
+// The message quotes at most the first 100 characters of the text.
 [[noreturn]] void NotValid(std::string_view text, const char* what) {
-  throw EConvertError("'" + std::string(text) + "' is not a valid " + what);
+  constexpr size_t kShown = 100;
+  const std::string shown = text.size() > kShown ? std::string(text.substr(0, kShown)) + "..." : std::string(text);
+  throw EConvertError("'" + shown + "' is not a valid " + what);
+}
+
+// The first separator a pattern shows between `from` and the first of the
+// letters in `stop`: a character that is no letter, digit, blank or quote,
+// outside quoted text.
+char PatternSeparator(std::string_view pattern, size_t from, std::string_view stop) {
+  for (size_t i = from; i < pattern.size(); ++i) {
+    const char c = pattern[i];
+    if (c == '\'' || c == '"') {
+      const size_t close = pattern.find(c, i + 1);
+      if (close == std::string_view::npos) break;
+      i = close;
+      continue;
+    }
+    const char u = Upper(c);
+    if (stop.find(u) != std::string_view::npos) break;
+    if ((u >= 'A' && u <= 'Z') || IsDigit(c) || c == ' ' || c == '\t') continue;
+    return c;
+  }
+  return 0;
 }
 
 }  // namespace
@@ -363,19 +489,28 @@ TDateTimeSettings PatternDateTimeSettings(std::string_view shortDateFormat, std:
   TDateTimeSettings s;
   s.DateSeparator = dateSeparator;
   s.TimeSeparator = timeSeparator;
-  s.DecimalSeparator = 0;
   s.ShortDateFormat = std::string(shortDateFormat);
   s.LongTimeFormat = std::string(longTimeFormat);
   s.LongDateFormat.clear();
   s.ShortTimeFormat.clear();
-  s.TimeAMString.clear();
-  s.TimePMString.clear();
-  for (auto& n : s.ShortMonthNames) n.clear();
-  for (auto& n : s.LongMonthNames) n.clear();
-  for (auto& n : s.ShortDayNames) n.clear();
-  for (auto& n : s.LongDayNames) n.clear();
   s.AnyDateSeparator = false;
   return s;
+}
+
+char PatternDateSeparator(std::string_view pattern) { return PatternSeparator(pattern, 0, "HNSZTA"); }
+
+char PatternTimeSeparator(std::string_view pattern) {
+  for (size_t i = 0; i < pattern.size(); ++i) {
+    const char c = pattern[i];
+    if (c == '\'' || c == '"') {
+      const size_t close = pattern.find(c, i + 1);
+      if (close == std::string_view::npos) break;
+      i = close;
+    } else if (c == 'h' || c == 'H') {
+      return PatternSeparator(pattern, i, "");
+    }
+  }
+  return 0;
 }
 
 std::string FormatDateTime(std::string_view pattern, TDateTime value, const TDateTimeSettings& settings) {

@@ -312,9 +312,15 @@ TDateTime MillisecondsToDateTime(int64_t msecs) { return FromLinear(msecs); }
 
 // ---- Increments -----------------------------------------------------------------------
 
-TDateTime IncMonth(TDateTime value, int months) { return AddMonths(value, months); }
+TDateTime IncMonth(TDateTime value, int64_t months) { return AddMonths(value, months); }
 
-TDateTime IncYear(TDateTime value, int years) { return AddMonths(value, int64_t{years} * 12); }
+TDateTime IncYear(TDateTime value, int64_t years) {
+  if (years > 10000 || years < -10000) {
+    Split(value);  // a bad value is reported as such
+    ResultRangeError();
+  }
+  return AddMonths(value, years * 12);
+}
 
 TDateTime IncWeek(TDateTime value, int64_t weeks) {
   return FromLinear(AddChecked(DateTimeToMilliseconds(value), weeks, 7 * MSecsPerDay));
@@ -361,5 +367,245 @@ int64_t MinutesBetween(TDateTime a, TDateTime b) { return MsBetween(a, b) / 6000
 int64_t SecondsBetween(TDateTime a, TDateTime b) { return MsBetween(a, b) / 1000; }
 
 int64_t MilliSecondsBetween(TDateTime a, TDateTime b) { return MsBetween(a, b); }
+
+// ---- Calendar units ---------------------------------------------------------------------
+
+namespace {
+
+// Milliseconds of the fixed-length units (0 for months and years).
+constexpr int64_t UnitMs(TDateUnit unit) {
+  switch (unit) {
+    case duWeek: return 7 * MSecsPerDay;
+    case duDay: return MSecsPerDay;
+    case duHour: return 3600000;
+    case duMinute: return 60000;
+    case duSecond: return 1000;
+    case duMilliSecond: return 1;
+    default: return 0;
+  }
+}
+
+// First day (day number) of the year, month or ISO week that holds day `n`.
+int64_t PeriodStartDay(TDateUnit period, int64_t n) {
+  int y = 0, m = 0, d = 0;
+  switch (period) {
+    case duYear: DateOfDayNumber(n, y, m, d); return DayNumber(y, 1, 1);
+    case duMonth: DateOfDayNumber(n, y, m, d); return DayNumber(y, m, 1);
+    case duWeek: return n - (IsoDayOfWeek(n) - 1);
+    default: return n;
+  }
+}
+
+// The day after the last day of that period.
+int64_t PeriodEndDay(TDateUnit period, int64_t n) {
+  int y = 0, m = 0, d = 0;
+  switch (period) {
+    case duYear: DateOfDayNumber(n, y, m, d); return DayNumber(y, 12, 31) + 1;
+    case duMonth: DateOfDayNumber(n, y, m, d); return DayNumber(y, m, LastDay(y, m)) + 1;
+    case duWeek: return n - (IsoDayOfWeek(n) - 1) + 7;
+    default: return n + 1;
+  }
+}
+
+// Calendar time in milliseconds (not rounded), increasing also before
+// 1899-12-30; raises for values that are no date-time.
+double CalendarMs(TDateTime value) {
+  Split(value);
+  const double whole = std::trunc(value);
+  const double frac = std::fabs(value - whole);
+  return whole * static_cast<double>(MSecsPerDay) + frac * static_cast<double>(MSecsPerDay);
+}
+
+double TimeOfDayMs(TDateTime value) {
+  Split(value);
+  return std::fabs(value - std::trunc(value)) * static_cast<double>(MSecsPerDay);
+}
+
+int Sign(double x) { return x < 0 ? -1 : (x > 0 ? 1 : 0); }
+
+}  // namespace
+
+int64_t UnitsBetween(TDateUnit unit, TDateTime a, TDateTime b) {
+  switch (unit) {
+    case duYear: return YearsBetween(a, b);
+    case duMonth: return MonthsBetween(a, b);
+    default: return MsBetween(a, b) / UnitMs(unit);
+  }
+}
+
+double UnitSpan(TDateUnit unit, TDateTime a, TDateTime b) {
+  const double ms = static_cast<double>(MsBetween(a, b));
+  switch (unit) {
+    case duYear: return ms / static_cast<double>(MSecsPerDay) / 365.25;
+    case duMonth: return ms / static_cast<double>(MSecsPerDay) / 30.4375;
+    default: return ms / static_cast<double>(UnitMs(unit));
+  }
+}
+
+double YearSpan(TDateTime a, TDateTime b) { return UnitSpan(duYear, a, b); }
+double MonthSpan(TDateTime a, TDateTime b) { return UnitSpan(duMonth, a, b); }
+double WeekSpan(TDateTime a, TDateTime b) { return UnitSpan(duWeek, a, b); }
+double HourSpan(TDateTime a, TDateTime b) { return UnitSpan(duHour, a, b); }
+double MinuteSpan(TDateTime a, TDateTime b) { return UnitSpan(duMinute, a, b); }
+double SecondSpan(TDateTime a, TDateTime b) { return UnitSpan(duSecond, a, b); }
+double MilliSecondSpan(TDateTime a, TDateTime b) { return UnitSpan(duMilliSecond, a, b); }
+
+bool WithinPast(TDateUnit unit, TDateTime a, TDateTime b, int64_t amount) { return UnitsBetween(unit, a, b) <= amount; }
+
+int64_t ElapsedInPeriod(TDateTime value, TDateUnit unit, TDateUnit period) {
+  const DayTime dt = Split(value);
+  const int64_t unitMs = UnitMs(unit);
+  if (unitMs == 0 || unit <= period) return 0;
+  int64_t ms = 0;
+  switch (period) {
+    case duYear:
+    case duMonth:
+    case duWeek: ms = (dt.day - PeriodStartDay(period, dt.day)) * MSecsPerDay + dt.ms; break;
+    default: ms = dt.ms % UnitMs(period); break;
+  }
+  return ms / unitMs;
+}
+
+TDateTime StartOfThePeriod(TDateUnit period, TDateTime value) {
+  const DayTime dt = Split(value);
+  const int64_t day = period <= duDay ? PeriodStartDay(period, dt.day) : dt.day;
+  if (day < kMinDay) ResultRangeError();
+  return Combine(day, 0);
+}
+
+TDateTime EndOfThePeriod(TDateUnit period, TDateTime value) {
+  const DayTime dt = Split(value);
+  const int64_t day = (period <= duDay ? PeriodEndDay(period, dt.day) : dt.day + 1) - 1;
+  if (day > kMaxDay) ResultRangeError();
+  return Combine(day, MSecsPerDay - 1);
+}
+
+// ---- Components ---------------------------------------------------------------------------
+
+int HourOf(TDateTime value) { return static_cast<int>(Split(value).ms / 3600000); }
+
+int MinuteOf(TDateTime value) { return static_cast<int>(Split(value).ms / 60000 % 60); }
+
+int SecondOf(TDateTime value) { return static_cast<int>(Split(value).ms / 1000 % 60); }
+
+int MilliSecondOf(TDateTime value) { return static_cast<int>(Split(value).ms % 1000); }
+
+int WeekOf(TDateTime value) { return WeekOfTheYear(value); }
+
+int DaysInMonth(TDateTime value) {
+  int y = 0, m = 0, d = 0;
+  DecodeDate(value, y, m, d);
+  return LastDay(y, m);
+}
+
+int DaysInYear(TDateTime value) { return DaysInAYear(YearOf(value)); }
+
+bool IsInLeapYear(TDateTime value) { return IsLeapYear(YearOf(value)); }
+
+bool IsPM(TDateTime value) { return HourOf(value) >= 12; }
+
+bool IsToday(TDateTime value) { return Split(value).day == Split(Now()).day; }
+
+void DecodeDateMonthWeek(TDateTime value, int& year, int& month, int& weekOfMonth, int& dayOfWeek) {
+  const int64_t n = Split(value).day;
+  dayOfWeek = IsoDayOfWeek(n);
+  // The week belongs to the month of its Thursday.
+  int d = 0;
+  DateOfDayNumber(n - dayOfWeek + 4, year, month, d);
+  weekOfMonth = (d - 1) / 7 + 1;
+}
+
+int WeekOfTheMonth(TDateTime value) {
+  int y = 0, m = 0, w = 0, dow = 0;
+  DecodeDateMonthWeek(value, y, m, w, dow);
+  return w;
+}
+
+// ---- Further encodings ----------------------------------------------------------------------
+
+bool TryEncodeDateDay(int year, int dayOfYear, TDateTime& result) {
+  if (year < 1 || year > 9999 || dayOfYear < 1 || dayOfYear > DaysInAYear(year)) return false;
+  result = static_cast<double>(DayNumber(year, 1, 1) + dayOfYear - 1);
+  return true;
+}
+
+bool TryEncodeDateWeek(int year, int week, int dayOfWeek, TDateTime& result) {
+  if (year < 1 || year > 9999 || week < 1 || week > WeeksInAYear(year) || dayOfWeek < 1 || dayOfWeek > 7)
+    return false;
+  const int64_t n = IsoWeekMonday(year) + int64_t{week - 1} * 7 + dayOfWeek - 1;
+  if (n < kMinDay || n > kMaxDay) return false;
+  result = static_cast<double>(n);
+  return true;
+}
+
+bool TryEncodeDateMonthWeek(int year, int month, int weekOfMonth, int dayOfWeek, TDateTime& result) {
+  if (year < 1 || year > 9999 || month < 1 || month > 12 || dayOfWeek < 1 || dayOfWeek > 7 || weekOfMonth < 1)
+    return false;
+  const int64_t first = DayNumber(year, month, 1);
+  const int firstThursday = 1 + (4 - IsoDayOfWeek(first) + 7) % 7;  // day of the month
+  const int weeks = (LastDay(year, month) - firstThursday) / 7 + 1;
+  if (weekOfMonth > weeks) return false;
+  const int64_t n = first + (firstThursday - 1) - 3 + int64_t{weekOfMonth - 1} * 7 + (dayOfWeek - 1);
+  if (n < kMinDay || n > kMaxDay) return false;
+  result = static_cast<double>(n);
+  return true;
+}
+
+TDateTime EncodeDateMonthWeek(int year, int month, int weekOfMonth, int dayOfWeek) {
+  TDateTime r = 0;
+  if (!TryEncodeDateMonthWeek(year, month, weekOfMonth, dayOfWeek, r)) DateEncodeError();
+  return r;
+}
+
+bool TryEncodeDayOfWeekInMonth(int year, int month, int nth, int dayOfWeek, TDateTime& result) {
+  if (year < 1 || year > 9999 || month < 1 || month > 12 || dayOfWeek < 1 || dayOfWeek > 7 || nth < 1 || nth > 5)
+    return false;
+  const int64_t first = DayNumber(year, month, 1);
+  const int day = 1 + (dayOfWeek - IsoDayOfWeek(first) + 7) % 7 + (nth - 1) * 7;
+  if (day > LastDay(year, month)) return false;
+  result = static_cast<double>(first + day - 1);
+  return true;
+}
+
+TDateTime EncodeDayOfWeekInMonth(int year, int month, int nth, int dayOfWeek) {
+  TDateTime r = 0;
+  if (!TryEncodeDayOfWeekInMonth(year, month, nth, dayOfWeek, r)) DateEncodeError();
+  return r;
+}
+
+bool TryRecodeDateTime(TDateTime value, int year, int month, int day, int hour, int minute, int second, int msec,
+                       TDateTime& result) {
+  int f[7] = {};
+  DecodeDateTime(value, f[0], f[1], f[2], f[3], f[4], f[5], f[6]);
+  const int given[7] = {year, month, day, hour, minute, second, msec};
+  for (int i = 0; i < 7; ++i)
+    if (given[i] != kRecodeLeaveFieldAsIs) f[i] = given[i];
+  return TryEncodeDateTime(f[0], f[1], f[2], f[3], f[4], f[5], f[6], result);
+}
+
+// ---- Comparisons --------------------------------------------------------------------------
+
+int CompareDateTime(TDateTime a, TDateTime b) {
+  const double d = CalendarMs(a) - CalendarMs(b);
+  return std::fabs(d) < 1.0 ? 0 : Sign(d);
+}
+
+int CompareDate(TDateTime a, TDateTime b) {
+  const int64_t x = Split(a).day, y = Split(b).day;
+  return x < y ? -1 : (x > y ? 1 : 0);
+}
+
+int CompareTime(TDateTime a, TDateTime b) {
+  const double d = TimeOfDayMs(a) - TimeOfDayMs(b);
+  return std::fabs(d) < 1.0 ? 0 : Sign(d);
+}
+
+bool SameDateTime(TDateTime a, TDateTime b) { return CompareDateTime(a, b) == 0; }
+
+bool SameDate(TDateTime a, TDateTime b) { return CompareDate(a, b) == 0; }
+
+bool SameTime(TDateTime a, TDateTime b) { return CompareTime(a, b) == 0; }
+
+bool IsSameDay(TDateTime a, TDateTime b) { return CompareDate(a, b) == 0; }
 
 }  // namespace kv

@@ -103,8 +103,9 @@ KVLIB_EXPORT TDateTime MillisecondsToDateTime(int64_t msecs);
 
 // Month and year steps keep the day of the month (clipped to the last day of
 // the target month) and the time of day.
-KVLIB_EXPORT TDateTime IncMonth(TDateTime value, int months = 1);
-KVLIB_EXPORT TDateTime IncYear(TDateTime value, int years = 1);
+// Counts beyond the calendar's range raise EConvertError.
+KVLIB_EXPORT TDateTime IncMonth(TDateTime value, int64_t months = 1);
+KVLIB_EXPORT TDateTime IncYear(TDateTime value, int64_t years = 1);
 KVLIB_EXPORT TDateTime IncWeek(TDateTime value, int64_t weeks = 1);
 KVLIB_EXPORT TDateTime IncDay(TDateTime value, int64_t days = 1);
 KVLIB_EXPORT TDateTime IncHour(TDateTime value, int64_t hours = 1);
@@ -126,5 +127,109 @@ KVLIB_EXPORT int64_t HoursBetween(TDateTime a, TDateTime b);
 KVLIB_EXPORT int64_t MinutesBetween(TDateTime a, TDateTime b);
 KVLIB_EXPORT int64_t SecondsBetween(TDateTime a, TDateTime b);
 KVLIB_EXPORT int64_t MilliSecondsBetween(TDateTime a, TDateTime b);
+
+// ---- Calendar units ---------------------------------------------------------------------
+
+// The units of the calendar, from the longest. Weeks are ISO 8601 weeks,
+// Monday to Sunday.
+enum TDateUnit : uint8_t {
+  duYear,
+  duMonth,
+  duWeek,
+  duDay,
+  duHour,
+  duMinute,
+  duSecond,
+  duMilliSecond,
+};
+
+// Whole units between two values, absolute and truncated (YearsBetween ...).
+KVLIB_EXPORT int64_t UnitsBetween(TDateUnit unit, TDateTime a, TDateTime b);
+// The absolute difference in units, as a real: DaySpan converted with 24
+// hours, 1440 minutes, 86400 seconds, 86400000 milliseconds to a day and 7,
+// 30.4375 and 365.25 days to a week, a month and a year.
+KVLIB_EXPORT double UnitSpan(TDateUnit unit, TDateTime a, TDateTime b);
+KVLIB_EXPORT double YearSpan(TDateTime a, TDateTime b);
+KVLIB_EXPORT double MonthSpan(TDateTime a, TDateTime b);
+KVLIB_EXPORT double WeekSpan(TDateTime a, TDateTime b);
+KVLIB_EXPORT double HourSpan(TDateTime a, TDateTime b);
+KVLIB_EXPORT double MinuteSpan(TDateTime a, TDateTime b);
+KVLIB_EXPORT double SecondSpan(TDateTime a, TDateTime b);
+KVLIB_EXPORT double MilliSecondSpan(TDateTime a, TDateTime b);
+// UnitsBetween(unit, a, b) <= amount.
+KVLIB_EXPORT bool WithinPast(TDateUnit unit, TDateTime a, TDateTime b, int64_t amount);
+
+// Whole hours, minutes, seconds or milliseconds (`unit`) elapsed from the
+// start of the year, month, week, day, hour, minute or second (`period`)
+// that holds the value (HourOfTheYear, MilliSecondOfTheWeek, ...); counts
+// from 0. A unit not shorter than the period yields 0.
+KVLIB_EXPORT int64_t ElapsedInPeriod(TDateTime value, TDateUnit unit, TDateUnit period);
+
+// The first instant (00:00:00.000) and the last millisecond (23:59:59.999)
+// of the year, month, week or day (`period`) that holds the value. A result
+// outside 0001-01-01 .. 9999-12-31 raises EConvertError.
+KVLIB_EXPORT TDateTime StartOfThePeriod(TDateUnit period, TDateTime value);
+KVLIB_EXPORT TDateTime EndOfThePeriod(TDateUnit period, TDateTime value);
+
+// ---- Components ---------------------------------------------------------------------------
+
+KVLIB_EXPORT int HourOf(TDateTime value);
+KVLIB_EXPORT int MinuteOf(TDateTime value);
+KVLIB_EXPORT int SecondOf(TDateTime value);
+KVLIB_EXPORT int MilliSecondOf(TDateTime value);
+// The ISO 8601 week number, as WeekOfTheYear.
+KVLIB_EXPORT int WeekOf(TDateTime value);
+// Days of the value's month and year.
+KVLIB_EXPORT int DaysInMonth(TDateTime value);
+KVLIB_EXPORT int DaysInYear(TDateTime value);
+KVLIB_EXPORT bool IsInLeapYear(TDateTime value);
+// The time of day is 12:00 or later.
+KVLIB_EXPORT bool IsPM(TDateTime value);
+// The value's date is the current date.
+KVLIB_EXPORT bool IsToday(TDateTime value);
+
+// Weeks of a month follow the ISO rule applied to months: a week (Monday to
+// Sunday) belongs to the month that holds its Thursday, and week 1 of a
+// month is the week of its first Thursday. So the first days of a month can
+// lie in the last week of the month before. DecodeDateMonthWeek gives the
+// year and month the value's week belongs to, the week number (1..5) and the
+// ISO day (1 = Monday).
+KVLIB_EXPORT void DecodeDateMonthWeek(TDateTime value, int& year, int& month, int& weekOfMonth, int& dayOfWeek);
+KVLIB_EXPORT int WeekOfTheMonth(TDateTime value);
+
+// ---- Further encodings ----------------------------------------------------------------------
+
+KVLIB_EXPORT bool TryEncodeDateDay(int year, int dayOfYear, TDateTime& result);
+KVLIB_EXPORT bool TryEncodeDateWeek(int year, int week, int dayOfWeek, TDateTime& result);
+// Day `dayOfWeek` (1 = Monday) of week `weekOfMonth` of a month, by the rule
+// of DecodeDateMonthWeek.
+KVLIB_EXPORT bool TryEncodeDateMonthWeek(int year, int month, int weekOfMonth, int dayOfWeek, TDateTime& result);
+KVLIB_EXPORT TDateTime EncodeDateMonthWeek(int year, int month, int weekOfMonth, int dayOfWeek);
+// The `nth` (1..5) occurrence of the ISO weekday `dayOfWeek` in a month;
+// fails when the month has no such day.
+KVLIB_EXPORT bool TryEncodeDayOfWeekInMonth(int year, int month, int nth, int dayOfWeek, TDateTime& result);
+KVLIB_EXPORT TDateTime EncodeDayOfWeekInMonth(int year, int month, int nth, int dayOfWeek);
+
+// The value with some components replaced: DecodeDateTime, the fields that
+// are not kRecodeLeaveFieldAsIs replace the decoded ones, then
+// TryEncodeDateTime. False when the result is no valid date-time.
+inline constexpr int kRecodeLeaveFieldAsIs = -2147483647 - 1;
+KVLIB_EXPORT bool TryRecodeDateTime(TDateTime value, int year, int month, int day, int hour, int minute, int second,
+                                    int msec, TDateTime& result);
+
+// ---- Comparisons --------------------------------------------------------------------------
+
+// -1, 0 or 1. Values before 1899-12-30 compare by calendar time (where the
+// plain numbers would not). CompareDateTime and CompareTime treat values less
+// than one millisecond apart as equal; CompareDate compares calendar days
+// (after the millisecond rounding of decoding); CompareTime looks at the
+// time of day only.
+KVLIB_EXPORT int CompareDateTime(TDateTime a, TDateTime b);
+KVLIB_EXPORT int CompareDate(TDateTime a, TDateTime b);
+KVLIB_EXPORT int CompareTime(TDateTime a, TDateTime b);
+KVLIB_EXPORT bool SameDateTime(TDateTime a, TDateTime b);
+KVLIB_EXPORT bool SameDate(TDateTime a, TDateTime b);
+KVLIB_EXPORT bool SameTime(TDateTime a, TDateTime b);
+KVLIB_EXPORT bool IsSameDay(TDateTime a, TDateTime b);
 
 }  // namespace kv
