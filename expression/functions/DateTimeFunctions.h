@@ -157,13 +157,12 @@ protected:
   void Compute() override;
 };
 
-// No arguments; the clock read at every evaluation. These functions are
-// never constant: a mapping evaluated record by record over a long transfer
-// sees the time of each record, not the time it was translated.
+// No arguments; the clock. Being argument-less these functions are constant:
+// they are read once, when the expression is translated, so every record of
+// a run sees the same time (as a database's current time within a statement).
 class TCurrentDateTimeFunction : public TDateFunction<TDateTimeFunction> {
 public:
   int FixedParamCount() const override { return 0; }
-  bool IsConst() const override { return false; }
 
 protected:
   virtual TDateTime Current() const = 0;

@@ -43,12 +43,10 @@ KV_IMPLEMENT_CLASS(TExp_CompareTime, TDateCompareFunction)
 
 // ---- Current ---------------------------------------------------------------------------------
 
-// CurrentYear(): the current year, read at every evaluation.
+// CurrentYear(): the current year. Like every argument-less function it is
+// constant: read once, when the expression is translated.
 class TExp_CurrentYear : public TDateFunction<TI0Function> {
   KV_CLASS(TExp_CurrentYear, TI0Function)
-public:
-  bool IsConst() const override { return false; }
-
 protected:
   void Compute() override { PutInteger(YearOf(Now())); }
 };

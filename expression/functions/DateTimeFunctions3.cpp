@@ -150,13 +150,10 @@ protected:
 };
 KV_IMPLEMENT_CLASS(TExp_IsSameDay, TDateSameFunction)
 
-// IsToday(date): the value's date is today; asked at every evaluation, so
-// never constant.
+// IsToday(date): the value's date is today (constant for a constant date:
+// the day is the one of translation, as for Today()).
 class TExp_IsToday : public TDateTestFunction {
   KV_CLASS(TExp_IsToday, TDateTestFunction)
-public:
-  bool IsConst() const override { return false; }
-
 protected:
   bool Test(TDateTime v) const override { return IsToday(v); }
 };
