@@ -20,11 +20,7 @@ std::string TempDir(const std::string& name) {
   return pattern;
 }
 
-int Lines(const std::string& s) {
-  int n = 0;
-  for (char c : s) n += c == '\n';
-  return n;
-}
+size_t LineCount(const std::string& s) { return clitest::Lines(s).size(); }
 
 }  // namespace
 
@@ -54,13 +50,13 @@ TEST(CliDump, ErrorsNameTheFileOnOneLine) {
   std::string dir = TempDir("errors");
   Result missing = RunCli({"dump", dir + "/none.env"});
   EXPECT_EQ(missing.status, 1);
-  EXPECT_EQ(Lines(missing.err), 1);
+  EXPECT_EQ(LineCount(missing.err), 1u);
   EXPECT_NE(missing.err.find(dir + "/none.env"), std::string::npos);
 
   std::ofstream(dir + "/bad.env") << "TPF0\x05TNope";
   Result bad = RunCli({"dump", dir + "/bad.env"});
   EXPECT_EQ(bad.status, 1);
-  EXPECT_EQ(Lines(bad.err), 1);
+  EXPECT_EQ(LineCount(bad.err), 1u);
 
   std::ofstream(dir + "/bad.txt") << "object X\n  a = \n";
   Result parse = RunCli({"text2bin", dir + "/bad.txt", dir + "/out.bin"});
@@ -102,5 +98,5 @@ TEST(CliEnv, DefaultsAndFile) {
   Result b = RunCli({"env", "--home", dir});
   EXPECT_EQ(b.status, 1);
   EXPECT_NE(b.err.find("KVCore.env"), std::string::npos);
-  EXPECT_EQ(Lines(b.err), 1);
+  EXPECT_EQ(LineCount(b.err), 1u);
 }

@@ -1,5 +1,7 @@
 // vandrel-cli text-preview, run as a user's script runs it.
 #include <gtest/gtest.h>
+
+#include "RunCli.h"
 #include <sys/wait.h>
 
 #include <cstdio>
@@ -15,19 +17,10 @@ struct TRun {
   std::vector<std::string> lines;
 };
 
+// Standard output and then standard error, split into lines.
 TRun RunCli(const std::string& arguments) {
-  TRun r;
-  const std::string command = std::string("'") + VANDREL_CLI + "' " + arguments + " 2>&1";
-  FILE* pipe = popen(command.c_str(), "r");
-  if (!pipe) return r;
-  std::string out;
-  char buf[4096];
-  for (size_t n; (n = fread(buf, 1, sizeof buf, pipe)) > 0;) out.append(buf, n);
-  const int raw = pclose(pipe);
-  r.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-  std::istringstream in(out);
-  for (std::string line; std::getline(in, line);) r.lines.push_back(line);
-  return r;
+  const clitest::Result r = clitest::RunCliShell(arguments);
+  return TRun{r.status, clitest::Lines(r.out + r.err)};
 }
 
 std::string TempFile(const std::string& name, const std::string& content) {

@@ -1,5 +1,7 @@
 // vandrel-cli messages and tips, run as a user's script runs them.
 #include <gtest/gtest.h>
+
+#include "RunCli.h"
 #include <sys/wait.h>
 
 #include <cstdio>
@@ -14,19 +16,10 @@ struct TRun {
   std::vector<std::string> lines;
 };
 
+// Standard output only, split into lines.
 TRun RunCli(const std::string& arguments) {
-  TRun r;
-  const std::string command = std::string("'") + VANDREL_CLI + "' " + arguments + " 2>/dev/null";
-  FILE* pipe = popen(command.c_str(), "r");
-  if (!pipe) return r;
-  std::string out;
-  char buf[4096];
-  for (size_t n; (n = fread(buf, 1, sizeof buf, pipe)) > 0;) out.append(buf, n);
-  const int raw = pclose(pipe);
-  r.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-  std::istringstream in(out);
-  for (std::string line; std::getline(in, line);) r.lines.push_back(line);
-  return r;
+  const clitest::Result r = clitest::RunCliShell(arguments);
+  return TRun{r.status, clitest::Lines(r.out)};
 }
 
 constexpr size_t kMessageLines = 23 + 110;  // foundation, then core messages

@@ -7,42 +7,9 @@
 #include <new>
 #include <string>
 
+#include "CountingNew.h"
 #include "expression/ThreadExp.h"
 
-namespace {
-std::atomic<long> g_allocations{0};
-}  // namespace
-
-// The replacements below pair malloc with free; when g++ inlines them into
-// library code it cannot see that pairing and warns wrongly.
-#if defined(__GNUC__) && !defined(__clang__)
-#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
-#endif
-
-void* operator new(std::size_t size) {
-  g_allocations.fetch_add(1, std::memory_order_relaxed);
-  if (void* p = std::malloc(size ? size : 1)) return p;
-  throw std::bad_alloc();
-}
-void* operator new[](std::size_t size) {
-  g_allocations.fetch_add(1, std::memory_order_relaxed);
-  if (void* p = std::malloc(size ? size : 1)) return p;
-  throw std::bad_alloc();
-}
-void* operator new(std::size_t size, const std::nothrow_t&) noexcept {
-  g_allocations.fetch_add(1, std::memory_order_relaxed);
-  return std::malloc(size ? size : 1);
-}
-void* operator new[](std::size_t size, const std::nothrow_t&) noexcept {
-  g_allocations.fetch_add(1, std::memory_order_relaxed);
-  return std::malloc(size ? size : 1);
-}
-void operator delete(void* p) noexcept { std::free(p); }
-void operator delete[](void* p) noexcept { std::free(p); }
-void operator delete(void* p, std::size_t) noexcept { std::free(p); }
-void operator delete[](void* p, std::size_t) noexcept { std::free(p); }
-void operator delete(void* p, const std::nothrow_t&) noexcept { std::free(p); }
-void operator delete[](void* p, const std::nothrow_t&) noexcept { std::free(p); }
 
 namespace kv {
 namespace {
@@ -67,7 +34,7 @@ TEST_P(Allocations, NoneWhileEvaluating) {
   TExpression* a = GetPubVarList()->GetVarExp("a");
   TExpression* c = GetPubVarList()->GetVarExp("c");
   e->Evaluate(NextStamp(e->SyncFlag));  // the first evaluation settles types
-  const long before = g_allocations.load();
+  const long before = test::AllocationCount();
   for (int i = 0; i < 10000; ++i) {
     a->PutReal(i * 0.5L);
     c->PutInteger(i % 23);
@@ -76,7 +43,7 @@ TEST_P(Allocations, NoneWhileEvaluating) {
     (void)e->GetBoolean();
     (void)e->GetInteger();
   }
-  EXPECT_EQ(g_allocations.load() - before, 0) << GetParam();
+  EXPECT_EQ(test::AllocationCount() - before, 0) << GetParam();
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -90,10 +57,10 @@ INSTANTIATE_TEST_SUITE_P(
                       "x := a * 2 + c"));
 
 TEST(AllocationCounter, CountsAllocations) {
-  const long before = g_allocations.load();
+  const long before = test::AllocationCount();
   std::string* s = new std::string(100, 'x');
   delete s;
-  EXPECT_GE(g_allocations.load() - before, 1);
+  EXPECT_GE(test::AllocationCount() - before, 1);
 }
 
 }  // namespace

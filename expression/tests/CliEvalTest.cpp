@@ -1,6 +1,8 @@
 // vandrel-cli eval, run as a script would run it: the exact output contract.
 #include <gtest/gtest.h>
 
+#include "RunCli.h"
+
 #include <fcntl.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -14,56 +16,12 @@
 
 namespace {
 
-struct CliResult {
-  int status = -1;
-  std::string out;
-  std::string err;
-};
-
-std::string TempFile(const std::string& content) {
-  char name[] = "/tmp/vandrel-eval-XXXXXX";
-  const int fd = mkstemp(name);
-  if (fd < 0) return std::string();
-  if (!content.empty() && write(fd, content.data(), content.size()) != static_cast<ssize_t>(content.size())) {
-    close(fd);
-    return std::string();
-  }
-  close(fd);
-  return name;
-}
-
-std::string ReadAll(const std::string& file) {
-  std::ifstream in(file, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
+using CliResult = clitest::Result;
 
 // Runs vandrel-cli eval with `args`, feeding `input` to its standard input.
-CliResult RunEval(const std::vector<std::string>& args, const std::string& input = std::string()) {
-  const std::string in = TempFile(input), out = TempFile(""), err = TempFile("");
-  CliResult r;
-  const pid_t pid = fork();
-  if (pid == 0) {
-    const int i = open(in.c_str(), O_RDONLY), o = open(out.c_str(), O_WRONLY), e = open(err.c_str(), O_WRONLY);
-    dup2(i, 0);
-    dup2(o, 1);
-    dup2(e, 2);
-    std::vector<std::string> all{VANDREL_CLI, "eval"};
-    all.insert(all.end(), args.begin(), args.end());
-    std::vector<char*> argv;
-    for (std::string& a : all) argv.push_back(a.data());
-    argv.push_back(nullptr);
-    execv(VANDREL_CLI, argv.data());
-    _exit(127);
-  }
-  int status = 0;
-  waitpid(pid, &status, 0);
-  r.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  r.out = ReadAll(out);
-  r.err = ReadAll(err);
-  std::remove(in.c_str());
-  std::remove(out.c_str());
-  std::remove(err.c_str());
-  return r;
+CliResult RunEval(std::vector<std::string> args, const std::string& input = std::string()) {
+  args.insert(args.begin(), "eval");
+  return clitest::RunCli(args, "", input);
 }
 
 TEST(CliEval, ArgumentsShareOneVariableList) {

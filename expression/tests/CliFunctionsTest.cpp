@@ -1,6 +1,8 @@
 // vandrel-cli functions, run as a script would run it.
 #include <gtest/gtest.h>
 
+#include "RunCli.h"
+
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -14,31 +16,12 @@
 
 namespace {
 
-struct CliResult {
-  int status = -1;
-  std::string out;
-};
+using CliResult = clitest::Result;
 
-std::string Quote(const std::string& s) {
-  std::string r = "'";
-  for (char c : s) r += c == '\'' ? std::string("'\\''") : std::string(1, c);
-  return r + "'";
-}
-
-CliResult RunFunctions(const std::vector<std::string>& args) {
-  char name[] = "/tmp/vandrel-functions-XXXXXX";
-  const int fd = mkstemp(name);
-  if (fd >= 0) close(fd);
-  std::string cmd = Quote(VANDREL_CLI) + " functions";
-  for (const std::string& a : args) cmd += " " + Quote(a);
-  cmd += " < /dev/null > " + Quote(name) + " 2> /dev/null";
-  const int raw = std::system(cmd.c_str());
-  CliResult r;
-  r.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-  std::ifstream in(name, std::ios::binary);
-  r.out.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-  std::remove(name);
-  return r;
+// Runs vandrel-cli functions with `args`.
+CliResult RunFunctions(std::vector<std::string> args) {
+  args.insert(args.begin(), "functions");
+  return clitest::RunCli(args);
 }
 
 std::vector<std::string> Lines(const std::string& text) {

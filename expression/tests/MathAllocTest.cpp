@@ -8,42 +8,9 @@
 #include <new>
 #include <string>
 
+#include "CountingNew.h"
 #include "expression/ThreadExp.h"
 
-namespace {
-std::atomic<long> g_allocations{0};
-}  // namespace
-
-// The replacements below pair malloc with free; when g++ inlines them into
-// library code it cannot see that pairing and warns wrongly.
-#if defined(__GNUC__) && !defined(__clang__)
-#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
-#endif
-
-void* operator new(std::size_t size) {
-  g_allocations.fetch_add(1, std::memory_order_relaxed);
-  if (void* p = std::malloc(size ? size : 1)) return p;
-  throw std::bad_alloc();
-}
-void* operator new[](std::size_t size) {
-  g_allocations.fetch_add(1, std::memory_order_relaxed);
-  if (void* p = std::malloc(size ? size : 1)) return p;
-  throw std::bad_alloc();
-}
-void* operator new(std::size_t size, const std::nothrow_t&) noexcept {
-  g_allocations.fetch_add(1, std::memory_order_relaxed);
-  return std::malloc(size ? size : 1);
-}
-void* operator new[](std::size_t size, const std::nothrow_t&) noexcept {
-  g_allocations.fetch_add(1, std::memory_order_relaxed);
-  return std::malloc(size ? size : 1);
-}
-void operator delete(void* p) noexcept { std::free(p); }
-void operator delete[](void* p) noexcept { std::free(p); }
-void operator delete(void* p, std::size_t) noexcept { std::free(p); }
-void operator delete[](void* p, std::size_t) noexcept { std::free(p); }
-void operator delete(void* p, const std::nothrow_t&) noexcept { std::free(p); }
-void operator delete[](void* p, const std::nothrow_t&) noexcept { std::free(p); }
 
 namespace kv {
 namespace {
@@ -65,7 +32,7 @@ TEST_P(MathAllocations, NoneWhileEvaluating) {
   TExpression* a = GetPubVarList()->GetVarExp("a");
   TExpression* c = GetPubVarList()->GetVarExp("c");
   e->Evaluate(NextStamp(e->SyncFlag));  // the first evaluation settles types
-  const long before = g_allocations.load();
+  const long before = test::AllocationCount();
   for (int i = 0; i < 5000; ++i) {
     // Values on both sides of every domain: negatives, zero, huge ones.
     a->PutReal((i % 41 - 20) * 0.37L * ((i % 7 == 0) ? 1E300L : 1.0L));
@@ -75,7 +42,7 @@ TEST_P(MathAllocations, NoneWhileEvaluating) {
     (void)e->GetInteger();
     (void)e->GetBoolean();
   }
-  EXPECT_EQ(g_allocations.load() - before, 0) << GetParam();
+  EXPECT_EQ(test::AllocationCount() - before, 0) << GetParam();
 }
 
 INSTANTIATE_TEST_SUITE_P(

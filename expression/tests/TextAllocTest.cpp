@@ -9,42 +9,9 @@
 #include <new>
 #include <string>
 
+#include "CountingNew.h"
 #include "expression/ThreadExp.h"
 
-namespace {
-std::atomic<long> g_allocations{0};
-}  // namespace
-
-// The replacements below pair malloc with free; when g++ inlines them into
-// library code it cannot see that pairing and warns wrongly.
-#if defined(__GNUC__) && !defined(__clang__)
-#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
-#endif
-
-void* operator new(std::size_t size) {
-  g_allocations.fetch_add(1, std::memory_order_relaxed);
-  if (void* p = std::malloc(size ? size : 1)) return p;
-  throw std::bad_alloc();
-}
-void* operator new[](std::size_t size) {
-  g_allocations.fetch_add(1, std::memory_order_relaxed);
-  if (void* p = std::malloc(size ? size : 1)) return p;
-  throw std::bad_alloc();
-}
-void* operator new(std::size_t size, const std::nothrow_t&) noexcept {
-  g_allocations.fetch_add(1, std::memory_order_relaxed);
-  return std::malloc(size ? size : 1);
-}
-void* operator new[](std::size_t size, const std::nothrow_t&) noexcept {
-  g_allocations.fetch_add(1, std::memory_order_relaxed);
-  return std::malloc(size ? size : 1);
-}
-void operator delete(void* p) noexcept { std::free(p); }
-void operator delete[](void* p) noexcept { std::free(p); }
-void operator delete(void* p, std::size_t) noexcept { std::free(p); }
-void operator delete[](void* p, std::size_t) noexcept { std::free(p); }
-void operator delete(void* p, const std::nothrow_t&) noexcept { std::free(p); }
-void operator delete[](void* p, const std::nothrow_t&) noexcept { std::free(p); }
 
 namespace kv {
 namespace {
@@ -73,14 +40,14 @@ TEST_P(TextAllocations, NoneWhileEvaluating) {
   ASSERT_NE(e, nullptr) << GetExpErrorMsg();
   TExpression* c = GetPubVarList()->GetVarExp("c");
   e->Evaluate(NextStamp(e->SyncFlag));  // the first evaluation settles types
-  const long before = g_allocations.load();
+  const long before = test::AllocationCount();
   for (int i = 0; i < 2000; ++i) {
     c->PutInteger(i % 9 - 3);
     e->Evaluate(NextStamp(e->SyncFlag));
     (void)e->GetInteger();
     (void)e->GetBoolean();
   }
-  EXPECT_EQ(g_allocations.load() - before, 0) << GetParam();
+  EXPECT_EQ(test::AllocationCount() - before, 0) << GetParam();
 }
 
 INSTANTIATE_TEST_SUITE_P(
