@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs what is needed, builds Vandrel and runs the whole test suite:
 # once in the normal build and once under AddressSanitizer and
-# UndefinedBehaviorSanitizer.
+# UndefinedBehaviorSanitizer; the tests that run threads also run under
+# ThreadSanitizer.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 bash "$root/scripts/setup.sh"
@@ -12,6 +13,14 @@ status=0
 echo "== normal build =="
 bash "$root/scripts/build.sh" "$root/build"
 ctest --test-dir "$root/build" --output-on-failure -j "$jobs" || status=1
+
+echo "== TSan build (the threaded tests) =="
+threaded="environment_logs_test expression_thread_test foundation_helpers_test"
+cmake -S "$root" -B "$root/build-tsan" -G Ninja -DCMAKE_BUILD_TYPE=Debug -DVANDREL_SANITIZE=thread \
+  -DVANDREL_BENCH=OFF >/dev/null
+ninja -C "$root/build-tsan" $threaded
+TSAN_OPTIONS=halt_on_error=1 ctest --test-dir "$root/build-tsan" --output-on-failure -j "$jobs" \
+  -R '^(LogThreads|ExpressionThreads|ThreadLocks)' || status=1
 
 echo "== ASan + UBSan build =="
 bash "$root/scripts/build.sh" "$root/build-asan" address
