@@ -1,6 +1,8 @@
 // Moving file contents, signed files, record files and sorted record files.
 #include <dirent.h>
 #include <gtest/gtest.h>
+
+#include "TempFiles.h"
 #include <unistd.h>
 
 #include <cstdio>
@@ -17,21 +19,7 @@ using namespace kv;
 
 namespace {
 
-// Named per process, so test runs in several build folders at once do not
-// collide, and removed when the process ends.
-struct TTempFiles {
-  std::vector<std::string> paths;
-  ~TTempFiles() {
-    for (const std::string& p : paths) std::remove(p.c_str());
-  }
-};
-TTempFiles g_tempFiles;
-
-std::string TempPath(const std::string& name) {
-  std::string path = ::testing::TempDir() + "/recfile-" + std::to_string(::getpid()) + "-" + name;
-  g_tempFiles.paths.push_back(path);
-  return path;
-}
+std::string TempPath(const std::string& name) { return kvtest::TempFilePath("recfile", name); }
 
 std::string Slurp(const std::string& path) {
   std::ifstream f(path, std::ios::binary);
