@@ -5,13 +5,13 @@
 #include <string>
 
 #include "foundation/Exceptions.h"
+#include "foundation/CharClass.h"
 
 namespace kv {
 
 namespace {
 
 char Upper(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; }
-bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 
 // Case-insensitive comparison of `text` at `pos` with the ASCII word `word`.
 bool MatchAt(std::string_view text, size_t pos, std::string_view word) {

@@ -9,6 +9,7 @@
 #include "foundation/LibMessages.h"
 #include "foundation/NumUtils.h"
 #include "foundation/UserInterface.h"
+#include "foundation/CharClass.h"
 
 namespace kv {
 
@@ -22,7 +23,6 @@ constexpr std::string_view kDefaultDateTimeFormat = "YYYY.MM.DD hh:nn:ss";
 constexpr const char* kSubExpNames[kSubExpCount] = {"SubExp0", "SubExp1", "SubExp2", "SubExp3", "SubExp4",
                                                      "SubExp5", "SubExp6", "SubExp7", "SubExp8", "SubExp9"};
 
-char AsciiUpper(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; }
 
 std::string_view BoolWord(bool b) { return b ? std::string_view("Yes") : std::string_view("No"); }
 char BoolChar(bool b) { return b ? 'Y' : 'N'; }

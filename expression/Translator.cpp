@@ -11,6 +11,7 @@
 #include "expression/Variables.h"
 #include "foundation/LibMessages.h"
 #include "foundation/NumUtils.h"
+#include "foundation/CharClass.h"
 
 namespace kv {
 
@@ -18,8 +19,6 @@ KV_IMPLEMENT_CLASS(TExpTranslator, TObject)
 
 namespace {
 
-bool IsDigit(char c) { return c >= '0' && c <= '9'; }
-bool IsHexDigit(char c) { return IsDigit(c) || (c >= 'A' && c <= 'F') || (c >= 'a' && c <= 'f'); }
 bool IsLetter(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
 bool IsPlain(const TExpression* e) { return e && e->ClassType() == TExpression::StaticClass(); }
 

@@ -10,6 +10,7 @@
 #include "foundation/Exceptions.h"
 #include "foundation/Format.h"
 #include "foundation/LibMessages.h"
+#include "foundation/CharClass.h"
 
 namespace kv {
 
@@ -71,8 +72,6 @@ std::string NumToStr(long double x, int width, int decimals) {
 
 namespace {
 
-bool IsDigit(char c) { return c >= '0' && c <= '9'; }
-bool IsHexDigit(char c) { return IsDigit(c) || (c >= 'A' && c <= 'F') || (c >= 'a' && c <= 'f'); }
 
 size_t SkipBlanks(std::string_view s) {
   size_t i = 0;

@@ -7,6 +7,7 @@
 
 #include "foundation/Exceptions.h"
 #include "foundation/FileUtils.h"
+#include "foundation/Utf8.h"
 
 namespace kv {
 
@@ -970,90 +971,5 @@ void TFileStream::WriteObject(const TBaseObject* obj) { StreamWriteObject(*this,
 TBaseObject* TFileStream::ReadObject() { return StreamReadObject(*this); }
 TBaseObject* TFileStream::ReadObjectOld() { return StreamReadObjectOld(*this); }
 bool TFileStream::CopyToFile(const std::string& fileName) { return StreamToFile(*this, fileName); }
-
-// ---- UTF-8 / UTF-16 -------------------------------------------------------------
-
-std::u16string Utf8ToUtf16(std::string_view s) {
-  std::u16string out;
-  out.reserve(s.size());
-  size_t i = 0, n = s.size();
-  while (i < n) {
-    unsigned char c = static_cast<unsigned char>(s[i]);
-    uint32_t cp;
-    size_t len;
-    if (c < 0x80) {
-      cp = c;
-      len = 1;
-    } else if ((c >> 5) == 0x6) {
-      cp = c & 0x1F;
-      len = 2;
-    } else if ((c >> 4) == 0xE) {
-      cp = c & 0x0F;
-      len = 3;
-    } else if ((c >> 3) == 0x1E) {
-      cp = c & 0x07;
-      len = 4;
-    } else {
-      out.push_back(u'\uFFFD');
-      ++i;
-      continue;
-    }
-    bool ok = i + len <= n;
-    for (size_t k = 1; ok && k < len; ++k) {
-      unsigned char d = static_cast<unsigned char>(s[i + k]);
-      if ((d >> 6) != 0x2)
-        ok = false;
-      else
-        cp = (cp << 6) | (d & 0x3F);
-    }
-    if (ok && ((len == 2 && cp < 0x80) || (len == 3 && cp < 0x800) || (len == 4 && (cp < 0x10000 || cp > 0x10FFFF)) ||
-               (cp >= 0xD800 && cp <= 0xDFFF)))
-      ok = false;
-    if (!ok) {
-      out.push_back(u'\uFFFD');
-      ++i;
-      continue;
-    }
-    if (cp >= 0x10000) {
-      cp -= 0x10000;
-      out.push_back(static_cast<char16_t>(0xD800 + (cp >> 10)));
-      out.push_back(static_cast<char16_t>(0xDC00 + (cp & 0x3FF)));
-    } else {
-      out.push_back(static_cast<char16_t>(cp));
-    }
-    i += len;
-  }
-  return out;
-}
-
-std::string Utf16ToUtf8(std::u16string_view w) {
-  std::string out;
-  out.reserve(w.size());
-  for (size_t i = 0; i < w.size(); ++i) {
-    uint32_t cp = w[i];
-    if (cp >= 0xD800 && cp <= 0xDBFF && i + 1 < w.size() && w[i + 1] >= 0xDC00 && w[i + 1] <= 0xDFFF) {
-      cp = 0x10000 + ((cp - 0xD800) << 10) + (w[i + 1] - 0xDC00);
-      ++i;
-    } else if (cp >= 0xD800 && cp <= 0xDFFF) {
-      cp = 0xFFFD;
-    }
-    if (cp < 0x80) {
-      out.push_back(static_cast<char>(cp));
-    } else if (cp < 0x800) {
-      out.push_back(static_cast<char>(0xC0 | (cp >> 6)));
-      out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-    } else if (cp < 0x10000) {
-      out.push_back(static_cast<char>(0xE0 | (cp >> 12)));
-      out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
-      out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-    } else {
-      out.push_back(static_cast<char>(0xF0 | (cp >> 18)));
-      out.push_back(static_cast<char>(0x80 | ((cp >> 12) & 0x3F)));
-      out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
-      out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-    }
-  }
-  return out;
-}
 
 }  // namespace kv

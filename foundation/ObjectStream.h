@@ -195,8 +195,4 @@ KVLIB_EXPORT void WriteObjectToFile(const std::string& fileName, const TBaseObje
 KVLIB_EXPORT TBaseObject* ReadObjectFromFile(const std::string& fileName);
 inline constexpr const char* kCannotOpenObjectFile = "打不开数据结构类文件\r\n\n";
 
-// UTF-8 <-> UTF-16 helpers (invalid UTF-8 bytes map to U+FFFD).
-KVLIB_EXPORT std::u16string Utf8ToUtf16(std::string_view utf8);
-KVLIB_EXPORT std::string Utf16ToUtf8(std::u16string_view utf16);
-
 }  // namespace kv

@@ -7,14 +7,14 @@
 
 #include "foundation/Exceptions.h"
 #include "foundation/ObjectStream.h"
+#include "foundation/Utf8.h"
+#include "foundation/CharClass.h"
 
 namespace kv {
 
 namespace {
 
 bool IsLetter(unsigned char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '_' || c >= 0x80; }
-bool IsDigit(unsigned char c) { return c >= '0' && c <= '9'; }
-bool IsHex(unsigned char c) { return IsDigit(c) || (c >= 'A' && c <= 'F') || (c >= 'a' && c <= 'f'); }
 int HexValue(unsigned char c) { return IsDigit(c) ? c - '0' : (c | 0x20) - 'a' + 10; }
 
 std::string ReadAll(TStream& s) {
@@ -84,7 +84,7 @@ char TChineseParser::NextToken() {
         bool any = false;
         if (pos_ < src_.size() && src_[pos_] == '$') {
           ++pos_;
-          while (pos_ < src_.size() && IsHex(static_cast<unsigned char>(src_[pos_]))) {
+          while (pos_ < src_.size() && IsHexDigit(static_cast<unsigned char>(src_[pos_]))) {
             code = code * 16 + static_cast<uint32_t>(HexValue(static_cast<unsigned char>(src_[pos_++])));
             any = true;
             if (code > 0x10FFFF) Error("Character code too large");
@@ -118,7 +118,7 @@ char TChineseParser::NextToken() {
   }
   if (c == '$') {
     ++pos_;
-    while (pos_ < src_.size() && IsHex(static_cast<unsigned char>(src_[pos_]))) ++pos_;
+    while (pos_ < src_.size() && IsHexDigit(static_cast<unsigned char>(src_[pos_]))) ++pos_;
     raw_ = std::string(src_.substr(start, pos_ - start));
     if (raw_.size() == 1) Error("Invalid hexadecimal number");
     return token_ = toInteger;
@@ -158,7 +158,7 @@ char TChineseParser::NextToken() {
     // optionally followed by the suffix D or S (used for values that have
     // no decimal form, such as NaN).
     pos_ += 2;
-    while (pos_ < src_.size() && IsHex(static_cast<unsigned char>(src_[pos_]))) ++pos_;
+    while (pos_ < src_.size() && IsHexDigit(static_cast<unsigned char>(src_[pos_]))) ++pos_;
     raw_ = std::string(src_.substr(start, pos_ - start));
     // "D" is also a hexadecimal digit: 16 digits and a "D" make a date.
     if (raw_.size() == 2 + 17 && (raw_.back() & ~0x20) == 'D') {
@@ -232,7 +232,7 @@ std::string TChineseParser::HexToBinary() {
     if (c == '}') break;
     if (c == '\n') ++line_;
     if (c <= ' ') continue;
-    if (!IsHex(c)) Error("Invalid binary value");
+    if (!IsHexDigit(c)) Error("Invalid binary value");
     if (pending < 0) {
       pending = HexValue(c);
     } else {

@@ -1,4 +1,5 @@
 #include "foundation/StrUtils.h"
+#include "foundation/CharClass.h"
 
 #include <algorithm>
 #include <climits>
@@ -14,12 +15,8 @@ int Len(std::string_view text) { return static_cast<int>(std::min<size_t>(text.s
 // The byte at 1-based `pos`; callers check the range.
 char At(std::string_view text, int pos) { return text[static_cast<size_t>(pos - 1)]; }
 
-bool IsDigit(char c) { return c >= '0' && c <= '9'; }
-bool IsHexDigit(char c) { return IsDigit(c) || (c >= 'A' && c <= 'F') || (c >= 'a' && c <= 'f'); }
 bool IsLetter(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
 bool IsQuote(char c) { return c == '\'' || c == '"'; }
-char AsciiUpper(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; }
-char AsciiLower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
 
 // Digits only (no sign): decimal, or '$' with hexadecimal digits.
 int SeekEndOfUnsigned(std::string_view text, int pos) {

@@ -12,6 +12,7 @@
 #include "foundation/FloatFormat.h"
 #include "foundation/Format.h"
 #include "foundation/NumUtils.h"
+#include "foundation/CharClass.h"
 
 namespace kv {
 
@@ -24,7 +25,6 @@ constexpr int64_t kMaxHexDigits = 32;
 constexpr size_t kMaxQuotedText = 64;
 
 bool IsBlank(char c) { return c == ' ' || c == '\t'; }
-bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 
 // [+|-] (digits [. [digits]] | . digits) [(E|e) [+|-] digits]: the whole of `s`.
 bool IsDecimalReal(std::string_view s) {

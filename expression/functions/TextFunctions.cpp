@@ -37,6 +37,8 @@
 #include "expression/FunctionList.h"
 #include "foundation/Exceptions.h"
 #include "foundation/StrUtils.h"
+#include "foundation/CharClass.h"
+#include "foundation/Utf8.h"
 
 namespace kv {
 
@@ -128,7 +130,6 @@ std::string_view TrimRight(std::string_view s) {
 
 // ---- ASCII case ---------------------------------------------------------------------------
 
-unsigned char AsciiUpperByte(unsigned char c) { return (c >= 'a' && c <= 'z') ? static_cast<unsigned char>(c - 32) : c; }
 
 int Sign(int64_t v) { return v < 0 ? -1 : (v > 0 ? 1 : 0); }
 
@@ -139,8 +140,8 @@ int CompareBytes(std::string_view a, std::string_view b, bool ignoreAsciiCase) {
     unsigned char x = static_cast<unsigned char>(a[i]);
     unsigned char y = static_cast<unsigned char>(b[i]);
     if (ignoreAsciiCase) {
-      x = AsciiUpperByte(x);
-      y = AsciiUpperByte(y);
+      x = static_cast<unsigned char>(AsciiUpper(static_cast<char>(x)));
+      y = static_cast<unsigned char>(AsciiUpper(static_cast<char>(y)));
     }
     if (x != y) return x < y ? -1 : 1;
   }
@@ -151,41 +152,6 @@ int CompareBytes(std::string_view a, std::string_view b, bool ignoreAsciiCase) {
 
 // The code point of a byte that starts no well-formed sequence.
 constexpr char32_t kStrayByteBase = 0xDC00;
-
-// The length of the well-formed UTF-8 sequence at s[i] (1 to 4), or 0 when
-// the bytes there do not form one; `cp` receives its code point.
-int DecodeUtf8(std::string_view s, size_t i, char32_t& cp) {
-  const unsigned char b0 = static_cast<unsigned char>(s[i]);
-  if (b0 < 0x80) {
-    cp = b0;
-    return 1;
-  }
-  int len;
-  unsigned char lo = 0x80, hi = 0xBF;  // the range of the second byte
-  if (b0 >= 0xC2 && b0 <= 0xDF) {
-    len = 2;
-    cp = b0 & 0x1Fu;
-  } else if (b0 >= 0xE0 && b0 <= 0xEF) {
-    len = 3;
-    cp = b0 & 0x0Fu;
-    if (b0 == 0xE0) lo = 0xA0;
-    if (b0 == 0xED) hi = 0x9F;  // no surrogates
-  } else if (b0 >= 0xF0 && b0 <= 0xF4) {
-    len = 4;
-    cp = b0 & 0x07u;
-    if (b0 == 0xF0) lo = 0x90;
-    if (b0 == 0xF4) hi = 0x8F;
-  } else {
-    return 0;
-  }
-  if (s.size() - i < static_cast<size_t>(len)) return 0;
-  for (int k = 1; k < len; ++k) {
-    const unsigned char b = static_cast<unsigned char>(s[i + static_cast<size_t>(k)]);
-    if (k == 1 ? (b < lo || b > hi) : (b < 0x80 || b > 0xBF)) return 0;
-    cp = (cp << 6) | (b & 0x3Fu);
-  }
-  return len;
-}
 
 // The next code point of `s` from byte `i`, which moves past it; a stray
 // byte is one code point of the range U+DC80 .. U+DCFF.
@@ -199,24 +165,6 @@ char32_t NextCodePoint(std::string_view s, size_t& i) {
     i += static_cast<size_t>(len);
   }
   return cp;
-}
-
-void AppendUtf8(std::string& out, char32_t cp) {
-  if (cp < 0x80) {
-    out += static_cast<char>(cp);
-  } else if (cp < 0x800) {
-    out += static_cast<char>(0xC0 | (cp >> 6));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  } else if (cp < 0x10000) {
-    out += static_cast<char>(0xE0 | (cp >> 12));
-    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  } else {
-    out += static_cast<char>(0xF0 | (cp >> 18));
-    out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  }
 }
 
 // ---- Simple case mapping ------------------------------------------------------------------
@@ -689,7 +637,7 @@ public:
   void Calculate() override {
     TTextBuffer b;
     std::string r = LowerText(TextArg(Arg(0), b));
-    if (!r.empty()) r[0] = static_cast<char>(AsciiUpperByte(static_cast<unsigned char>(r[0])));
+    if (!r.empty()) r[0] = AsciiUpper(r[0]);
     PutText(*this, std::move(r));
   }
 };
