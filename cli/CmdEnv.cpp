@@ -25,7 +25,7 @@ int RunEnv(const std::vector<std::string>& args) {
   bool exists = kv::FileExists(file);
   std::unique_ptr<kv::TKVEnvironment> env;
   try {
-    env.reset(kv::LoadEnvironment(file));
+    env = kv::LoadEnvironment(file);
   } catch (const kv::Exception& e) {
     throw kv::Exception(file + ": " + e.Message());
   }

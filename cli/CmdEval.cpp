@@ -33,12 +33,12 @@ namespace {
 // is one, else the text itself.
 std::unique_ptr<kv::TExpression> VarValue(const std::string& text) {
   switch (kv::ParseDataType(text)) {
-    case 0: {
+    case kv::tdInteger: {
       int64_t i = 0;
       if (kv::TextToInt64(text, i)) return kv::CreateIntExp(i);
       break;
     }
-    case 1: return kv::CreateRealExp(kv::StrToNum(text));
+    case kv::tdReal: return kv::CreateRealExp(kv::StrToNum(text));
     default: break;
   }
   auto e = std::make_unique<kv::TExpression>();

@@ -193,15 +193,12 @@ void TKVEnvironment::SetDefaultFolder(const std::string& value) {
 
 std::string EnvironmentFilePath() { return PrgDir() + kEnvironmentFileName; }
 
-TKVEnvironment* LoadEnvironment(const std::string& fileName) {
+std::unique_ptr<TKVEnvironment> LoadEnvironment(const std::string& fileName) {
   struct stat st {};
-  if (::stat(fileName.c_str(), &st) != 0) return new TKVEnvironment;
-  std::unique_ptr<TBaseObject> obj(ReadObjectFromFile(fileName));
-  if (auto* env = ObjCast<TKVEnvironment>(obj.get())) {
-    obj.release();
-    return env;
-  }
-  throw Exception(std::string(kCannotOpenObjectFile) + fileName + " does not hold settings (" +
+  if (::stat(fileName.c_str(), &st) != 0) return std::make_unique<TKVEnvironment>();
+  std::unique_ptr<TBaseObject> obj = ReadObjectFromFile(fileName);
+  if (std::unique_ptr<TKVEnvironment> env = OwnedCast<TKVEnvironment>(obj)) return env;
+  throw Exception(CannotOpenObjectFilePrefix() + fileName + " does not hold settings (" +
                   (obj ? obj->ClassName() : "nothing") + ")");
 }
 

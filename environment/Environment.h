@@ -6,6 +6,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 
 #include "KVCore_export.h"
@@ -121,7 +122,7 @@ inline constexpr const char* kEnvironmentFileName = "KVCore.env";
 KVCORE_EXPORT std::string EnvironmentFilePath();
 // Reads the settings from `fileName`; defaults when the file does not exist.
 // A file that exists but cannot be read raises its error.
-KVCORE_EXPORT TKVEnvironment* LoadEnvironment(const std::string& fileName);
+KVCORE_EXPORT std::unique_ptr<TKVEnvironment> LoadEnvironment(const std::string& fileName);
 // Writes the settings atomically (temporary file, then rename).
 KVCORE_EXPORT void SaveEnvironment(const TKVEnvironment& env, const std::string& fileName);
 

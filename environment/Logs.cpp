@@ -24,9 +24,7 @@ constexpr double kSecondsPerDay = 86400.0;
 void CopyLogs(const TStringList& from, TStringList& to) {
   for (int i = 0; i < from.Count(); ++i) {
     if (const auto* log = ObjCast<TKVLog>(from.Objects(i))) {
-      auto copy = std::make_unique<TKVLog>(log->LogType, log->OccurTime, log->Event);
-      to.AddObject(from.Strings(i), copy.get());
-      copy.release();
+      to.AddOwned(from.Strings(i), std::make_unique<TKVLog>(log->LogType, log->OccurTime, log->Event));
     }
   }
 }
@@ -96,9 +94,7 @@ int TKVLogs::AddLog(TLogType logType, const std::string& event) {
 int TKVLogs::AddLog(TKVLog* log) {
   std::unique_ptr<TKVLog> owned(log);
   std::lock_guard<std::mutex> lock(mutex_);
-  const int index = List->AddObject(std::string(), owned.get());
-  owned.release();
-  return index;
+  return List->AddOwned(std::string(), std::move(owned));
 }
 
 int TKVLogs::Count() const {
@@ -147,7 +143,7 @@ void TKVLogs::Assign(const TBaseObject* source) {
       CopyLogs(*s->List, *copy);
     }
     std::lock_guard<std::mutex> lock(mutex_);
-    List.reset(copy.release());
+    List = std::move(copy);
     return;
   }
   if (source && source->Is<TStoredStrList>())
@@ -171,18 +167,18 @@ void TKVLogs::SaveLogToFile(const std::string& fileName) const {
 }
 
 void TKVLogs::LoadLogFromFile(const std::string& fileName) {
-  std::unique_ptr<TBaseObject> read(ReadObjectFromFile(fileName));
+  std::unique_ptr<TBaseObject> read = ReadObjectFromFile(fileName);
   auto* logs = ObjCast<TKVLogs>(read.get());
   if (!logs) {
-    throw EReadError(std::string(kCannotOpenObjectFile) + fileName + " holds a " +
+    throw EReadError(CannotOpenObjectFilePrefix() + fileName + " holds a " +
                      (read ? read->ClassName() : "nil") + ", not a log list");
   }
   for (int i = 0; i < logs->List->Count(); ++i)
     if (!ObjCast<TKVLog>(logs->List->Objects(i)))
-      throw EReadError(std::string(kCannotOpenObjectFile) + fileName + ": line " + std::to_string(i) +
+      throw EReadError(CannotOpenObjectFilePrefix() + fileName + ": line " + std::to_string(i) +
                        " of the log list is not a log record");
   std::lock_guard<std::mutex> lock(mutex_);
-  List.reset(logs->List.release());
+  List = std::move(logs->List);
   logs->List.reset(new TStringList);
 }
 

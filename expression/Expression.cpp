@@ -526,8 +526,9 @@ bool TExpression::IsConst() const {
 void TExpression::CopyStateTo(TExpression& copy) const { copy.AssignFormatValue(*this); }
 
 std::unique_ptr<TExpression> TExpression::CopySelf() const {
-  TObject* obj = ClassType()->Create();
-  std::unique_ptr<TExpression> copy(obj ? static_cast<TExpression*>(obj) : new TExpression);
+  std::unique_ptr<TObject> made = ClassType()->Create();
+  std::unique_ptr<TExpression> copy = OwnedCast<TExpression>(made);
+  if (!copy) copy = std::make_unique<TExpression>();
   for (int i = 0; i < kSubExpCount && SubExp_[i]; ++i) copy->PutSubExp(i, SubExp_[i]->CopySelf().release());
   CopyStateTo(*copy);
   return copy;

@@ -43,9 +43,8 @@ const TClassInfo* TFunctionList::GetFuncClass(std::string_view name) const {
 std::unique_ptr<TFunction> TFunctionList::CreateFunction(std::string_view name) const {
   const TClassInfo* cls = GetFuncClass(name);
   if (!cls) return nullptr;
-  std::unique_ptr<TObject> obj(cls->Create());
-  if (!obj || !obj->Is<TFunction>()) return nullptr;
-  return std::unique_ptr<TFunction>(static_cast<TFunction*>(obj.release()));
+  std::unique_ptr<TObject> obj = cls->Create();
+  return OwnedCast<TFunction>(obj);
 }
 
 // ---- Batches ------------------------------------------------------------------------------

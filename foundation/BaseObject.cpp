@@ -94,7 +94,7 @@ void TBaseObject::DestroyProperties() {
   EnumrateProperties(TPropProcessor::Bind<&TBaseObject::DestroyProp>(this), paDestroy, nullptr);
 }
 
-TBaseObject* TBaseObject::DuplicateSelf() const {
+std::unique_ptr<TBaseObject> TBaseObject::DuplicateSelf() const {
   TMemoryStream m;
   StreamWriteObject(m, this);
   m.SetPosition(0);
@@ -149,6 +149,22 @@ void TStoredStrList::SetObj(int index, TBaseObject* obj) { List->SetObject(index
 
 int TStoredStrList::AddObject(const std::string& key, TBaseObject* obj) { return List->AddObject(key, obj); }
 
+int TStoredStrList::AddOwned(const std::string& key, std::unique_ptr<TBaseObject> obj) {
+  // The object is the list's once a line holds it, even when a change handler
+  // fails afterwards; an ignored duplicate keeps the line's own object and `obj` is freed.
+  auto settle = [&] {
+    if (obj && IndexOfObject(obj.get()) >= 0) obj.release();
+  };
+  try {
+    const int index = AddObject(key, obj.get());
+    settle();
+    return index;
+  } catch (...) {
+    settle();
+    throw;
+  }
+}
+
 void TStoredStrList::InsertObject(int index, const std::string& key, TBaseObject* obj) {
   List->InsertObject(index, key, obj);
 }
@@ -161,11 +177,10 @@ void TStringList::Assign(const TPlainStringList& source) {
   Clear();
   try {
     for (int i = 0; i < source.Count(); ++i) {
-      TObject* obj = source.Objects(i);
-      TObject* copy = nullptr;
-      if (auto* b = ObjCast<TBaseObject>(obj)) copy = b->DuplicateSelf();
+      std::unique_ptr<TBaseObject> copy;
+      if (auto* b = ObjCast<TBaseObject>(source.Objects(i))) copy = b->DuplicateSelf();
       // Objects that cannot be copied are not shared either: the line stays without one.
-      AddObject(source.Strings(i), copy);
+      AddOwned(source.Strings(i), std::move(copy));
     }
   } catch (...) {
     EndUpdate();
@@ -194,13 +209,13 @@ TListClassType GetListClassType(const TObject* obj) {
   return lcUserDefine;
 }
 
-TObject* CreateList(int kind) {
+std::unique_ptr<TObject> CreateList(int64_t kind) {
   switch (kind) {
-    case lcStoredStrList: return new TStoredStrList;
-    case lcZrStringList: return new TStringList;
-    case lcStringList: return new TPlainStringList;
-    case lcStack: return new TStack;
-    case lcList: return new TList;
+    case lcStoredStrList: return std::make_unique<TStoredStrList>();
+    case lcZrStringList: return std::make_unique<TStringList>();
+    case lcStringList: return std::make_unique<TPlainStringList>();
+    case lcStack: return std::make_unique<TStack>();
+    case lcList: return std::make_unique<TList>();
     default: return nullptr;
   }
 }
@@ -215,8 +230,8 @@ TListContainer::~TListContainer() {
   if (ownsList_) delete list_;
 }
 
-TObject* TListContainer::TakeList() {
-  TObject* l = list_;
+std::unique_ptr<TObject> TListContainer::TakeList() {
+  std::unique_ptr<TObject> l(ownsList_ ? list_ : nullptr);
   list_ = nullptr;
   ownsList_ = false;
   return l;
@@ -244,35 +259,33 @@ TObject* TListContainer::ItemAt(int index) const {
   }
 }
 
-void TListContainer::StoreItem(int index, TBaseObject* obj) {
+// Lists read from a stream own their items (see EnumrateProperties), so each
+// item goes into the list or, when it has no place there, is freed here.
+void TListContainer::StoreItem(int index, std::unique_ptr<TBaseObject> obj) {
   switch (GetListClassType(list_)) {
     case lcStoredStrList:
     case lcZrStringList:
     case lcStringList: {
       TPlainStringList& l = list_->Is<TStoredStrList>() ? static_cast<TStoredStrList*>(list_)->Inner()
                                                          : *static_cast<TPlainStringList*>(list_);
-      if (index < 0 || index >= l.Count()) {
-        delete obj;
+      if (index < 0 || index >= l.Count())
         TObjReader::Error("List index out of bounds (" + std::to_string(index) + ")");
-      }
-      l.SetObject(index, obj);
+      l.SetObject(index, obj.release());
       break;
     }
     case lcStack:
     case lcList: {
       auto* l = static_cast<TList*>(list_);
       if (l->Count() < ListCount) {
-        l->Add(obj);
+        l->AddOwned(std::move(obj));
       } else if (index >= 0 && index < l->Count()) {
-        l->Put(index, obj);
+        l->Put(index, obj.release());
       } else {
-        delete obj;
         TObjReader::Error("List index out of bounds (" + std::to_string(index) + ")");
       }
       break;
     }
     default:
-      delete obj;
       TObjReader::Error("A list item has no list to go into");
   }
 }
@@ -323,7 +336,7 @@ void TListContainer::EnumrateProperties(const TPropProcessor& proc, uint16_t act
       Prop<ptStrings>(proc, param, readList_, "Strings");
       if (!reader->CurrentPropName.empty()) return;  // not taken here (a child record of that name)
       if (ownsList_) delete list_;
-      list_ = readList_.Release();
+      list_ = readList_.Release();  // owned by the container from here (ownsList_)
       ownsList_ = true;
       // Lists read from a stream own their items.
       if (auto* l = ObjCast<TList>(list_)) l->OwnsObjects = true;
@@ -334,7 +347,7 @@ void TListContainer::EnumrateProperties(const TPropProcessor& proc, uint16_t act
     if (ParseItemName(reader->CurrentPropName, index)) {
       std::string name = reader->CurrentPropName;
       Prop<ptObject>(proc, param, item_, name);
-      if (item_) StoreItem(index, item_.release());
+      if (item_) StoreItem(index, item_.Extract());
     }
   }
 }

@@ -174,7 +174,7 @@ public:
   // Frees every owned property value (objects, lists, buffers).
   void DestroyProperties();
   // A new deep copy, made by writing this object to memory and reading it back.
-  TBaseObject* DuplicateSelf() const;
+  std::unique_ptr<TBaseObject> DuplicateSelf() const;
   void CopyToClipBoard() const;
 
 protected:
@@ -194,7 +194,8 @@ protected:
 // Typed duplicate: `auto copy = Duplicate(job);`
 template <class T>
 std::unique_ptr<T> Duplicate(const T& obj) {
-  return std::unique_ptr<T>(static_cast<T*>(obj.DuplicateSelf()));
+  std::unique_ptr<TBaseObject> copy = obj.DuplicateSelf();
+  return OwnedCast<T>(copy);
 }
 
 // A keyed list of owned persistent objects, stored as its inner string list.
@@ -211,10 +212,16 @@ public:
   void EnumrateProperties(const TPropProcessor& proc, uint16_t action, void* param) override;
   void AfterLoad(TFiler& filer) override;
 
+  // The objects belong to the list: SetObj, AddObject and InsertObject take
+  // `obj` (the list deletes it, and SetObj deletes the one it replaces).
   virtual TBaseObject* GetObj(int index) const;
   virtual void SetObj(int index, TBaseObject* obj);
   virtual int AddObject(const std::string& key, TBaseObject* obj);
   virtual void InsertObject(int index, const std::string& key, TBaseObject* obj);
+  // AddObject for an object the caller holds: the list takes it once the
+  // line is added; when the line is refused (an error, or an ignored
+  // duplicate) `obj` is freed.
+  int AddOwned(const std::string& key, std::unique_ptr<TBaseObject> obj);
 
   TStringList& Inner() const { return *List; }
   int Count() const { return List->Count(); }
@@ -225,7 +232,7 @@ public:
   void AddStrings(const TPlainStringList& other) { List->AddStrings(other); }
   void Insert(int index, const std::string& key) { List->Insert(index, key); }
   void Delete(int index) { List->Delete(index); }
-  TObject* Extract(int index) { return List->Extract(index); }
+  TObject* Extract(int index) { return List->Extract(index); }  // the caller deletes the result
   void Clear() { List->Clear(); }
   void Exchange(int a, int b) { List->Exchange(a, b); }
   void Move(int from, int to) { List->Move(from, to); }
@@ -247,7 +254,7 @@ public:
   void LoadFromStream(TStream& s) { List->LoadFromStream(s); }
   void SaveToStream(TStream& s) const { List->SaveToStream(s); }
 
-  ObjPtr<TStringList> List;
+  ObjPtr<TStringList> List;  // never null outside loading
 };
 
 // The kind of a list inside a stream.
@@ -262,8 +269,8 @@ enum TListClassType : uint8_t {
 };
 
 KVLIB_EXPORT TListClassType GetListClassType(const TObject* obj);
-// A new empty list of kinds 0-4; null for 5 and 6 (and anything else).
-KVLIB_EXPORT TObject* CreateList(int kind);
+// A new empty list of kinds 0-4; null for 5, 6 and any other number.
+KVLIB_EXPORT std::unique_ptr<TObject> CreateList(int64_t kind);
 
 // The record that carries a list in the stream.
 class KVLIB_EXPORT TListContainer : public TBaseObject {
@@ -275,8 +282,8 @@ public:
   explicit TListContainer(TObject* list);
 
   void EnumrateProperties(const TPropProcessor& proc, uint16_t action, void* param) override;
-  // The list read from a stream; the caller owns it afterwards.
-  TObject* TakeList();
+  // The list read from a stream (null when none was read).
+  std::unique_ptr<TObject> TakeList();
 
   uint8_t ListType = lcUnknown;
   int32_t ListCount = 0;
@@ -284,8 +291,8 @@ public:
 private:
   int ItemCount() const;
   TObject* ItemAt(int index) const;
-  void StoreItem(int index, TBaseObject* obj);
-  TObject* list_ = nullptr;  // the list; owned only while reading
+  void StoreItem(int index, std::unique_ptr<TBaseObject> obj);
+  TObject* list_ = nullptr;  // the list; deleted by the container when ownsList_ (a list read, not yet taken)
   bool ownsList_ = false;
   TObjSlot readList_{TObject::StaticClass()};  // "Strings" lands here when reading
   ObjPtr<TBaseObject> item_;                    // the item being read

@@ -54,7 +54,7 @@ void TZrClipBoard::SetObject(const TBaseObject* obj) {
   Provider().SetData(kObjectClipboardFormat, m.Bytes());
 }
 
-TBaseObject* TZrClipBoard::GetObject() {
+std::unique_ptr<TBaseObject> TZrClipBoard::GetObject() {
   std::string data;
   if (!Provider().GetData(kObjectClipboardFormat, data)) return nullptr;
   TMemoryStream m(data);
@@ -82,6 +82,6 @@ IClipboardProvider* SetClipboardProvider(IClipboardProvider* provider) {
 
 void CopyObjToClipBoard(const TBaseObject* obj) { Clipboard().SetObject(obj); }
 
-TBaseObject* PastObjFromClipBoard() { return Clipboard().GetObject(); }
+std::unique_ptr<TBaseObject> PastObjFromClipBoard() { return Clipboard().GetObject(); }
 
 }  // namespace kv

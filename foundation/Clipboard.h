@@ -3,6 +3,7 @@
 // so copy and paste of objects also work headless and in tests.
 #pragma once
 
+#include <memory>
 #include <string>
 #include <string_view>
 
@@ -29,8 +30,8 @@ class KVLIB_EXPORT TZrClipBoard {
 public:
   // Puts the object's stream (with signature) on the clipboard.
   void SetObject(const TBaseObject* obj);
-  // The object on the clipboard, or null when there is none; the caller owns it.
-  TBaseObject* GetObject();
+  // The object on the clipboard, or null when there is none.
+  std::unique_ptr<TBaseObject> GetObject();
   void SetText(std::string_view text);
   bool GetText(std::string& text);
   bool HasObject();
@@ -42,6 +43,6 @@ KVLIB_EXPORT TZrClipBoard& Clipboard();
 KVLIB_EXPORT IClipboardProvider* SetClipboardProvider(IClipboardProvider* provider);
 
 KVLIB_EXPORT void CopyObjToClipBoard(const TBaseObject* obj);
-KVLIB_EXPORT TBaseObject* PastObjFromClipBoard();
+KVLIB_EXPORT std::unique_ptr<TBaseObject> PastObjFromClipBoard();
 
 }  // namespace kv

@@ -101,12 +101,11 @@ void TLinkStructure::InsertAfter(TLinkStructure* node) {
   if (rest) rest->Prev = last;
 }
 
-TLinkStructure* TLinkStructure::ExtractNext() {
-  TLinkStructure* node = Next.release();
+std::unique_ptr<TLinkStructure> TLinkStructure::ExtractNext() {
+  std::unique_ptr<TLinkStructure> node = Next.Extract();
   if (!node) return nullptr;
-  TLinkStructure* rest = node->Next.release();
-  Next.reset(rest);
-  if (rest) rest->Prev = this;
+  Next = node->Next.Extract();
+  if (Next) Next->Prev = this;
   node->Prev = nullptr;
   return node;
 }
@@ -162,7 +161,7 @@ void TLinkDataStructure::DeleteNode(TLinkStructure* node) {
   }
   TLinkStructure* prev = node->Prev;
   if (head_ == node) head_ = prev;
-  delete prev->ExtractNext();
+  prev->ExtractNext();  // freed here
 }
 
 bool TLinkDataStructure::Empty() const { return !RootNode || !RootNode->Next; }
@@ -202,7 +201,7 @@ void TLibFile::WriteObject(const std::string& fileName, const TBaseObject* obj) 
 
 void TLibFile::SaveObject(const std::string& fileName, const TBaseObject* obj) { WriteObjectToFile(fileName, obj); }
 
-TBaseObject* TLibFile::ReadObj(const std::string& fileName) {
+std::unique_ptr<TBaseObject> TLibFile::ReadObj(const std::string& fileName) {
   try {
     TFileStream f(fileName, fmOpenRead | fmShareDenyWrite);
     return StreamReadObject(f);

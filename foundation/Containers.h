@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 
 #include "foundation/BaseObject.h"
@@ -22,7 +23,8 @@ class KVLIB_EXPORT TMyQueue : public TList {
   KV_CLASS(TMyQueue, TList)
 public:
   void EnQueue(TObject* item) { Add(item); }
-  // Removes and returns the front; EListError kQueueDeleteFailed when empty.
+  // Removes and returns the front, without freeing it (the caller's, when
+  // the queue owns its items); EListError kQueueDeleteFailed when empty.
   TObject* DelHeadQueue();
   // EListError kQueueIsEmpty when empty (so for the four accessors too).
   int GetFrontIndex() const;
@@ -58,15 +60,16 @@ public:
   TLinkStructure* GetPrev() const { return Prev; }
   TLinkStructure* Last();
   // Links `node` (with any chain after it) right after this node; what
-  // followed this node goes after the end of that chain.
+  // followed this node goes after the end of that chain. The chain owns
+  // `node` from then on (each node deletes the one after it).
   void InsertAfter(TLinkStructure* node);
-  // Unlinks the node after this one and returns it (the caller owns it);
-  // what followed it is linked after this node.
-  TLinkStructure* ExtractNext();
+  // Unlinks the node after this one and returns it; what followed it is
+  // linked after this node.
+  std::unique_ptr<TLinkStructure> ExtractNext();
 
   std::string Name;
-  ObjPtr<TLinkStructure> Next;
-  TLinkStructure* Prev = nullptr;  // back link, not stored
+  ObjPtr<TLinkStructure> Next;     // owned: the rest of the chain
+  TLinkStructure* Prev = nullptr;  // back link, not stored, not owned
 };
 
 // A node of a ring-shaped structure; the chain itself is as for its base.
@@ -130,9 +133,9 @@ public:
   static void WriteObject(const std::string& fileName, const TBaseObject* obj);
   // As WriteObjectToFile: the old file stays untouched if writing fails.
   static void SaveObject(const std::string& fileName, const TBaseObject* obj);
-  // Reads one object (the caller owns it). Any failure raises Exception with
-  // SCanotOpenFile followed by the message of the failure.
-  static TBaseObject* ReadObj(const std::string& fileName);
+  // Reads one object. Any failure raises Exception with SCanotOpenFile
+  // followed by the message of the failure.
+  static std::unique_ptr<TBaseObject> ReadObj(const std::string& fileName);
 };
 
 }  // namespace kv

@@ -244,14 +244,14 @@ void TIniFile::WriteSection(std::string_view section, const TPlainStringList& li
   Save();
 }
 
-TIniFile* OpenIniFile(const void* moduleAddress) {
-  return new TIniFile(GetAttachedFile(moduleAddress, "INI"));
+std::unique_ptr<TIniFile> OpenIniFile(const void* moduleAddress) {
+  return std::make_unique<TIniFile>(GetAttachedFile(moduleAddress, "INI"));
 }
 
-TIniFile* OpenMainIniFile() { return new TIniFile(GetMainAttachedFile("INI")); }
+std::unique_ptr<TIniFile> OpenMainIniFile() { return std::make_unique<TIniFile>(GetMainAttachedFile("INI")); }
 
 std::string ReadConfigValue(std::string_view ident, std::string_view def) {
-  std::unique_ptr<TIniFile> ini(OpenMainIniFile());
+  std::unique_ptr<TIniFile> ini = OpenMainIniFile();
   return ini->ReadString("系统配置", ident, def);
 }
 

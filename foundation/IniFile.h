@@ -6,6 +6,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -71,10 +72,10 @@ private:
   std::vector<Section> sections_;
 };
 
-// The module's ini file (its file name with the extension "INI"); the caller frees it.
-KVLIB_EXPORT TIniFile* OpenIniFile(const void* moduleAddress);
+// The module's ini file (its file name with the extension "INI").
+KVLIB_EXPORT std::unique_ptr<TIniFile> OpenIniFile(const void* moduleAddress);
 // The program's own ini file.
-KVLIB_EXPORT TIniFile* OpenMainIniFile();
+KVLIB_EXPORT std::unique_ptr<TIniFile> OpenMainIniFile();
 // The value of `ident` in the section "系统配置" of the program's ini file.
 KVLIB_EXPORT std::string ReadConfigValue(std::string_view ident, std::string_view def);
 

@@ -3,6 +3,7 @@
 // by class name, and owning object slots.
 #pragma once
 
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -18,10 +19,11 @@ class TObject;
 struct KVLIB_EXPORT TClassInfo {
   const char* Name;
   const TClassInfo* Parent;
-  TObject* (*Factory)();  // the virtual constructor; null for abstract classes
+  TObject* (*Factory)();  // the virtual constructor (a new object the caller deletes); null for abstract classes
 
   bool InheritsFrom(const TClassInfo* other) const noexcept;
-  TObject* Create() const { return Factory ? Factory() : nullptr; }
+  // A new object of this class; null for abstract classes.
+  std::unique_ptr<TObject> Create() const { return std::unique_ptr<TObject>(Factory ? Factory() : nullptr); }
 };
 
 class KVLIB_EXPORT TObject {
@@ -76,6 +78,14 @@ template <class T>
 const T* ObjCast(const TObject* obj) {
   return obj && obj->Is<T>() ? static_cast<const T*>(obj) : nullptr;
 }
+// Checked down-cast of an owned object: when `obj` is of class T the result
+// takes it over and `obj` is left empty; otherwise the result is null and
+// `obj` keeps what it holds.
+template <class T, class U>
+std::unique_ptr<T> OwnedCast(std::unique_ptr<U>& obj) {
+  if (!ObjCast<T>(obj.get())) return nullptr;
+  return std::unique_ptr<T>(static_cast<T*>(obj.release()));
+}
 
 // Byte comparison that folds ASCII letters only (UTF-8 bytes compare as they are).
 KVLIB_EXPORT bool SameTextAscii(std::string_view a, std::string_view b) noexcept;
@@ -102,9 +112,12 @@ private:
 };
 
 // ---- Owning slots -------------------------------------------------------------
-// A field that owns one object of a given class (or nothing). Object streams
-// read into it through the untyped base, which refuses objects of any other
-// class, so a crafted file cannot put the wrong kind of object into a field.
+// A field that owns one object of a given class (or nothing): the slot deletes
+// its object when it is reset or destroyed. Object streams read into it
+// through the untyped base, which refuses objects of any other class, so a
+// crafted file cannot put the wrong kind of object into a field. (A slot and
+// not a std::unique_ptr, because the stream needs the class and the untyped
+// access.)
 class KVLIB_EXPORT TObjSlot {
 public:
   explicit TObjSlot(const TClassInfo* type) noexcept : type_(type) {}
@@ -116,8 +129,11 @@ public:
   TObject* Get() const noexcept { return ptr_; }
   const TClassInfo* Type() const noexcept { return type_; }
   bool Accepts(const TObject* obj) const noexcept { return !obj || obj->InheritsFrom(type_); }
-  // Frees the current object and takes `obj`; the caller checks Accepts first.
+  // Frees the current object and takes `obj`, which the slot deletes from
+  // then on; the caller checks Accepts first.
   void Reset(TObject* obj = nullptr) noexcept;
+  void Take(std::unique_ptr<TObject> obj) noexcept { Reset(obj.release()); }
+  // Gives up the object without freeing it: the caller deletes it.
   TObject* Release() noexcept {
     TObject* p = ptr_;
     ptr_ = nullptr;
@@ -129,11 +145,12 @@ protected:
   const TClassInfo* type_;
 };
 
+// The typed slot for fields: the std::unique_ptr interface over TObjSlot.
 template <class T>
 class ObjPtr : public TObjSlot {
 public:
   ObjPtr() : TObjSlot(T::StaticClass()) {}
-  explicit ObjPtr(T* p) : TObjSlot(T::StaticClass()) { ptr_ = p; }
+  explicit ObjPtr(T* p) : TObjSlot(T::StaticClass()) { ptr_ = p; }  // takes `p`
   ObjPtr(ObjPtr&&) noexcept = default;
   ObjPtr& operator=(ObjPtr&& o) noexcept {
     if (this != &o) Reset(o.Release());
@@ -144,8 +161,14 @@ public:
   T* operator->() const noexcept { return get(); }
   T& operator*() const noexcept { return *get(); }
   explicit operator bool() const noexcept { return ptr_ != nullptr; }
-  void reset(T* p = nullptr) noexcept { Reset(p); }
-  T* release() noexcept { return static_cast<T*>(Release()); }
+  void reset(T* p = nullptr) noexcept { Reset(p); }  // frees the object held, takes `p`
+  // Frees the object held and takes `p`.
+  ObjPtr& operator=(std::unique_ptr<T> p) noexcept {
+    Reset(p.release());
+    return *this;
+  }
+  T* release() noexcept { return static_cast<T*>(Release()); }  // the caller deletes the result
+  std::unique_ptr<T> Extract() noexcept { return std::unique_ptr<T>(release()); }
 };
 
 }  // namespace kv

@@ -124,9 +124,9 @@ long double StrToNum(std::string_view text) {
   return RealPrefix(text.substr(SkipBlanks(text)), &value) == 0 ? 0 : value;
 }
 
-int ParseDataType(std::string_view text) {
+TTextDataType ParseDataType(std::string_view text) {
   std::string_view s = text.substr(SkipBlanks(text));
-  if (s.empty()) return 2;
+  if (s.empty()) return tdOther;
   // Integer: [+|-] digits, or [+|-] $ hex digits, within 64 bits.
   {
     size_t i = 0;
@@ -139,7 +139,7 @@ int ParseDataType(std::string_view text) {
         size_t significant = k - i - 1;
         size_t j = i + 1;
         while (j + 1 < k && s[j] == '0') ++j, --significant;
-        return significant <= 16 ? 0 : 2;
+        return significant <= 16 ? tdInteger : tdOther;
       }
     } else {
       size_t k = i;
@@ -148,12 +148,12 @@ int ParseDataType(std::string_view text) {
         uint64_t mag = 0;
         auto res = std::from_chars(s.data() + i, s.data() + k, mag);
         const uint64_t limit = neg ? uint64_t{1} << 63 : (uint64_t{1} << 63) - 1;
-        if (res.ec == std::errc() && mag <= limit) return 0;
-        return 1;  // a whole number beyond 64 bits is still a real
+        if (res.ec == std::errc() && mag <= limit) return tdInteger;
+        return tdReal;  // a whole number beyond 64 bits is still a real
       }
     }
   }
-  return RealPrefix(s) == s.size() ? 1 : 2;
+  return RealPrefix(s) == s.size() ? tdReal : tdOther;
 }
 
 // ---- Calendar basics --------------------------------------------------------------

@@ -40,11 +40,15 @@ KVLIB_EXPORT std::string NumToStr(long double x, int width, int decimals);
 // there is none ("12abc" gives 12, "1.5e" gives 1.5). Overflow gives +-INF,
 // underflow 0 or a subnormal. The decimal point is always ".".
 KVLIB_EXPORT long double StrToNum(std::string_view text);
-// 0 when the whole text is an integer that fits in 64 bits ([+|-] decimal
-// digits, or [+|-]$hex), else 1 when it is a real ([+|-]digits with an
-// optional point, fraction and exponent, or .digits), else 2. Leading blanks
-// are allowed, trailing ones are not.
-KVLIB_EXPORT int ParseDataType(std::string_view text);
+// What a text holds, as ParseDataType tells it.
+enum TTextDataType : uint8_t {
+  tdInteger = 0,  // [+|-] decimal digits, or [+|-]$hex, within 64 bits
+  tdReal = 1,     // [+|-]digits with an optional point, fraction and exponent, or .digits
+  tdOther = 2,    // anything else
+};
+// The kind of number the whole text is. An integer too big for 64 bits is
+// a real. Leading blanks are allowed, trailing ones are not.
+KVLIB_EXPORT TTextDataType ParseDataType(std::string_view text);
 
 // ---- Calendar basics --------------------------------------------------------------
 

@@ -13,6 +13,7 @@
 #include <memory>
 
 #include "foundation/Exceptions.h"
+#include "foundation/ObjectStream.h"
 
 namespace kv {
 
@@ -125,6 +126,12 @@ void TMemoryStream::LoadFromStream(TStream& source) {
 
 void TMemoryStream::SaveToStream(TStream& dest) { dest.WriteBuffer(data_.data(), Size()); }
 
+void TMemoryStream::WriteStr(const std::string& text) { StreamWriteStr(*this, text); }
+std::string TMemoryStream::ReadStr() { return StreamReadStr(*this); }
+void TMemoryStream::WriteObject(const TBaseObject* obj) { StreamWriteObject(*this, obj); }
+std::unique_ptr<TBaseObject> TMemoryStream::ReadObject() { return StreamReadObject(*this); }
+bool TMemoryStream::CopyToFile(const std::string& fileName) { return StreamToFile(*this, fileName); }
+
 // ---- TFileStream ------------------------------------------------------------
 
 namespace {
@@ -215,6 +222,13 @@ void TFileStream::SetSize(int64_t newSize) {
 void TFileStream::Flush() {
   if (::fsync(fd_) != 0) throw EWriteError("Cannot write \"" + fileName_ + "\". " + OsReason(errno));
 }
+
+void TFileStream::WriteStr(const std::string& text) { StreamWriteStr(*this, text); }
+std::string TFileStream::ReadStr() { return StreamReadStr(*this); }
+void TFileStream::WriteObject(const TBaseObject* obj) { StreamWriteObject(*this, obj); }
+std::unique_ptr<TBaseObject> TFileStream::ReadObject() { return StreamReadObject(*this); }
+std::unique_ptr<TBaseObject> TFileStream::ReadObjectOld() { return StreamReadObjectOld(*this); }
+bool TFileStream::CopyToFile(const std::string& fileName) { return StreamToFile(*this, fileName); }
 
 // ---- Moving file contents ---------------------------------------------------------
 // The moves use positioned reads and writes on the descriptor, so they do not

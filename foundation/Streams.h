@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -60,9 +61,9 @@ public:
   // Name strings (length byte, or 0xFF and a 4-byte length, then the bytes).
   void WriteStr(const std::string& text);
   std::string ReadStr();
-  // A whole object stream with its signature.
+  // A whole object stream with its signature (StreamWriteObject, StreamReadObject).
   void WriteObject(const TBaseObject* obj);
-  TBaseObject* ReadObject();
+  std::unique_ptr<TBaseObject> ReadObject();
   bool CopyToFile(const std::string& fileName);
 
 private:
@@ -105,8 +106,8 @@ public:
   void WriteStr(const std::string& text);
   std::string ReadStr();
   void WriteObject(const TBaseObject* obj);
-  TBaseObject* ReadObject();
-  TBaseObject* ReadObjectOld();
+  std::unique_ptr<TBaseObject> ReadObject();
+  std::unique_ptr<TBaseObject> ReadObjectOld();
   bool CopyToFile(const std::string& fileName);
 
   // Moving file contents, through one buffer of kMoveBlockSize bytes, so a

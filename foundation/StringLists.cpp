@@ -48,6 +48,13 @@ int TList::Add(TObject* item) {
   return Count() - 1;
 }
 
+int TList::AddOwned(std::unique_ptr<TObject> item) {
+  if (item && !OwnsObjects) throw EListError("The list does not own its items");
+  const int index = Add(item.get());
+  item.release();  // added: the list frees it
+  return index;
+}
+
 void TList::Insert(int index, TObject* item) {
   CheckIndex(index, Count() + 1);
   items_.insert(items_.begin() + index, item);
@@ -209,6 +216,23 @@ int TPlainStringList::AddObject(const std::string& s, TObject* obj) {
   items_.insert(items_.begin() + index, Item{s, obj});
   Changed();
   return index;
+}
+
+int TPlainStringList::AddOwned(const std::string& s, std::unique_ptr<TObject> obj) {
+  if (obj && !ownsObjects_) throw EListError("The list does not own its objects");
+  // The object is the list's once a line holds it, even when a change handler
+  // fails afterwards; an ignored duplicate keeps the line's own object and `obj` is freed.
+  auto settle = [&] {
+    if (obj && IndexOfObject(obj.get()) >= 0) obj.release();
+  };
+  try {
+    const int index = AddObject(s, obj.get());
+    settle();
+    return index;
+  } catch (...) {
+    settle();
+    throw;
+  }
 }
 
 void TPlainStringList::AddStrings(const TPlainStringList& other) {

@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -23,13 +24,20 @@ public:
   TList() = default;
   ~TList() override;
 
+  // Who deletes the items: an owning list (OwnsObjects) deletes every item it
+  // holds when the item is deleted or replaced or the list is freed; Extract
+  // hands an item back to the caller. A list that does not own its items
+  // only points at them.
   int Count() const { return static_cast<int>(items_.size()); }
   TObject* Items(int index) const;
   void Put(int index, TObject* item);  // frees the item it replaces when owning
   int Add(TObject* item);
+  // Add for an owning list: the list takes `item` once it is added, and an
+  // item not added (an error) is freed. EListError on a list that does not own its items.
+  int AddOwned(std::unique_ptr<TObject> item);
   void Insert(int index, TObject* item);
   void Delete(int index);              // frees the item when owning
-  TObject* Extract(int index);         // removes without freeing
+  TObject* Extract(int index);         // removes without freeing: the item is the caller's
   int IndexOf(const TObject* item) const;
   int Remove(TObject* item);           // Delete(IndexOf(item)); -1 when absent
   void Exchange(int a, int b);
@@ -61,7 +69,8 @@ class KVLIB_EXPORT TStack : public TList {
   KV_CLASS(TStack, TList)
 public:
   void Push(TObject* item) { Add(item); }
-  // Removes and returns the top; EListError kStackPopFailed when empty.
+  // Removes and returns the top, without freeing it (the caller's, when the
+  // stack owns its items); EListError kStackPopFailed when empty.
   TObject* Pop();
   TObject* Top() const { return Count() ? Last() : nullptr; }  // null when empty
   bool IsEmpty() const { return Count() == 0; }
@@ -81,7 +90,7 @@ class KVLIB_EXPORT TStackLink : public TList {
   KV_CLASS(TStackLink, TList)
 public:
   void Push(TObject* item) { Add(item); }
-  TObject* Pop();
+  TObject* Pop();  // as TStack::Pop
   TObject* Top() const { return Count() ? Last() : nullptr; }
   bool Empty() const { return Count() == 0; }
   int GetTopIndex() const;
@@ -106,13 +115,21 @@ public:
   TObject* Objects(int index) const;
   void SetObject(int index, TObject* obj);  // frees the replaced object when owning
 
+  // Who deletes the attached objects: an owning list (OwnsObjects, always so
+  // for TStringList) deletes each when its line is deleted, the object is
+  // replaced or the list is freed; Extract hands it back to the caller. A
+  // list that does not own its objects only points at them.
   int Add(const std::string& s) { return AddObject(s, nullptr); }
   virtual int AddObject(const std::string& s, TObject* obj);
+  // AddObject for an owning list: the list takes `obj` once the line is
+  // added; when the line is refused (an error, or an ignored duplicate) `obj`
+  // is freed. EListError on a list that does not own its objects.
+  int AddOwned(const std::string& s, std::unique_ptr<TObject> obj);
   void AddStrings(const TPlainStringList& other);
   void Insert(int index, const std::string& s) { InsertObject(index, s, nullptr); }
   virtual void InsertObject(int index, const std::string& s, TObject* obj);
   void Delete(int index);        // frees the attached object when owning
-  TObject* Extract(int index);   // removes the line and returns its object without freeing it
+  TObject* Extract(int index);   // removes the line and returns its object, now the caller's, without freeing it
   void Clear();
   void Exchange(int a, int b);
   void Move(int from, int to);

@@ -315,23 +315,23 @@ void TTreeObj::InsertItem(int i, TTreeObj* node) {
   AfterChange();
 }
 
-TTreeObj* TTreeObj::ExtractChild(int i) {
+std::unique_ptr<TTreeObj> TTreeObj::ExtractChild(int i) {
   if (isHead_ || i < 0 || i >= GetChildCount()) ListIndexError(i);
   ObjPtr<TTreeObj>& slot = i == 0 ? child_ : ChildAt(i - 1)->brother_;
-  TTreeObj* c = slot.release();
-  slot.reset(c->brother_.release());
-  if (tree_) tree_->Forget(c, false);
+  std::unique_ptr<TTreeObj> c = slot.Extract();
+  slot = c->brother_.Extract();  // the next brother takes its place
+  if (tree_) tree_->Forget(c.get(), false);
   c->Parent = nullptr;
   if (CurIndex == i)
     CurIndex = -1;
   else if (CurIndex > i)
     --CurIndex;
   AfterChange();
-  Mark(c, nullptr);
+  Mark(c.get(), nullptr);
   return c;
 }
 
-void TTreeObj::DeleteChild(int i) { delete ExtractChild(i); }
+void TTreeObj::DeleteChild(int i) { ExtractChild(i); }  // freed here
 
 void TTreeObj::SetChild(int i, TTreeObj* node) {
   if (i < 0 || i >= GetChildCount()) throw Exception(kNoSuchNode);
@@ -470,17 +470,17 @@ void TTree::Forget(const TTreeObj* node, bool strictlyBelow) {
     }
 }
 
-TTreeObj* TTree::SetRoot(TTreeObj* node) {
+std::unique_ptr<TTreeObj> TTree::SetRoot(TTreeObj* node) {
   if (node == Root.get()) return nullptr;
   if (node) {
     if (node->isHead_) throw EListError("A head node cannot be a root");
     if (node->Parent || node->brother_) throw EListError("The node is already linked into a tree");
     if (node->tree_) throw EListError("The node belongs to a tree");
   }
-  TTreeObj* old = Root.release();
+  std::unique_ptr<TTreeObj> old = Root.Extract();
   if (old) {
-    Forget(old, false);
-    TTreeObj::Mark(old, nullptr);
+    Forget(old.get(), false);
+    TTreeObj::Mark(old.get(), nullptr);
   }
   Root.reset(node);
   Adopt();

@@ -133,8 +133,8 @@ public:
   // Unlinks child i and frees it with its subtree; 0 <= i < count, else
   // EListError (list index).
   void DeleteChild(int i);
-  // Unlinks child i and returns it (the caller owns it), without threads.
-  TTreeObj* ExtractChild(int i);
+  // Unlinks child i and returns it, without threads.
+  std::unique_ptr<TTreeObj> ExtractChild(int i);
   // Removes this node from its parent, which frees it; nothing without a parent.
   void Delete();
   // Deletes every child.
@@ -199,10 +199,9 @@ public:
   void BeforeSave(TFiler& filer) override;
   void AfterLoad(TFiler& filer) override;
 
-  // Takes `node` as the root and returns the previous root, which is not
-  // freed: the caller owns it from then on (without threads). A threaded
-  // tree is threaded again.
-  TTreeObj* SetRoot(TTreeObj* node);
+  // Takes `node` (the tree deletes it from then on) as the root and returns
+  // the previous root, without threads. A threaded tree is threaded again.
+  std::unique_ptr<TTreeObj> SetRoot(TTreeObj* node);
   TTreeObj* GetRoot() const { return Root.get(); }
   // Records the node and, unless it is the root, stores its index among its
   // parent's children in the parent's CurIndex.

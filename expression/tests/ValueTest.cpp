@@ -395,7 +395,7 @@ TEST(ExpPersistence, VarListsRoundTripWithUpperCaseKeys) {
   ASSERT_NE(l->GetVarExp("Price"), nullptr);
   EXPECT_EQ(l->GetVarExp("price")->GetString(), "9.5");
   EXPECT_EQ(l->GetVarExp("name")->GetString(), "abc");
-  std::unique_ptr<TVarList> dup(static_cast<TVarList*>(list.DuplicateSelf()));
+  std::unique_ptr<TVarList> dup = Duplicate(list);
   EXPECT_EQ(dup->GetVarExp("PRICE")->GetReal(), 9.5L);
 }
 

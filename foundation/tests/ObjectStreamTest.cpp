@@ -421,7 +421,7 @@ TEST(BadInput, EveryTruncationFailsCleanly) {
   std::string w = Write(&a);
   for (size_t n = 0; n < w.size(); ++n) {
     TMemoryStream m(w.substr(0, n));
-    EXPECT_THROW(delete StreamReadObject(m), Exception) << "length " << n;
+    EXPECT_THROW(StreamReadObject(m), Exception) << "length " << n;
   }
 }
 
@@ -521,7 +521,7 @@ TEST(BadInput, ReaderLeavesStreamAfterLastByte) {
   TNode n("x", 1);
   std::string w = Write(&n) + "trailing";
   TMemoryStream m(w);
-  delete StreamReadObject(m);
+  StreamReadObject(m);
   EXPECT_EQ(m.Position(), static_cast<int64_t>(w.size() - 8));
 }
 
