@@ -170,8 +170,8 @@ void TKVLogs::LoadLogFromFile(const std::string& fileName) {
   std::unique_ptr<TBaseObject> read = ReadObjectFromFile(fileName);
   auto* logs = ObjCast<TKVLogs>(read.get());
   if (!logs) {
-    throw EReadError(CannotOpenObjectFilePrefix() + fileName + " holds a " +
-                     (read ? read->ClassName() : "nil") + ", not a log list");
+    throw EReadError(CannotOpenObjectFilePrefix() + fileName + " holds a " + (read ? read->ClassName() : "nil") +
+                     ", not a log list");
   }
   for (int i = 0; i < logs->List->Count(); ++i)
     if (!ObjCast<TKVLog>(logs->List->Objects(i)))

@@ -28,12 +28,11 @@ void ClassesUnRegister() {
 
 const char* PropTypeName(TPropType type) {
   static const char* names[kPropTypeCount] = {
-      "ptUnknown", "ptComponent", "ptColllection", "ptObject", "ptObjects", "ptString", "ptPString_",
-      "ptStrings", "ptPChar", "ptEnum", "ptInteger", "ptShortint", "ptSmallInt", "ptLongint",
-      "ptByte", "ptWord", "ptCardinal", "ptBoolean", "ptByteBool", "ptWordBool", "ptLongBool",
-      "ptChar", "ptReal", "ptSingle", "ptDouble", "ptExtended", "ptComp", "ptDate",
-      "ptTime", "ptDateTime", "ptSet8", "ptSet16", "ptSet32", "ptSet64", "ptSet128",
-      "ptSet256", "ptShortStr", "ptSet"};
+      "ptUnknown",  "ptComponent", "ptColllection", "ptObject",   "ptObjects",  "ptString",   "ptPString_", "ptStrings",
+      "ptPChar",    "ptEnum",      "ptInteger",     "ptShortint", "ptSmallInt", "ptLongint",  "ptByte",     "ptWord",
+      "ptCardinal", "ptBoolean",   "ptByteBool",    "ptWordBool", "ptLongBool", "ptChar",     "ptReal",     "ptSingle",
+      "ptDouble",   "ptExtended",  "ptComp",        "ptDate",     "ptTime",     "ptDateTime", "ptSet8",     "ptSet16",
+      "ptSet32",    "ptSet64",     "ptSet128",      "ptSet256",   "ptShortStr", "ptSet"};
   return type < kPropTypeCount ? names[type] : "?";
 }
 
@@ -44,8 +43,7 @@ const char* PropTypeName(TPropType type) {
 TBaseObject::~TBaseObject() = default;
 
 void TBaseObject::AssignTo(TBaseObject* dest) const {
-  throw EConvertError(std::string("Cannot assign a ") + ClassName() + " to a " +
-                      (dest ? dest->ClassName() : "nil"));
+  throw EConvertError(std::string("Cannot assign a ") + ClassName() + " to a " + (dest ? dest->ClassName() : "nil"));
 }
 
 void TBaseObject::Assign(const TBaseObject* source) {
@@ -76,14 +74,9 @@ bool TBaseObject::DestroyProp(void* prop, std::string_view, TPropType type, bool
     case ptColllection:
     case ptObject:
     case ptObjects:
-    case ptStrings:
-      static_cast<TObjSlot*>(prop)->Reset();
-      break;
-    case ptPChar:
-      static_cast<TPChar*>(prop)->reset();
-      break;
-    default:
-      break;
+    case ptStrings: static_cast<TObjSlot*>(prop)->Reset(); break;
+    case ptPChar: static_cast<TPChar*>(prop)->reset(); break;
+    default: break;
   }
   return true;
 }
@@ -150,19 +143,7 @@ void TStoredStrList::SetObj(int index, TBaseObject* obj) { List->SetObject(index
 int TStoredStrList::AddObject(const std::string& key, TBaseObject* obj) { return List->AddObject(key, obj); }
 
 int TStoredStrList::AddOwned(const std::string& key, std::unique_ptr<TBaseObject> obj) {
-  // The object is the list's once a line holds it, even when a change handler
-  // fails afterwards; an ignored duplicate keeps the line's own object and `obj` is freed.
-  auto settle = [&] {
-    if (obj && IndexOfObject(obj.get()) >= 0) obj.release();
-  };
-  try {
-    const int index = AddObject(key, obj.get());
-    settle();
-    return index;
-  } catch (...) {
-    settle();
-    throw;
-  }
+  return detail::AddOwnedTo(*this, obj, [&](TBaseObject* p) { return AddObject(key, p); });
 }
 
 void TStoredStrList::InsertObject(int index, const std::string& key, TBaseObject* obj) {
@@ -267,10 +248,10 @@ void TListContainer::StoreItem(int index, std::unique_ptr<TBaseObject> obj) {
     case lcZrStringList:
     case lcStringList: {
       TPlainStringList& l = list_->Is<TStoredStrList>() ? static_cast<TStoredStrList*>(list_)->Inner()
-                                                         : *static_cast<TPlainStringList*>(list_);
+                                                        : *static_cast<TPlainStringList*>(list_);
       if (index < 0 || index >= l.Count())
         TObjReader::Error("List index out of bounds (" + std::to_string(index) + ")");
-      l.SetObject(index, obj.release());
+      l.SetObject(index, obj.release());  // an owning list: it frees the object
       break;
     }
     case lcStack:
@@ -279,14 +260,13 @@ void TListContainer::StoreItem(int index, std::unique_ptr<TBaseObject> obj) {
       if (l->Count() < ListCount) {
         l->AddOwned(std::move(obj));
       } else if (index >= 0 && index < l->Count()) {
-        l->Put(index, obj.release());
+        l->Put(index, obj.release());  // an owning list: it frees the object
       } else {
         TObjReader::Error("List index out of bounds (" + std::to_string(index) + ")");
       }
       break;
     }
-    default:
-      TObjReader::Error("A list item has no list to go into");
+    default: TObjReader::Error("A list item has no list to go into");
   }
 }
 

@@ -71,6 +71,7 @@ enum TPropType : uint8_t {
 constexpr int kPropTypeCount = 38;
 
 // Bytes per property type, as the binary kinds and the older layout use them.
+// clang-format off
 inline constexpr uint8_t PropDataSize[kPropTypeCount] = {
     0, 0, 0, 0, 0, 0, 0, 0, 0, 1,   // ptUnknown .. ptEnum
     4, 1, 2, 4, 1, 2, 4,            // ptInteger .. ptCardinal
@@ -79,6 +80,7 @@ inline constexpr uint8_t PropDataSize[kPropTypeCount] = {
     8, 8, 8,                        // ptDate .. ptDateTime
     1, 2, 4, 8, 16, 32,             // ptSet8 .. ptSet256
     0, 0};                          // ptShortStr, ptSet
+// clang-format on
 
 KVLIB_EXPORT const char* PropTypeName(TPropType type);
 
@@ -104,10 +106,9 @@ public:
   // Binds a member function with the processor's parameter list.
   template <auto Method, class C>
   static TPropProcessor Bind(C* obj) noexcept {
-    return TPropProcessor(obj, [](void* self, void* prop, std::string_view name, TPropType type, bool hasData,
-                                  const void* extra, void* param) {
-      return (static_cast<C*>(self)->*Method)(prop, name, type, hasData, extra, param);
-    });
+    return TPropProcessor(
+        obj, [](void* self, void* prop, std::string_view name, TPropType type, bool hasData, const void* extra,
+                void* param) { return (static_cast<C*>(self)->*Method)(prop, name, type, hasData, extra, param); });
   }
 
 private:
@@ -295,7 +296,7 @@ private:
   TObject* list_ = nullptr;  // the list; deleted by the container when ownsList_ (a list read, not yet taken)
   bool ownsList_ = false;
   TObjSlot readList_{TObject::StaticClass()};  // "Strings" lands here when reading
-  ObjPtr<TBaseObject> item_;                    // the item being read
+  ObjPtr<TBaseObject> item_;                   // the item being read
 };
 
 // Registers TListContainer and TStoredStrList (done when the library loads).

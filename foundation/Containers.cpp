@@ -94,11 +94,11 @@ void TLinkStructure::InsertAfter(TLinkStructure* node) {
     if (!last->Next) break;
     last = last->Next.get();
   }
-  TLinkStructure* rest = Next.release();
+  std::unique_ptr<TLinkStructure> rest = Next.Extract();
   Next.reset(node);
   node->Prev = this;
-  last->Next.reset(rest);
   if (rest) rest->Prev = last;
+  last->Next = std::move(rest);
 }
 
 std::unique_ptr<TLinkStructure> TLinkStructure::ExtractNext() {

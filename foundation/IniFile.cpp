@@ -48,7 +48,8 @@ void TIniFile::SetText(std::string_view text) {
       target.push_back(Entry{"", std::string(line)});
     } else {
       size_t eq = line.find('=');
-      target.push_back(Entry{std::string(TrimBlanks(line.substr(0, eq))), std::string(TrimBlanks(line.substr(eq + 1)))});
+      target.push_back(
+          Entry{std::string(TrimBlanks(line.substr(0, eq))), std::string(TrimBlanks(line.substr(eq + 1)))});
     }
   }
 }

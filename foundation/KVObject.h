@@ -46,27 +46,26 @@ public:
 
 // Declares the class information members; pair it with KV_IMPLEMENT_CLASS
 // (or KV_IMPLEMENT_ABSTRACT_CLASS) in the class's source file.
-#define KV_CLASS(Name, Base)                                   \
-public:                                                        \
-  using inherited = Base;                                      \
-  static const ::kv::TClassInfo* StaticClass();                \
-  const ::kv::TClassInfo* ClassType() const override;          \
-                                                               \
+#define KV_CLASS(Name, Base)                          \
+public:                                               \
+  using inherited = Base;                             \
+  static const ::kv::TClassInfo* StaticClass();       \
+  const ::kv::TClassInfo* ClassType() const override; \
+                                                      \
 private:
 
-#define KV_IMPLEMENT_CLASS(Name, Base)                                             \
-  const ::kv::TClassInfo* Name::StaticClass() {                                    \
-    static const ::kv::TClassInfo info{#Name, Base::StaticClass(),                 \
-                                       []() -> ::kv::TObject* { return new Name(); }}; \
-    return &info;                                                                  \
-  }                                                                                \
+#define KV_IMPLEMENT_CLASS(Name, Base)                                                                             \
+  const ::kv::TClassInfo* Name::StaticClass() {                                                                    \
+    static const ::kv::TClassInfo info{#Name, Base::StaticClass(), []() -> ::kv::TObject* { return new Name(); }}; \
+    return &info;                                                                                                  \
+  }                                                                                                                \
   const ::kv::TClassInfo* Name::ClassType() const { return StaticClass(); }
 
-#define KV_IMPLEMENT_ABSTRACT_CLASS(Name, Base)                                 \
-  const ::kv::TClassInfo* Name::StaticClass() {                                \
-    static const ::kv::TClassInfo info{#Name, Base::StaticClass(), nullptr};   \
-    return &info;                                                              \
-  }                                                                            \
+#define KV_IMPLEMENT_ABSTRACT_CLASS(Name, Base)                              \
+  const ::kv::TClassInfo* Name::StaticClass() {                              \
+    static const ::kv::TClassInfo info{#Name, Base::StaticClass(), nullptr}; \
+    return &info;                                                            \
+  }                                                                          \
   const ::kv::TClassInfo* Name::ClassType() const { return StaticClass(); }
 
 // Checked down-cast: null when `obj` is null or not of class T.

@@ -2,15 +2,15 @@
 
 #include <algorithm>
 #include <charconv>
-#include <cstdlib>
 #include <climits>
 #include <cmath>
+#include <cstdlib>
 #include <limits>
 
+#include "foundation/CharClass.h"
 #include "foundation/Exceptions.h"
 #include "foundation/Format.h"
 #include "foundation/LibMessages.h"
-#include "foundation/CharClass.h"
 
 namespace kv {
 
@@ -32,8 +32,7 @@ long double fDiv(long double dividend, long double divisor) {
   const long double d = std::fabs(divisor);
   if (d <= 1E-19L) throw EZeroDivide(Format(SDivByZerofDiv.c_str(), dividend, divisor));
   // 1.1E4932 * d cannot overflow here because d < 1.
-  if (d < 1 && std::fabs(dividend) >= 1.1E4932L * d)
-    throw EOverflow(Format(SFlowerUpfDiv.c_str(), dividend, divisor));
+  if (d < 1 && std::fabs(dividend) >= 1.1E4932L * d) throw EOverflow(Format(SFlowerUpfDiv.c_str(), dividend, divisor));
   return dividend / divisor;
 }
 
@@ -59,7 +58,8 @@ long double rRound(long double x, int digits) {
   if (digits < -5000) return 0;
   const TFloatRec r = FloatToDecimal(x, INT_MAX, digits, drHalfEven);
   if (r.Digits.empty()) return 0;
-  return DecimalToLongDouble(r.Negative, r.Digits, static_cast<long long>(r.Exponent) - static_cast<long long>(r.Digits.size()));
+  return DecimalToLongDouble(r.Negative, r.Digits,
+                             static_cast<long long>(r.Exponent) - static_cast<long long>(r.Digits.size()));
 }
 
 // ---- Number texts ---------------------------------------------------------------
@@ -71,7 +71,6 @@ std::string NumToStr(long double x, int width, int decimals) {
 }
 
 namespace {
-
 
 size_t SkipBlanks(std::string_view s) {
   size_t i = 0;

@@ -1,9 +1,8 @@
 // Whole streams and whole files of the binary object stream.
-#include "foundation/ObjectStream.h"
-
 #include "foundation/Exceptions.h"
 #include "foundation/FileUtils.h"
 #include "foundation/LibMessages.h"
+#include "foundation/ObjectStream.h"
 #include "foundation/Utf8.h"
 
 namespace kv {

@@ -14,6 +14,14 @@ constexpr const char* kInvalidStreamFormat = "Invalid stream format";
 constexpr const char* kInvalidPropertyValue = "Invalid property value";
 constexpr const char* kStreamReadError = "Stream read error";
 
+// The next sizeof(T) bytes of the stream as a little-endian T.
+template <class T>
+T ReadLE(TObjReader& r) {
+  uint8_t b[sizeof(T)];
+  r.Read(b, sizeof b);
+  return LoadLE<T>(b);
+}
+
 }  // namespace
 
 TFiler::~TFiler() = default;
@@ -104,11 +112,7 @@ void TObjReader::ReadSignature() {
 
 std::string TObjReader::ReadStr() {
   uint64_t n = ReadByte();
-  if (n == kLongNameMarker) {
-    uint8_t b[4];
-    Read(b, 4);
-    n = LoadLE<uint32_t>(b);
-  }
+  if (n == kLongNameMarker) n = ReadLE<uint32_t>(*this);
   CheckLength(n);
   std::string s(n, '\0');
   Read(s.data(), n);
@@ -116,36 +120,27 @@ std::string TObjReader::ReadStr() {
 }
 
 int64_t TObjReader::ReadInteger() {
-  uint8_t b[8];
   switch (ReadByte()) {
-    case vaInt8: Read(b, 1); return LoadLE<int8_t>(b);
-    case vaInt16: Read(b, 2); return LoadLE<int16_t>(b);
-    case vaInt32: Read(b, 4); return LoadLE<int32_t>(b);
+    case vaInt8: return ReadLE<int8_t>(*this);
+    case vaInt16: return ReadLE<int16_t>(*this);
+    case vaInt32: return ReadLE<int32_t>(*this);
     default: InvalidValue();
   }
 }
 
 int64_t TObjReader::ReadInt64() {
-  if (PeekByte() == vaInt64) {
-    ReadByte();
-    uint8_t b[8];
-    Read(b, 8);
-    return LoadLE<int64_t>(b);
-  }
-  return ReadInteger();
+  if (PeekByte() != vaInt64) return ReadInteger();
+  ReadByte();
+  return ReadLE<int64_t>(*this);
 }
 
 std::string TObjReader::ReadString() {
   uint8_t tag = ReadByte();
   uint64_t n;
-  uint8_t b[4];
   switch (tag) {
     case vaString: n = ReadByte(); break;
     case vaLString:
-    case vaWString:
-      Read(b, 4);
-      n = LoadLE<uint32_t>(b);
-      break;
+    case vaWString: n = ReadLE<uint32_t>(*this); break;
     default: InvalidValue();
   }
   if (tag == vaWString) {
@@ -177,25 +172,16 @@ long double TObjReader::ReadFloat() {
 
 float TObjReader::ReadSingle() {
   switch (PeekByte()) {
-    case vaSingle: {
-      ReadByte();
-      uint8_t b[4];
-      Read(b, 4);
-      return LoadLE<float>(b);
-    }
+    case vaSingle: ReadByte(); return ReadLE<float>(*this);
     case vaExtended: return static_cast<float>(ReadFloat());
     default: return static_cast<float>(ReadInt64());
   }
 }
 
 double TObjReader::ReadDate() {
-  if (PeekByte() == vaDate) {
-    ReadByte();
-    uint8_t b[8];
-    Read(b, 8);
-    return LoadLE<double>(b);
-  }
-  return static_cast<double>(ReadInt64());
+  if (PeekByte() != vaDate) return static_cast<double>(ReadInt64());
+  ReadByte();
+  return ReadLE<double>(*this);
 }
 
 bool TObjReader::ReadBoolean() {
@@ -208,9 +194,7 @@ bool TObjReader::ReadBoolean() {
 
 uint32_t TObjReader::ReadBinaryLength() {
   if (ReadByte() != vaBinary) InvalidValue();
-  uint8_t b[4];
-  Read(b, 4);
-  return LoadLE<uint32_t>(b);
+  return ReadLE<uint32_t>(*this);
 }
 
 void TObjReader::EnterNesting() {
@@ -225,11 +209,7 @@ void TObjReader::SkipValue() {
     CheckLength(n);
     SetPosition(Position() + static_cast<int64_t>(n));
   };
-  auto len32 = [this]() {
-    uint8_t b[4];
-    Read(b, 4);
-    return static_cast<uint64_t>(LoadLE<uint32_t>(b));
-  };
+  auto len32 = [this]() { return static_cast<uint64_t>(ReadLE<uint32_t>(*this)); };
   uint8_t tag = ReadByte();
   switch (tag) {
     case vaNull:
@@ -321,7 +301,8 @@ std::unique_ptr<TBaseObject> TObjReader::ReadInstance(const TClassInfo* expected
   const TClassInfo* cls = FindClass(className);
   if (!cls || !cls->Factory) throw EClassNotFound("Class " + className + " not found");
   if (!cls->InheritsFrom(TBaseObject::StaticClass()) || (expected && !cls->InheritsFrom(expected)))
-    Error("Invalid class type " + className + (expected ? std::string(" where ") + expected->Name + " is expected" : ""));
+    Error("Invalid class type " + className +
+          (expected ? std::string(" where ") + expected->Name + " is expected" : ""));
   ReadStr();  // the object's own name is not used at this level
   std::unique_ptr<TObject> made = cls->Create();
   std::unique_ptr<TBaseObject> obj = OwnedCast<TBaseObject>(made);
@@ -375,9 +356,21 @@ bool TObjReader::ReadProperty(void* prop, std::string_view name, TPropType type,
 
 void TObjReader::StoreInteger(void* prop, TPropType type, int64_t v) {
   switch (PropDataSize[type]) {
-    case 1: { uint8_t x = static_cast<uint8_t>(v); std::memcpy(prop, &x, 1); break; }
-    case 2: { uint16_t x = static_cast<uint16_t>(v); std::memcpy(prop, &x, 2); break; }
-    case 4: { uint32_t x = static_cast<uint32_t>(v); std::memcpy(prop, &x, 4); break; }
+    case 1: {
+      uint8_t x = static_cast<uint8_t>(v);
+      std::memcpy(prop, &x, 1);
+      break;
+    }
+    case 2: {
+      uint16_t x = static_cast<uint16_t>(v);
+      std::memcpy(prop, &x, 2);
+      break;
+    }
+    case 4: {
+      uint32_t x = static_cast<uint32_t>(v);
+      std::memcpy(prop, &x, 4);
+      break;
+    }
     default: break;
   }
 }
@@ -423,6 +416,13 @@ void TObjReader::ReadStrings(TObjSlot& slot) {
 }
 
 void TObjReader::ReadValue(void* prop, TPropType type, const void* extra) {
+  if (IsStoredAsBinary(type)) {
+    uint32_t n = ReadBinaryLength();
+    // Never more than the field holds: a longer value is a broken file.
+    if (n > PropDataSize[type] || (n > 0 && !prop)) Error("Invalid property value: binary value longer than its field");
+    if (n) Read(prop, n);
+    return;
+  }
   switch (type) {
     case ptComponent:
     case ptColllection:
@@ -470,21 +470,6 @@ void TObjReader::ReadValue(void* prop, TPropType type, const void* extra) {
     case ptDate:
     case ptTime:
     case ptDateTime: *static_cast<double*>(prop) = ReadDate(); break;
-    case ptComp:
-    case ptSet8:
-    case ptSet16:
-    case ptSet32:
-    case ptSet64:
-    case ptSet128:
-    case ptSet256:
-    case ptPString_:
-    case ptSet: {
-      uint32_t n = ReadBinaryLength();
-      // Never more than the field holds: a longer value is a broken file.
-      if (n > PropDataSize[type] || (n > 0 && !prop)) Error("Invalid property value: binary value longer than its field");
-      if (n) Read(prop, n);
-      break;
-    }
     default: InvalidValue();
   }
 }

@@ -33,19 +33,19 @@ public:
   void Read(void* data, size_t count);
   uint8_t ReadByte();
   uint8_t PeekByte();
-  bool EndOfList();                      // next byte is 0x00 (not consumed)
-  void ReadListEnd();                    // consumes a 0x00 or fails
-  std::string ReadStr();                 // name string
-  int64_t ReadInteger();                 // tags 0x02..0x04 (and 0x13 for 64-bit fields)
+  bool EndOfList();       // next byte is 0x00 (not consumed)
+  void ReadListEnd();     // consumes a 0x00 or fails
+  std::string ReadStr();  // name string
+  int64_t ReadInteger();  // tags 0x02..0x04 (and 0x13 for 64-bit fields)
   int64_t ReadInt64();
-  std::string ReadString();              // tags 0x06 / 0x0C
-  long double ReadFloat();               // 0x05 (or an integer)
-  float ReadSingle();                    // 0x0F (or an integer)
-  double ReadDate();                     // 0x11 (or an integer)
-  bool ReadBoolean();                    // 0x08 / 0x09
-  uint32_t ReadBinaryLength();           // 0x0A and its length
-  void SkipValue();                      // skips one tagged value of any kind
-  void SkipObjectRecord();               // skips one child record
+  std::string ReadString();     // tags 0x06 / 0x0C
+  long double ReadFloat();      // 0x05 (or an integer)
+  float ReadSingle();           // 0x0F (or an integer)
+  double ReadDate();            // 0x11 (or an integer)
+  bool ReadBoolean();           // 0x08 / 0x09
+  uint32_t ReadBinaryLength();  // 0x0A and its length
+  void SkipValue();             // skips one tagged value of any kind
+  void SkipObjectRecord();      // skips one child record
 
   bool ReadProperty(void* prop, std::string_view name, TPropType type, bool hasData, const void* extra, void* param);
   // True once for the property whose name is CurrentPropName (ignoring

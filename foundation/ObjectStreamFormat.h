@@ -23,19 +23,19 @@
 namespace kv {
 
 enum TValueTag : uint8_t {
-  vaNull = 0x00,        // the end of a list or a section; a null object
-  vaList = 0x01,        // values up to a vaNull
+  vaNull = 0x00,  // the end of a list or a section; a null object
+  vaList = 0x01,  // values up to a vaNull
   vaInt8 = 0x02,
   vaInt16 = 0x03,
   vaInt32 = 0x04,
-  vaExtended = 0x05,    // 10 bytes, the 80-bit x87 format
-  vaString = 0x06,      // a length byte and the bytes
-  vaIdent = 0x07,       // as vaString
+  vaExtended = 0x05,  // 10 bytes, the 80-bit x87 format
+  vaString = 0x06,    // a length byte and the bytes
+  vaIdent = 0x07,     // as vaString
   vaFalse = 0x08,
   vaTrue = 0x09,
-  vaBinary = 0x0A,      // a 4-byte length and the bytes
-  vaSet = 0x0B,         // names up to an empty name
-  vaLString = 0x0C,     // a 4-byte length and the bytes
+  vaBinary = 0x0A,   // a 4-byte length and the bytes
+  vaSet = 0x0B,      // names up to an empty name
+  vaLString = 0x0C,  // a 4-byte length and the bytes
   vaNil = 0x0D,
   vaCollection = 0x0E,  // items up to a vaNull, each an optional index and a property list
   vaSingle = 0x0F,      // 4 bytes
@@ -67,6 +67,13 @@ inline constexpr uint8_t kRecordPrefixHasIndex = 0x02;
 // Object properties are stored as child records, all others as values.
 inline constexpr bool IsStoredAsChild(TPropType type) {
   return type == ptComponent || type == ptColllection || type == ptObject || type == ptObjects;
+}
+
+// Kinds stored as one vaBinary value of PropDataSize[type] bytes: the
+// field's bytes as they are (ptPString_ and ptSet have no field and are
+// stored empty).
+inline constexpr bool IsStoredAsBinary(TPropType type) {
+  return type == ptComp || (type >= ptSet8 && type <= ptSet256) || type == ptPString_ || type == ptSet;
 }
 
 // A little-endian value of type T at `p`.

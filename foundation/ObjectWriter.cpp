@@ -19,8 +19,15 @@ std::string_view EnumName(const char* names, unsigned ordinal) {
   return all[std::min<size_t>(ordinal, all.size() - 1)];
 }
 
-}  // namespace
+// The long form of a length: `mark`, then the length in 4 bytes.
+void WriteLongLength(TObjWriter& w, uint8_t mark, size_t length, const char* what) {
+  if (length > UINT32_MAX) throw EWriteError(std::string(what) + " too long to store");
+  w.WriteByte(mark);
+  uint32_t n = static_cast<uint32_t>(length);
+  w.Write(&n, 4);
+}
 
+}  // namespace
 
 TObjWriter::~TObjWriter() {
   try {
@@ -54,14 +61,10 @@ void TObjWriter::Write(const void* data, size_t count) {
 void TObjWriter::WriteSignature() { Write(kStreamSignature, sizeof kStreamSignature); }
 
 void TObjWriter::WriteStr(std::string_view name) {
-  if (name.size() <= kMaxShortNameLength) {
+  if (name.size() <= kMaxShortNameLength)
     WriteByte(static_cast<uint8_t>(name.size()));
-  } else {
-    if (name.size() > UINT32_MAX) throw EWriteError("Name too long to store");
-    WriteByte(kLongNameMarker);
-    uint32_t n = static_cast<uint32_t>(name.size());
-    Write(&n, 4);
-  }
+  else
+    WriteLongLength(*this, kLongNameMarker, name.size(), "Name");
   Write(name.data(), name.size());
 }
 
@@ -89,10 +92,7 @@ void TObjWriter::WriteString(std::string_view text) {
     WriteByte(vaString);
     WriteByte(static_cast<uint8_t>(text.size()));
   } else {
-    if (text.size() > UINT32_MAX) throw EWriteError("Text too long to store");
-    WriteByte(vaLString);
-    uint32_t n = static_cast<uint32_t>(text.size());
-    Write(&n, 4);
+    WriteLongLength(*this, vaLString, text.size(), "Text");
   }
   Write(text.data(), text.size());
 }
@@ -156,15 +156,19 @@ void TObjWriter::WriteObject(TBaseObject* obj, std::string_view name) {
   obj->AfterSave(*this);
 }
 
-bool TObjWriter::WritePropertyData(void* prop, std::string_view name, TPropType type, bool hasData,
-                                   const void* extra, void*) {
+bool TObjWriter::WritePropertyData(void* prop, std::string_view name, TPropType type, bool hasData, const void* extra,
+                                   void*) {
   if (!hasData || type <= ptObjects || type >= kPropTypeCount) return true;
   WriteStr(name);
+  if (IsStoredAsBinary(type)) {
+    WriteBinary(prop, PropDataSize[type]);
+    return true;
+  }
   switch (type) {
     case ptString: WriteString(*static_cast<const std::string*>(prop)); break;
-    case ptShortStr: WriteString(std::string_view(*static_cast<const std::string*>(prop)).substr(0, kMaxShortStringLength)); break;
-    case ptPString_:
-    case ptSet: WriteBinary(nullptr, 0); break;
+    case ptShortStr:
+      WriteString(std::string_view(*static_cast<const std::string*>(prop)).substr(0, kMaxShortStringLength));
+      break;
     case ptStrings: WriteStrings(static_cast<TObjSlot*>(prop)->Get()); break;
     case ptPChar: {
       const TPChar& b = *static_cast<const TPChar*>(prop);
@@ -191,13 +195,6 @@ bool TObjWriter::WritePropertyData(void* prop, std::string_view name, TPropType 
     case ptDate:
     case ptTime:
     case ptDateTime: WriteDate(*static_cast<double*>(prop)); break;
-    case ptComp:
-    case ptSet8:
-    case ptSet16:
-    case ptSet32:
-    case ptSet64:
-    case ptSet128:
-    case ptSet256: WriteBinary(prop, PropDataSize[type]); break;
     default: break;
   }
   return true;

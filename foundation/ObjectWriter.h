@@ -24,13 +24,13 @@ public:
   // Values
   void Write(const void* data, size_t count);
   void WriteByte(uint8_t b) { Write(&b, 1); }
-  void WriteStr(std::string_view name);        // name string, untagged
-  void WriteInteger(int64_t value);             // smallest of 0x02..0x04, else 0x13
-  void WriteString(std::string_view text);      // 0x06 or 0x0C
-  void WriteFloat(long double value);           // 0x05, 10 bytes
-  void WriteSingle(float value);                // 0x0F
-  void WriteDate(double value);                 // 0x11
-  void WriteBoolean(bool value);                // 0x08 / 0x09
+  void WriteStr(std::string_view name);                // name string, untagged
+  void WriteInteger(int64_t value);                    // smallest of 0x02..0x04, else 0x13
+  void WriteString(std::string_view text);             // 0x06 or 0x0C
+  void WriteFloat(long double value);                  // 0x05, 10 bytes
+  void WriteSingle(float value);                       // 0x0F
+  void WriteDate(double value);                        // 0x11
+  void WriteBoolean(bool value);                       // 0x08 / 0x09
   void WriteBinary(const void* data, uint32_t count);  // 0x0A
   void WriteListBegin() { WriteByte(vaList); }
   void WriteListEnd() { WriteByte(vaNull); }

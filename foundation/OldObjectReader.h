@@ -15,8 +15,7 @@ public:
   using TObjReader::TObjReader;
   // 0x00 gives null; otherwise one object record.
   std::unique_ptr<TBaseObject> ReadObjectOld();
-  bool ReadPropertyOld(void* prop, std::string_view name, TPropType type, bool hasData, const void* extra,
-                       void* param);
+  bool ReadPropertyOld(void* prop, std::string_view name, TPropType type, bool hasData, const void* extra, void* param);
   // The stored-string-list "List" entry: (string value, old object)* 0x00.
   void ReadStoredListOld(TStoredStrList& list);
 

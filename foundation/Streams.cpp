@@ -237,13 +237,16 @@ bool TFileStream::CopyToFile(const std::string& fileName) { return StreamToFile(
 
 namespace {
 
-void ReadAt(int fd, const std::string& fileName, uint8_t* buf, int64_t count, int64_t pos) {
+// Moves all `count` bytes at `pos` through `io` (pread or pwrite), resuming
+// after a signal; a failure raises E saying what could not be done.
+template <class E, class Buf, class Io>
+void TransferAt(Io io, const char* verb, int fd, const std::string& fileName, Buf* buf, int64_t count, int64_t pos) {
   while (count > 0) {
-    ssize_t n = ::pread(fd, buf, static_cast<size_t>(count), pos);
+    ssize_t n = io(fd, buf, static_cast<size_t>(count), pos);
     if (n < 0 && errno == EINTR) continue;
     if (n <= 0) {
       int code = n < 0 ? errno : EIO;
-      throw EReadError("Cannot read \"" + fileName + "\" while moving its contents. " + OsReason(code));
+      throw E(std::string("Cannot ") + verb + " \"" + fileName + "\" while moving its contents. " + OsReason(code));
     }
     buf += n;
     pos += n;
@@ -251,18 +254,12 @@ void ReadAt(int fd, const std::string& fileName, uint8_t* buf, int64_t count, in
   }
 }
 
+void ReadAt(int fd, const std::string& fileName, uint8_t* buf, int64_t count, int64_t pos) {
+  TransferAt<EReadError>(::pread, "read", fd, fileName, buf, count, pos);
+}
+
 void WriteAt(int fd, const std::string& fileName, const uint8_t* buf, int64_t count, int64_t pos) {
-  while (count > 0) {
-    ssize_t n = ::pwrite(fd, buf, static_cast<size_t>(count), pos);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) {
-      int code = n < 0 ? errno : EIO;
-      throw EWriteError("Cannot write \"" + fileName + "\" while moving its contents. " + OsReason(code));
-    }
-    buf += n;
-    pos += n;
-    count -= n;
-  }
+  TransferAt<EWriteError>(::pwrite, "write", fd, fileName, buf, count, pos);
 }
 
 void CheckMoveArguments(const std::string& fileName, const char* what, int64_t pos, int64_t count) {
@@ -288,8 +285,7 @@ void TFileStream::Digout(int64_t pos, int64_t count) {
     from += n;
     to += n;
   }
-  if (::ftruncate(fd_, to) != 0)
-    throw EWriteError("Cannot set the size of \"" + fileName_ + "\". " + OsReason(errno));
+  if (::ftruncate(fd_, to) != 0) throw EWriteError("Cannot set the size of \"" + fileName_ + "\". " + OsReason(errno));
   SetPosition(std::min(oldPos, to));
 }
 
@@ -312,8 +308,7 @@ void TFileStream::Expand(int64_t pos, int64_t count) {
     if (::ftruncate(fd_, size) != 0) {
       // The file keeps its contents; only its length may be off.
     }
-    throw EWriteError("Cannot lengthen \"" + fileName_ + "\" by " + std::to_string(count) + " bytes. " +
-                      OsReason(rc));
+    throw EWriteError("Cannot lengthen \"" + fileName_ + "\" by " + std::to_string(count) + " bytes. " + OsReason(rc));
   }
   std::unique_ptr<uint8_t[]> buf(new uint8_t[kMoveBlockSize]);
   int64_t end = size;  // bytes [pos, end) are still to move

@@ -220,19 +220,7 @@ int TPlainStringList::AddObject(const std::string& s, TObject* obj) {
 
 int TPlainStringList::AddOwned(const std::string& s, std::unique_ptr<TObject> obj) {
   if (obj && !ownsObjects_) throw EListError("The list does not own its objects");
-  // The object is the list's once a line holds it, even when a change handler
-  // fails afterwards; an ignored duplicate keeps the line's own object and `obj` is freed.
-  auto settle = [&] {
-    if (obj && IndexOfObject(obj.get()) >= 0) obj.release();
-  };
-  try {
-    const int index = AddObject(s, obj.get());
-    settle();
-    return index;
-  } catch (...) {
-    settle();
-    throw;
-  }
+  return detail::AddOwnedTo(*this, obj, [&](TObject* p) { return AddObject(s, p); });
 }
 
 void TPlainStringList::AddStrings(const TPlainStringList& other) {

@@ -17,6 +17,27 @@ namespace kv {
 
 class TStream;
 
+namespace detail {
+// Adds `obj` to `list` through `add`, which stores its plain pointer. The
+// list owns the object once a line holds it, even when `add` fails after
+// that (a change handler); otherwise (an error, an ignored duplicate) `obj`
+// still holds it and frees it.
+template <class L, class T, class Add>
+int AddOwnedTo(const L& list, std::unique_ptr<T>& obj, Add add) {
+  auto settle = [&] {
+    if (obj && list.IndexOfObject(obj.get()) >= 0) obj.release();
+  };
+  try {
+    const int index = add(obj.get());
+    settle();
+    return index;
+  } catch (...) {
+    settle();
+    throw;
+  }
+}
+}  // namespace detail
+
 // ---- Pointer list -------------------------------------------------------------
 class KVLIB_EXPORT TList : public TObject {
   KV_CLASS(TList, TObject)
@@ -36,10 +57,10 @@ public:
   // item not added (an error) is freed. EListError on a list that does not own its items.
   int AddOwned(std::unique_ptr<TObject> item);
   void Insert(int index, TObject* item);
-  void Delete(int index);              // frees the item when owning
-  TObject* Extract(int index);         // removes without freeing: the item is the caller's
+  void Delete(int index);       // frees the item when owning
+  TObject* Extract(int index);  // removes without freeing: the item is the caller's
   int IndexOf(const TObject* item) const;
-  int Remove(TObject* item);           // Delete(IndexOf(item)); -1 when absent
+  int Remove(TObject* item);  // Delete(IndexOf(item)); -1 when absent
   void Exchange(int a, int b);
   void Move(int from, int to);
   void Clear();
@@ -128,8 +149,8 @@ public:
   void AddStrings(const TPlainStringList& other);
   void Insert(int index, const std::string& s) { InsertObject(index, s, nullptr); }
   virtual void InsertObject(int index, const std::string& s, TObject* obj);
-  void Delete(int index);        // frees the attached object when owning
-  TObject* Extract(int index);   // removes the line and returns its object, now the caller's, without freeing it
+  void Delete(int index);       // frees the attached object when owning
+  TObject* Extract(int index);  // removes the line and returns its object, now the caller's, without freeing it
   void Clear();
   void Exchange(int a, int b);
   void Move(int from, int to);
@@ -152,7 +173,7 @@ public:
   std::string Values(std::string_view name) const;
   void SetValue(std::string_view name, const std::string& value);
 
-  std::string Text() const;  // lines joined by LineBreak, each followed by it
+  std::string Text() const;             // lines joined by LineBreak, each followed by it
   void SetText(std::string_view text);  // splits at CR LF, CR or LF
   std::string CommaText() const;
   void SetCommaText(std::string_view text);

@@ -30,10 +30,11 @@ void CheckNestingFits(const N* top, int limit, Links links) {
     auto [n, depth] = pending.back();
     pending.pop_back();
     if (depth > limit)
-      throw EWriteError("The tree cannot be stored: each child and each next sibling is stored inside the node "
-                        "before it, and this tree needs more than " +
-                        std::to_string(limit) + " nested records (object records nest at most " +
-                        std::to_string(kMaxObjectDepth) + " levels deep)");
+      throw EWriteError(
+          "The tree cannot be stored: each child and each next sibling is stored inside the node "
+          "before it, and this tree needs more than " +
+          std::to_string(limit) + " nested records (object records nest at most " + std::to_string(kMaxObjectDepth) +
+          " levels deep)");
     auto [a, b] = links(n);
     if (a) pending.emplace_back(a, depth + 1);
     if (b) pending.emplace_back(b, depth + 1);
@@ -131,7 +132,7 @@ void TTreeStructure::CheckFree(const TTreeStructure* node) const {
 
 void TTreeStructure::Splice(ObjPtr<TTreeStructure>& slot, TTreeStructure* node, TTreeStructure* parent,
                             TTreeStructure* prev) {
-  TTreeStructure* rest = slot.release();
+  std::unique_ptr<TTreeStructure> rest = slot.Extract();
   slot.reset(node);
   node->prevSibling_ = prev;
   TTreeStructure* last = node;
@@ -139,8 +140,8 @@ void TTreeStructure::Splice(ObjPtr<TTreeStructure>& slot, TTreeStructure* node, 
     n->Parent = parent;
     last = n;
   }
-  last->RightChild.reset(rest);
   if (rest) rest->prevSibling_ = last;
+  last->RightChild = std::move(rest);
 }
 
 void TTreeStructure::SetChild(int i, TTreeStructure* node) {
@@ -148,15 +149,12 @@ void TTreeStructure::SetChild(int i, TTreeStructure* node) {
   CheckFree(node);
   // Replaced in place: the new node takes the old one's position between its
   // siblings, and the old node is freed with its subtree.
-  TTreeStructure* old = GetChild(i);
-  TTreeStructure* prev = old->prevSibling_;
+  TTreeStructure* prev = GetChild(i)->prevSibling_;
   ObjPtr<TTreeStructure>& slot = prev ? prev->RightChild : LeftChild;
-  slot.release();
-  TTreeStructure* rest = old->RightChild.release();
-  slot.reset(rest);
-  if (rest) rest->prevSibling_ = prev;
+  std::unique_ptr<TTreeStructure> old = slot.Extract();
+  slot = old->RightChild.Extract();  // the next sibling closes the gap
+  if (slot) slot->prevSibling_ = prev;
   Splice(slot, node, this, prev);
-  delete old;
 }
 
 void TTreeStructure::AddChild(TTreeStructure* node) {
@@ -178,15 +176,15 @@ void TTreeStructure::InsertChild(TTreeStructure* node) {
 }
 
 void TTreeStructure::Delete() {
-  if (ObjPtr<TTreeStructure>* slot = OwnerSlot()) {
-    TTreeStructure* rest = RightChild.release();
-    slot->release();
-    slot->reset(rest);
-    if (rest) rest->prevSibling_ = prevSibling_;
+  ObjPtr<TTreeStructure>* slot = OwnerSlot();
+  // This node, freed on return: taken out of the slot that owns it, if any.
+  std::unique_ptr<TTreeStructure> self = slot ? slot->Extract() : std::unique_ptr<TTreeStructure>(this);
+  if (slot) {
+    *slot = RightChild.Extract();  // the next sibling takes its place
+    if (*slot) (*slot)->prevSibling_ = prevSibling_;
     Parent = nullptr;
     prevSibling_ = nullptr;
   }
-  delete this;
 }
 
 // ---- TTreeObj ---------------------------------------------------------------------------
@@ -307,9 +305,9 @@ void TTreeObj::InsertItem(int i, TTreeObj* node) {
   CheckFree(node);
   Mark(node, tree_);
   ObjPtr<TTreeObj>& slot = i == 0 ? child_ : ChildAt(i - 1)->brother_;
-  TTreeObj* rest = slot.release();
+  std::unique_ptr<TTreeObj> rest = slot.Extract();
   slot.reset(node);
-  node->brother_.reset(rest);
+  node->brother_ = std::move(rest);
   node->Parent = this;
   if (CurIndex >= i) ++CurIndex;
   AfterChange();
@@ -340,13 +338,13 @@ void TTreeObj::SetChild(int i, TTreeObj* node) {
   // Replaced in place: the new node takes the old one's position between its
   // siblings, and the old node is freed with its subtree.
   ObjPtr<TTreeObj>& slot = i == 0 ? child_ : ChildAt(i - 1)->brother_;
-  TTreeObj* old = slot.release();
+  std::unique_ptr<TTreeObj> old = slot.Extract();
   slot.reset(node);
-  node->brother_.reset(old->brother_.release());
+  node->brother_ = old->brother_.Extract();
   node->Parent = this;
-  if (tree_) tree_->Forget(old, false);
+  if (tree_) tree_->Forget(old.get(), false);
   old->Parent = nullptr;
-  delete old;
+  old.reset();
   AfterChange();
 }
 

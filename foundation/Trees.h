@@ -78,8 +78,7 @@ private:
   void CheckFree(const TTreeStructure* node) const;
   // Links the chain `node`... in front of `rest` inside `slot`, with `parent`
   // and `prev` as the first node's back links.
-  static void Splice(ObjPtr<TTreeStructure>& slot, TTreeStructure* node, TTreeStructure* parent,
-                     TTreeStructure* prev);
+  static void Splice(ObjPtr<TTreeStructure>& slot, TTreeStructure* node, TTreeStructure* parent, TTreeStructure* prev);
   TTreeStructure* prevSibling_ = nullptr;
 };
 
@@ -163,7 +162,7 @@ public:
   int32_t ID1 = 0;
   int32_t ID2 = 0;
   bool Sorted = false;
-  int CurIndex = -1;  // the current child, set by TTree::SetSelNode
+  int CurIndex = -1;           // the current child, set by TTree::SetSelNode
   TTreeObj* Parent = nullptr;  // back link, not stored
 
 private:
@@ -177,8 +176,8 @@ private:
   // to, and clears their threads.
   static void Mark(TTreeObj* top, TTree* tree);
 
-  ObjPtr<TTreeObj> child_;    // real first child
-  ObjPtr<TTreeObj> brother_;  // real next sibling
+  ObjPtr<TTreeObj> child_;          // real first child
+  ObjPtr<TTreeObj> brother_;        // real next sibling
   TTreeObj* childRef_ = nullptr;    // the child thread (or, in a head node, its child link)
   TTreeObj* brotherRef_ = nullptr;  // the brother thread
   bool isHead_ = false;
