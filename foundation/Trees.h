@@ -50,6 +50,9 @@ public:
   int GetChildCount() const;
   // Child i; the last child when i is past it; this node when it has none.
   TTreeStructure* GetChild(int i);
+  // The nodes linked in by SetChild, AddChild and InsertChild belong to the
+  // tree from then on: each node deletes its first child and next sibling.
+  //
   // Puts `node` in place of child i and frees the old child with its
   // subtree. A position outside the children raises kNoSuchNode and
   // changes nothing.
@@ -120,8 +123,9 @@ public:
   int GetChildCount() const;
   // Child i; EListError (list index) outside 0..count-1.
   TTreeObj* GetChild(int i) const;
-  // Puts `node` in place of child i and frees the old child with its
-  // subtree; outside the children raises kNoSuchNode and changes nothing.
+  // Puts `node` (which this tree then owns) in place of child i and frees the
+  // old child with its subtree; outside the children raises kNoSuchNode and
+  // changes nothing.
   void SetChild(int i, TTreeObj* node);
   void AddChild(TTreeObj* node) { InsertItem(GetChildCount(), node); }
   // 0 <= i <= count, else EListError (list index).
