@@ -30,6 +30,8 @@ TTextRecordReader::TTextRecordReader(const TTextLayout& layout) : layout_(layout
   if (!layout_.Separator.empty()) stops_[static_cast<unsigned char>(layout_.Separator.back())] = true;
   if (!layout_.RowSeparator.empty()) stops_[static_cast<unsigned char>(layout_.RowSeparator.back())] = true;
   if (hasQualifier_) stops_[static_cast<unsigned char>(qualifier_)] = true;
+  sLast_ = layout_.Separator.empty() ? 0 : layout_.Separator.back();
+  rLast_ = layout_.RowSeparator.empty() ? 0 : layout_.RowSeparator.back();
   for (int32_t w : layout_.Widths) recordWidth_ += static_cast<uint64_t>(w < 0 ? 0 : w);
   if (TextEncodingKind(layout_.Encoding) == tekOther) decoder_ = std::make_unique<TTextDecoder>(layout_.Encoding);
 }
@@ -290,7 +292,7 @@ void TTextRecordReader::ReadRecord() {
   recordError_.clear();
   endedBySeparator_ = false;
   if (AtEnd()) return;
-  const uint64_t start = Consumed();
+  const uint64_t start = decode_ == kRaw ? 0 : Consumed();
   if (layout_.Type == tftFixedWidths)
     ReadFixed();
   else
@@ -356,11 +358,14 @@ void TTextRecordReader::ReadDelimited() {
   size_t qualified = 0;   // leading bytes of the working text that came from qualified text
   bytes_.push_back(*p_++);
   for (;;) {
-    bool endsWithR = EndsWith(fieldStart, R);
+    // The last byte first: most of the time it rules out S and R at once.
+    const size_t len = bytes_.size() - fieldStart;
+    const char last = len != 0 ? bytes_.back() : 0;
+    const bool endsWithR = len != 0 && last == rLast_ && EndsWith(fieldStart, R);
     // A lone LF for CR LF: the LF must not come from qualified text.
-    bool endsWithLf = !endsWithR && lfEnds_ && bytes_.back() == '\n' && bytes_.size() - fieldStart > qualified;
+    const bool endsWithLf = !endsWithR && last == '\n' && lfEnds_ && len > qualified;
     if (!endsWithR && !endsWithLf && !AtEnd()) {
-      if (EndsWith(fieldStart, S)) {
+      if (len != 0 && last == sLast_ && EndsWith(fieldStart, S)) {
         bytes_.resize(bytes_.size() - S.size());
         ends_.push_back(bytes_.size());
         fieldStart = bytes_.size();

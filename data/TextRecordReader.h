@@ -155,6 +155,7 @@ private:
   TTextLayout layout_;
   std::unique_ptr<TTextDecoder> decoder_;  // a legacy encoding
   bool lfEnds_;          // a lone LF ends a record (R is CR LF)
+  char sLast_, rLast_;   // the last byte of S and of R (0 when empty: EndsWith rules those out)
   bool hasQualifier_;
   char qualifier_;
   bool stops_[256];      // bytes that may complete S or R, or are Q
