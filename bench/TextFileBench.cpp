@@ -3,13 +3,23 @@
 // file size, the open time and rate, the walk time, the records and the
 // peak resident memory of the process (the file is held in memory whole).
 //
-//   bench_text_file FILE [--header] [--delimiter X] [--qualifier X]
+//   bench_text_file FILE [--header] [--delimiter X] [--qualifier X] [--encoding NAME]
+//
+// With --header-names N (default 100,000) it writes files whose header
+// holds N names (all distinct, all empty, all the same, and a mix) and
+// times opening each: renaming repeated names must stay linear.
+//
+//   bench_text_file --header-names [N]
 #include <sys/resource.h>
 #include <sys/stat.h>
 
+#include <unistd.h>
+
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <fstream>
 #include <string>
 
 #include "data/TextFileDataset.h"
@@ -27,12 +37,63 @@ long PeakKiB() {
   return ru.ru_maxrss;
 }
 
+int HeaderNames(long n) {
+  struct {
+    const char* name;
+    std::string (*make)(long i);
+  } kinds[] = {
+      {"distinct", [](long i) { return "col" + std::to_string(i); }},
+      {"empty", [](long) { return std::string(); }},
+      {"all the same", [](long) { return std::string("id"); }},
+      {"mixed", [](long i) {
+         switch (i % 4) {
+           case 0: return std::string("id");
+           case 1: return "ID_" + std::to_string(i / 4);
+           case 2: return std::string();
+           default: return "name" + std::to_string(i % 1000);
+         }
+       }},
+  };
+  const std::string path = "/tmp/bench_text_header_" + std::to_string(::getpid()) + ".csv";
+  for (const auto& k : kinds) {
+    std::string header, values;
+    for (long i = 0; i < n; ++i) {
+      if (i) header += ',', values += ',';
+      header += k.make(i);
+      values += 'v';
+    }
+    std::ofstream(path, std::ios::binary) << header << "\r\n" << values << "\r\n";
+    kv::TTextFileDataset ds;
+    ds.SetExtractColumnNamesFromFirstLine(true);
+    ds.MaxFieldsWarn = static_cast<int32_t>(n);
+    ds.UnattendedMaxFields = n;
+    ds.SetTableName(path);
+    auto t0 = std::chrono::steady_clock::now();
+    ds.Open();
+    auto t1 = std::chrono::steady_clock::now();
+    std::printf("%-14s %ld names  open %.3f s  (%d fields, last \"%s\")\n", k.name, n, Seconds(t0, t1), ds.FieldCount(),
+                ds.Fields(ds.FieldCount() - 1).FieldName().c_str());
+  }
+  std::remove(path.c_str());
+  return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
   if (argc < 2) {
-    std::fprintf(stderr, "usage: bench_text_file FILE [--header] [--delimiter X] [--qualifier X]\n");
+    std::fprintf(stderr,
+                 "usage: bench_text_file FILE [--header] [--delimiter X] [--qualifier X] [--encoding NAME]\n"
+                 "       bench_text_file --header-names [N]\n");
     return 2;
+  }
+  if (!std::strcmp(argv[1], "--header-names")) {
+    try {
+      return HeaderNames(argc > 2 ? std::atol(argv[2]) : 100000);
+    } catch (const kv::Exception& e) {
+      std::fprintf(stderr, "bench_text_file: %s\n", e.what());
+      return 1;
+    }
   }
   kv::TTextFileDataset ds;
   try {
@@ -43,6 +104,8 @@ int main(int argc, char** argv) {
         ds.SetColumnSeperator(argv[++i]);
       else if (!std::strcmp(argv[i], "--qualifier") && i + 1 < argc)
         ds.SetStringQualifier(argv[++i]);
+      else if (!std::strcmp(argv[i], "--encoding") && i + 1 < argc)
+        ds.SetEncoding(argv[++i]);
     }
     ds.SetTableName(argv[1]);
     struct stat st {};

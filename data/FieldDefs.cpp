@@ -1,5 +1,7 @@
 #include "data/FieldDefs.h"
 
+#include <unordered_set>
+
 #include "data/DatabaseError.h"
 #include "foundation/Format.h"
 #include "foundation/KVObject.h"
@@ -79,7 +81,7 @@ TFieldDef& TFieldDefs::Add(const std::string& name, TFieldType type, int32_t siz
 
 TFieldDef& TFieldDefs::Add(const TFieldDef& def) {
   if (IndexOf(def.Name) >= 0) throw EDatabaseError(Format("Duplicate field name '%s'", def.Name));
-  byName_.emplace(FoldName(def.Name), Count());
+  if (!def.Name.empty()) byName_.emplace(FoldName(def.Name), Count());
   items_.push_back(def);
   items_.back().FieldNo = Count();
   return items_.back();
@@ -88,9 +90,11 @@ TFieldDef& TFieldDefs::Add(const TFieldDef& def) {
 int TFieldDefs::IndexOf(std::string_view name) const {
   if (dirty_) {
     byName_.clear();
-    for (size_t i = 0; i < items_.size(); ++i) byName_.emplace(FoldName(items_[i].Name), static_cast<int>(i));
+    for (size_t i = 0; i < items_.size(); ++i)
+      if (!items_[i].Name.empty()) byName_.emplace(FoldName(items_[i].Name), static_cast<int>(i));
     dirty_ = false;
   }
+  if (name.empty()) return -1;
   auto it = byName_.find(FoldName(name));
   return it == byName_.end() ? -1 : it->second;
 }
@@ -106,6 +110,33 @@ std::string TFieldDefs::MakeUniqueName(const std::string& name) const {
     std::string candidate = name + "_" + std::to_string(n);
     if (IndexOf(candidate) < 0) return candidate;
   }
+}
+
+std::vector<std::string> MakeUniqueNames(std::vector<std::string> names) {
+  // Every name of the list, folded, so that no name given can be one that
+  // comes later; then the names given so far.
+  std::unordered_set<std::string> taken;
+  taken.reserve(names.size() * 2);
+  for (const std::string& n : names)
+    if (!n.empty()) taken.insert(FoldName(n));
+  std::unordered_set<std::string> seen;
+  seen.reserve(names.size());
+  std::unordered_map<std::string, int> nextSuffix;  // folded name -> the next suffix to try
+  for (std::string& n : names) {
+    if (n.empty()) continue;
+    std::string folded = FoldName(n);
+    if (seen.insert(folded).second) continue;  // the first of its name keeps it
+    int& k = nextSuffix.try_emplace(folded, 1).first->second;
+    std::string candidate;
+    for (;; ++k) {
+      candidate = n + "_" + std::to_string(k);
+      if (taken.insert(FoldName(candidate)).second) break;
+    }
+    ++k;
+    seen.insert(FoldName(candidate));
+    n = std::move(candidate);
+  }
+  return names;
 }
 
 // ---- TIndexDefs ---------------------------------------------------------------

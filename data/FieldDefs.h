@@ -89,9 +89,11 @@ public:
   TFieldDef& operator[](int index);
   // Adds a definition numbered after the last; EDatabaseError "Duplicate
   // field name '%s'" when a field of that name (any letter case) exists.
+  // Empty names may repeat: a field without a name is never found by name.
   TFieldDef& Add(const std::string& name, TFieldType type, int32_t size = 0, bool required = false);
   TFieldDef& Add(const TFieldDef& def);
-  // Index of the field named `name` (ASCII letter case ignored); -1 when none.
+  // Index of the field named `name` (ASCII letter case ignored); -1 when
+  // none, and always for an empty name.
   int IndexOf(std::string_view name) const;
   const TFieldDef* Find(std::string_view name) const;
   // `name` when no field has it, else the first of name_1, name_2, ... that is free.
@@ -160,6 +162,13 @@ private:
 
 // Splits a ";"-separated list of names; blanks around names are dropped
 // and empty names are left out.
+// Names for columns whose names may repeat (a text file's header): the
+// first of each name (letter case ignored) keeps it, a repeated one gets
+// NAME_k with the next k from 1 up that is no name of the list (letter case
+// ignored) and was not given before. Empty names stay empty. A name that
+// occurs once always keeps it. Linear in the number of names.
+KVCORE_EXPORT std::vector<std::string> MakeUniqueNames(std::vector<std::string> names);
+
 KVCORE_EXPORT std::vector<std::string> SplitFieldNames(std::string_view names);
 
 }  // namespace kv

@@ -66,12 +66,13 @@ TField& TFields::operator[](int index) const {
 }
 
 TField* TFields::Find(std::string_view name) const {
+  if (name.empty()) return nullptr;  // a field without a name is never found by name
   auto it = byName_.find(Fold(name));
   return it == byName_.end() ? nullptr : items_[static_cast<size_t>(it->second)].get();
 }
 
 void TFields::Add(std::unique_ptr<TField> field) {
-  byName_.emplace(Fold(field->FieldName()), Count());
+  if (!field->FieldName().empty()) byName_.emplace(Fold(field->FieldName()), Count());
   items_.push_back(std::move(field));
 }
 

@@ -5,8 +5,11 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdlib>
+#include <cstring>
 #include <limits>
 
+#include "data/TextEncoding.h"
 #include "environment/CoreMessages.h"
 #include "foundation/Format.h"
 #include "foundation/UserInterface.h"
@@ -113,6 +116,12 @@ void TTextFileDataset::SetExtractColumnNamesFromFirstLine(bool value) {
   extractColumnNames_ = value;
 }
 
+void TTextFileDataset::SetEncoding(const std::string& value) {
+  CheckTextEncoding(value);
+  encoding_ = value;
+  Close();
+}
+
 void TTextFileDataset::SetSkipRows(int32_t value) {
   if (value < 0) throw EDatabaseError(kSkipRowsNegative);
   Close();
@@ -125,6 +134,7 @@ TTextLayout TTextFileDataset::DecodedLayout() const {
   l.Separator = DecodeEscapedText(columnSeperator_);
   l.Qualifier = DecodeEscapedText(stringQualifier_);
   l.RowSeparator = DecodeEscapedText(rowSeperator_);
+  l.Encoding = encoding_;
   if (textFileType_ == tftFixedWidths && !columnWidths_.empty()) l.Widths = ParseColumnWidths(columnWidths_);
   return l;
 }
@@ -139,19 +149,76 @@ bool TTextFileDataset::GetPublishedString(std::string_view name, std::string& va
 
 // ---- Opening ----------------------------------------------------------------------------
 
-void TTextFileDataset::OpenFile(TTextRecordReader& reader, std::vector<int32_t>& widths) {
-  widths.clear();
-  if (textFileType_ == tftFixedWidths && !columnWidths_.empty()) widths = ParseColumnWidths(columnWidths_);
+namespace {
+
+const char* FileKind(mode_t mode) {
+  if (S_ISDIR(mode)) return "a directory";
+  if (S_ISFIFO(mode)) return "a FIFO (named pipe)";
+  if (S_ISCHR(mode)) return "a character device";
+  if (S_ISBLK(mode)) return "a block device";
+  if (S_ISSOCK(mode)) return "a socket";
+  return "not a regular file";
+}
+
+[[noreturn]] void NoTable(const std::string& why) { throw EDatabaseError(std::string(kTableDoesNotExist) + ": " + why); }
+
+[[noreturn]] void NotRegular(const std::string& path, mode_t mode) {
+  NoTable(path + " is " + FileKind(mode) + ", not a regular file");
+}
+
+// The limit of fields of an unattended run.
+int64_t UnattendedLimit(int64_t setting) {
+  if (setting >= 0) return setting;
+  const char* env = std::getenv("VANDREL_MAX_TEXT_FIELDS");
+  if (!env || !*env) return TTextFileDataset::kDefaultUnattendedMaxFields;
+  int64_t v = 0;
+  for (const char* c = env; *c; ++c) {
+    if (*c < '0' || *c > '9' || v > (int64_t{1} << 40))
+      throw EDatabaseError(std::string("VANDREL_MAX_TEXT_FIELDS must be a whole number of 0 or more, not \"") + env +
+                           "\"");
+    v = v * 10 + (*c - '0');
+  }
+  return v;
+}
+
+// "CR LF", "LF" or "CR": the line end a text holds, or "" when it holds none.
+const char* LineEndIn(std::string_view text) {
+  if (text.find("\r\n") != std::string_view::npos) return "CR LF";
+  if (text.find('\n') != std::string_view::npos) return "LF";
+  if (text.find('\r') != std::string_view::npos) return "CR";
+  return "";
+}
+
+}  // namespace
+
+void TTextFileDataset::OpenFile(TTextRecordReader& reader, bool skipRows) {
+  if (tableName_.empty()) NoTable("no file name given");
+  const std::string& path = tableName_;
+  // A FIFO would block in open and a device never end: refuse anything that
+  // is not a regular file before opening it, and again for what was opened.
   struct stat st {};
-  if (tableName_.empty() || ::stat(tableName_.c_str(), &st) != 0 || S_ISDIR(st.st_mode))
-    throw EDatabaseError(kTableDoesNotExist);
+  if (::stat(path.c_str(), &st) != 0) NoTable(path + ": " + std::strerror(errno));
+  if (!S_ISREG(st.st_mode)) NotRegular(path, st.st_mode);
   int fd;
   do {
-    fd = ::open(tableName_.c_str(), O_RDONLY | O_CLOEXEC);
+    fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
   } while (fd < 0 && errno == EINTR);
-  if (fd < 0) throw EDatabaseError(kTableDoesNotExist);
-  reader.OpenFile(fd);
+  if (fd < 0) NoTable(path + ": " + std::strerror(errno));
+  if (::fstat(fd, &st) != 0) {
+    const int err = errno;
+    ::close(fd);
+    NoTable(path + ": " + std::strerror(err));
+  }
+  if (!S_ISREG(st.st_mode)) {
+    ::close(fd);
+    NotRegular(path, st.st_mode);
+  }
+  // Both passes read what the file held at the first: a file that grows
+  // meanwhile does not make them disagree.
+  if (openSize_ < 0) openSize_ = static_cast<int64_t>(st.st_size);
+  reader.OpenFile(fd, static_cast<uint64_t>(openSize_));
   skippedRows_.Clear();
+  if (!skipRows) return;
   std::string line;
   for (int32_t i = 0; i < skipRows_; ++i) {
     if (!reader.ReadLine(line)) throw EDatabaseError(kEndOfFileWhileSkipping);
@@ -160,29 +227,67 @@ void TTextFileDataset::OpenFile(TTextRecordReader& reader, std::vector<int32_t>&
 }
 
 void TTextFileDataset::ListOpen() {
+  openSize_ = -1;
+  warnings_.Clear();
   DefineFields();
   LoadRecords();
 }
 
+void TTextFileDataset::Warn(const std::string& text) {
+  warnings_.Add(text);
+  ShowWarning(text);
+}
+
+void TTextFileDataset::CheckFieldCount(size_t count) {
+  if (static_cast<int64_t>(count) <= MaxFieldsWarn) return;
+  // An unattended run cannot be asked: it loads up to its limit and refuses
+  // more (a line of millions of fields would take gigabytes).
+  if (UserInterface().IsUnattended()) {
+    const int64_t limit = UnattendedLimit(UnattendedMaxFields);
+    if (static_cast<int64_t>(count) > limit)
+      throw EDatabaseError("There are " + std::to_string(count) + " fields in the first record of " + tableName_ +
+                           ", more than the " + std::to_string(limit) +
+                           " an unattended run loads; set the environment variable VANDREL_MAX_TEXT_FIELDS to a "
+                           "larger number to load it");
+  }
+  if (!AskYesNo(Format(STextDataSetHaveSomeField.Text(), static_cast<int64_t>(count)), true))
+    throw EDatabaseError(kLoadAborted);
+}
+
 void TTextFileDataset::DefineFields() {
   TTextLayout layout = DecodedLayout();
+  // Fixed widths count characters in a file that is UTF-8 throughout:
+  // decided for the whole file, never character by character.
+  if (layout.Type == tftFixedWidths && TextEncodingKind(encoding_) == tekUtf8) {
+    TTextRecordReader check(layout);
+    OpenFile(check, false);
+    layout.CharacterWidths = check.WidthsCountCharacters() || check.RestIsValidUtf8();
+  }
+  characterWidths_ = layout.CharacterWidths;
   TTextRecordReader reader(layout);
-  OpenFile(reader, layout.Widths);
+  OpenFile(reader, true);
   reader.ReadRecord();
   const size_t count = reader.FieldCount();
   if (count > static_cast<size_t>(std::numeric_limits<int>::max())) throw EDatabaseError("Too many fields");
-  if (static_cast<int64_t>(count) > MaxFieldsWarn) {
-    if (!AskYesNo(Format(STextDataSetHaveSomeField.Text(), static_cast<int64_t>(count)), true))
-      throw EDatabaseError(kLoadAborted);
+  if (extractColumnNames_ && !reader.RecordError().empty())
+    throw EDatabaseError("The header record of " + tableName_ + " cannot be read: " + reader.RecordError());
+  // A file of several lines read as one record: the separator never occurs.
+  if (count > 0 && !reader.EndedBySeparator() && reader.AtEnd()) {
+    const char* found = LineEndIn(reader.Bytes());
+    if (*found)
+      Warn("The record separator \"" + rowSeperator_ + "\" never occurs in " + tableName_ + ", whose lines end with " +
+           found + ": the whole file was read as one record");
   }
+  CheckFieldCount(count);
   TFieldDefs& defs = FieldDefs();
   defs.Clear();
   IndexDefs().Clear();
   defs.Reserve(static_cast<int>(count));
-  for (size_t i = 0; i < count; ++i) {
-    std::string name = extractColumnNames_ ? std::string(reader.Field(i)) : "Field" + std::to_string(i + 1);
-    defs.Add(defs.MakeUniqueName(name), ftString, kDefaultFieldSize);
-  }
+  std::vector<std::string> names(count);
+  for (size_t i = 0; i < count; ++i)
+    names[i] = extractColumnNames_ ? std::string(reader.Field(i)) : "Field" + std::to_string(i + 1);
+  if (extractColumnNames_) names = MakeUniqueNames(std::move(names));
+  for (std::string& name : names) defs.Add(name, ftString, kDefaultFieldSize);
   reader.Close();
 }
 
@@ -190,10 +295,12 @@ void TTextFileDataset::LoadRecords() {
   TTextRecordStore& records = Records();
   records.Clear();
   TTextLayout layout = DecodedLayout();
+  layout.CharacterWidths = characterWidths_;
   TTextRecordReader reader(layout);
-  OpenFile(reader, layout.Widths);
+  OpenFile(reader, true);
   if (extractColumnNames_ && !reader.AtEnd()) reader.ReadRecord();
   badRecords_.Clear();
+  badReasons_.Clear();
   TFieldDefs& defs = FieldDefs();
   const size_t fieldCount = static_cast<size_t>(defs.Count());
   std::vector<size_t> longest(fieldCount, 0);
@@ -202,8 +309,11 @@ void TTextFileDataset::LoadRecords() {
     ++counter;
     reader.ReadRecord();
     const size_t n = reader.FieldCount();
-    if (n != fieldCount) {
+    if (n != fieldCount || !reader.RecordError().empty()) {
       badRecords_.Add(std::to_string(counter));
+      badReasons_.Add(!reader.RecordError().empty()
+                          ? reader.RecordError()
+                          : std::to_string(n) + " fields instead of " + std::to_string(fieldCount));
       if (!LoadBadRecords) continue;
     }
     const std::vector<size_t>& ends = reader.Ends();

@@ -12,8 +12,17 @@
 // CR, LF and TAB, and "<>" for nothing; any other character for itself.
 //
 // Fields are text of declared size 30, or the length of the longest value
-// of the column when that is larger: a value is never cut. Text is UTF-8;
-// fixed widths count bytes.
+// of the column when that is larger: a value is never cut. Text is UTF-8:
+// a file with a byte-order mark (UTF-8, UTF-16LE/BE) is read as it says,
+// else as its Encoding says (legacy encodings converted through iconv).
+// Fixed widths count characters when the text is UTF-8 (a byte-order mark,
+// UTF-16, or a whole file of well-formed UTF-8), else bytes.
+//
+// Only regular files are read; the second pass reads no more than the
+// size the file had at the first. A first record wider than MaxFieldsWarn
+// asks the user; with the headless user interface the answer is a limit
+// instead: UnattendedMaxFields, else the environment variable
+// VANDREL_MAX_TEXT_FIELDS, else 10,000 fields.
 #pragma once
 
 #include <cstdint>
@@ -36,6 +45,7 @@ class KVCORE_EXPORT TTextFileDataset : public TListDataSet {
 public:
   static constexpr int32_t kDefaultFieldSize = 30;
   static constexpr int32_t kDefaultMaxFieldsWarn = 999;
+  static constexpr int64_t kDefaultUnattendedMaxFields = 10000;
 
   TTextFileDataset();
   ~TTextFileDataset() override;
@@ -64,17 +74,29 @@ public:
   void SetExtractColumnNamesFromFirstLine(bool value);
   // Refuses a negative value ("Skip Rows cannot be negative").
   void SetSkipRows(int32_t value);
+  // The encoding of a file without a byte-order mark: "UTF-8" (default),
+  // or a name iconv knows (GB18030, GBK, CP1252, CP437, CP850, ...).
+  // Refuses an unknown name ("Unknown text encoding 'X'"); the old value stays.
+  const std::string& Encoding() const { return encoding_; }
+  void SetEncoding(const std::string& value);
 
   // A first record with more fields than this asks the user whether to go on.
   int32_t MaxFieldsWarn = kDefaultMaxFieldsWarn;
   // Keep records whose field count differs from the field definitions.
   bool LoadBadRecords = false;
+  // The widest first record an unattended run loads; -1: the environment
+  // variable VANDREL_MAX_TEXT_FIELDS, or 10,000 without it.
+  int64_t UnattendedMaxFields = -1;
 
   // The lines skipped at the last open, in order.
   const TPlainStringList& SkippedRows() const { return skippedRows_; }
   // The 1-based numbers (decimal text) of the records of the last open
   // whose field count differed from the field definitions.
   const TPlainStringList& BadRecords() const { return badRecords_; }
+  // Why each record of BadRecords is bad, in the same order.
+  const TPlainStringList& BadRecordReasons() const { return badReasons_; }
+  // The warnings of the last open (also shown through the user interface).
+  const TPlainStringList& Warnings() const { return warnings_; }
 
   // The layout in force, decoded.
   TTextLayout DecodedLayout() const;
@@ -85,8 +107,11 @@ protected:
   void ListOpen() override;
 
 private:
-  // Opens the file for one pass: column widths, existence, skipped rows.
-  void OpenFile(TTextRecordReader& reader, std::vector<int32_t>& widths);
+  // Opens the file for one pass (a regular file, no more than its size at
+  // the first pass of this open) and skips SkipRows lines when asked.
+  void OpenFile(TTextRecordReader& reader, bool skipRows);
+  void CheckFieldCount(size_t count);
+  void Warn(const std::string& text);
   void DefineFields();
   void LoadRecords();
 
@@ -98,8 +123,13 @@ private:
   TTextFileType textFileType_ = tftDelimited;
   bool extractColumnNames_ = false;
   int32_t skipRows_ = 0;
+  std::string encoding_ = "UTF-8";
+  int64_t openSize_ = -1;  // the file's size at the first pass of this open
+  bool characterWidths_ = false;
   TPlainStringList skippedRows_;
   TPlainStringList badRecords_;
+  TPlainStringList badReasons_;
+  TPlainStringList warnings_;
 };
 
 // Parses a ColumnWidths text: decimal widths separated by ";" (empty items

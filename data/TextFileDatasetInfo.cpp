@@ -1,5 +1,6 @@
 #include "data/TextFileDatasetInfo.h"
 
+#include "data/TextEncoding.h"
 #include "data/TextFileDataset.h"
 
 namespace kv {
@@ -23,6 +24,7 @@ void TTextFileDatasetInfo::Assign(const TBaseObject* source) {
     TextFileType = s->TextFileType;
     LoadBadRecords = s->LoadBadRecords;
     TableName = s->TableName;
+    Encoding = s->Encoding;
     return;
   }
   inherited::Assign(source);
@@ -40,6 +42,8 @@ void TTextFileDatasetInfo::EnumrateProperties(const TPropProcessor& proc, uint16
   Prop<ptByte>(proc, param, TextFileType, "TxtFiType", TextFileType != 0);
   Prop<ptBoolean>(proc, param, LoadBadRecords, "LoadBadRec");
   Prop<ptString>(proc, param, TableName, "TabName", !TableName.empty());
+  // Written only for a file that is not UTF-8, so that earlier jobs stay as they were.
+  Prop<ptString>(proc, param, Encoding, "Encoding", !Encoding.empty());
 }
 
 void TTextFileDatasetInfo::ReadFrom(const TTextFileDataset& dataset) {
@@ -53,6 +57,7 @@ void TTextFileDatasetInfo::ReadFrom(const TTextFileDataset& dataset) {
   TextFileType = dataset.TextFileType();
   LoadBadRecords = dataset.LoadBadRecords;
   TableName = dataset.TableName();
+  Encoding = TextEncodingKind(dataset.Encoding()) == tekUtf8 ? std::string() : dataset.Encoding();
 }
 
 void TTextFileDatasetInfo::ApplyTo(TTextFileDataset& dataset) const {
@@ -66,6 +71,7 @@ void TTextFileDatasetInfo::ApplyTo(TTextFileDataset& dataset) const {
   dataset.SetTextFileType(TextFileType);
   dataset.LoadBadRecords = LoadBadRecords;
   dataset.SetTableName(TableName);
+  dataset.SetEncoding(Encoding.empty() ? std::string("UTF-8") : Encoding);
 }
 
 }  // namespace kv

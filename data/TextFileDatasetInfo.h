@@ -41,6 +41,7 @@ public:
   TTextFileType TextFileType = tftFixedWidths;
   bool LoadBadRecords = false;
   std::string TableName;
+  std::string Encoding;  // empty for UTF-8
 };
 
 }  // namespace kv

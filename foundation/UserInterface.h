@@ -39,6 +39,10 @@ public:
   // implementations return it.
   virtual int MessageDlg(const std::string& text, TMsgDlgType type, TMsgDlgButtons buttons, int defaultAnswer) = 0;
   virtual void Beep() {}
+  // No user answers: questions get their default answer. A library whose
+  // default answer would be unsafe in an unattended run (loading a file of
+  // any width) asks this and applies its own limit instead.
+  virtual bool IsUnattended() const { return false; }
 };
 
 // The headless default: logs through the headless log sink and answers with
@@ -47,6 +51,7 @@ class KVLIB_EXPORT THeadlessUserInterface : public IUserInterface {
 public:
   int MessageDlg(const std::string& text, TMsgDlgType type, TMsgDlgButtons buttons, int defaultAnswer) override;
   void Beep() override;
+  bool IsUnattended() const override { return true; }
 };
 
 // Installs `ui` (null restores the headless default); returns the one it replaces.

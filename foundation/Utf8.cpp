@@ -136,4 +136,48 @@ std::string Utf16ToUtf8(std::u16string_view w) {
   return out;
 }
 
+size_t AppendUtf16BytesAsUtf8(std::string_view bytes, bool bigEndian, bool final, std::string& out,
+                              const TMalformedBytesFn& onMalformed) {
+  const size_t n = bytes.size();
+  auto unit = [&](size_t k) -> char32_t {
+    const char32_t a = static_cast<unsigned char>(bytes[k]), b = static_cast<unsigned char>(bytes[k + 1]);
+    return bigEndian ? (a << 8 | b) : (b << 8 | a);
+  };
+  auto malformed = [&](size_t offset, size_t length) {
+    if (onMalformed) onMalformed(offset, length);
+    AppendUtf8(out, 0xFFFD);
+  };
+  out.reserve(out.size() + n + n / 2);
+  size_t i = 0;
+  while (n - i >= 2) {
+    const char32_t u = unit(i);
+    if (u < 0x80) {
+      out += static_cast<char>(u);
+      i += 2;
+    } else if (u < 0xD800 || u > 0xDFFF) {
+      AppendUtf8(out, u);
+      i += 2;
+    } else if (u >= 0xDC00) {  // a low surrogate first
+      malformed(i, 2);
+      i += 2;
+    } else if (n - i < 4) {  // a high surrogate cut by the end
+      if (!final) return i;
+      malformed(i, 2);
+      i += 2;
+    } else if (const char32_t v = unit(i + 2); v >= 0xDC00 && v <= 0xDFFF) {
+      AppendUtf8(out, 0x10000 + ((u - 0xD800) << 10) + (v - 0xDC00));
+      i += 4;
+    } else {
+      malformed(i, 2);
+      i += 2;
+    }
+  }
+  if (i < n) {
+    if (!final) return i;
+    malformed(i, n - i);
+    i = n;
+  }
+  return i;
+}
+
 }  // namespace kv

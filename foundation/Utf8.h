@@ -13,6 +13,7 @@
 #pragma once
 
 #include <cstddef>
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -46,5 +47,18 @@ KVLIB_EXPORT size_t Utf8PrefixBytes(std::string_view s, size_t chars);
 KVLIB_EXPORT std::u16string Utf8ToUtf16(std::string_view utf8);
 // UTF-16 to UTF-8; an unpaired surrogate becomes U+FFFD.
 KVLIB_EXPORT std::string Utf16ToUtf8(std::u16string_view utf16);
+
+// Told of each malformed run of input bytes: its offset in the input and its length.
+using TMalformedBytesFn = std::function<void(size_t offset, size_t length)>;
+
+// UTF-16 held as bytes (little- or big-endian code units, as a file holds
+// them) appended to `out` as UTF-8; returns the bytes consumed. Without
+// `final`, a code unit or surrogate pair cut by the end of `bytes` is left
+// unconsumed for the next call. Malformed input, an unpaired surrogate (its
+// two bytes) or, with `final`, a last odd byte, is appended as U+FFFD after
+// `onMalformed` (when given) has been told of it, so a caller that must not
+// replace text silently knows exactly where it happened.
+KVLIB_EXPORT size_t AppendUtf16BytesAsUtf8(std::string_view bytes, bool bigEndian, bool final, std::string& out,
+                                           const TMalformedBytesFn& onMalformed = {});
 
 }  // namespace kv

@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <fstream>
 #include <functional>
 #include <memory>
@@ -17,13 +18,15 @@
 #include "foundation/ObjectStream.h"
 #include "foundation/ObjectText.h"
 #include "foundation/UserInterface.h"
+#include "foundation/Utf8.h"
+#include "foundation/tests/TempFiles.h"
 
 using namespace kv;
 
 namespace {
 
 std::string TempFile(const std::string& name, const std::string& content) {
-  std::string path = ::testing::TempDir() + "/vandrel_text_" + name;
+  std::string path = kvtest::TempFilePath("vandrel_text", name);
   std::ofstream(path, std::ios::binary) << content;
   return path;
 }
@@ -152,14 +155,37 @@ TEST(TextFileDataset, SkippingPastTheEndFails) {
   EXPECT_FALSE(ds.Active());
 }
 
-TEST(TextFileDataset, MissingFile) {
-  TTextFileDataset ds;
-  ds.SetTableName(::testing::TempDir() + "/vandrel_no_such_file.csv");
-  EXPECT_EQ(ErrorOf([&] { ds.Open(); }), "Table does not exist");
-  ds.SetTableName(::testing::TempDir());
-  EXPECT_EQ(ErrorOf([&] { ds.Open(); }), "Table does not exist");
-  ds.SetTableName("");
-  EXPECT_EQ(ErrorOf([&] { ds.Open(); }), "Table does not exist");
+TEST(TextFileDataset, FilesThatCannotBeReadAreRefusedAtOnce) {
+  const std::string missing = kvtest::TempFilePath("vandrel_text", "no_such_file.csv");
+  const std::string plain = TempFile("plain_for_paths.csv", "a\r\n");
+  const std::string fifo = kvtest::TempFilePath("vandrel_text", "fifo.csv");
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  struct {
+    std::string path;
+    std::string error;
+  } cases[] = {
+      {missing, "Table does not exist: " + missing + ": No such file or directory"},
+      {plain + "/x.csv", "Table does not exist: " + plain + "/x.csv: Not a directory"},
+      {"", "Table does not exist: no file name given"},
+      {::testing::TempDir(), "Table does not exist: " + ::testing::TempDir() + " is a directory, not a regular file"},
+      // A FIFO would block in open, /dev/zero never end: neither is opened.
+      {fifo, "Table does not exist: " + fifo + " is a FIFO (named pipe), not a regular file"},
+      {"/dev/zero", "Table does not exist: /dev/zero is a character device, not a regular file"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.path);
+    TTextFileDataset ds;
+    ds.SetTableName(c.path);
+    EXPECT_EQ(ErrorOf([&] { ds.Open(); }), c.error);
+    EXPECT_FALSE(ds.Active());
+  }
+  if (::geteuid() != 0) {  // root reads any file
+    const std::string locked = TempFile("locked.csv", "a\r\n");
+    ::chmod(locked.c_str(), 0);
+    TTextFileDataset ds;
+    ds.SetTableName(locked);
+    EXPECT_EQ(ErrorOf([&] { ds.Open(); }), "Table does not exist: " + locked + ": Permission denied");
+  }
 }
 
 TEST(TextFileDataset, FileVanishesBetweenThePasses) {
@@ -171,9 +197,28 @@ TEST(TextFileDataset, FileVanishesBetweenThePasses) {
   ui.answer = mrYes;
   ui.onAsk = [&] { ::unlink(path.c_str()); };
   UIGuard guard(&ui);
-  EXPECT_EQ(ErrorOf([&] { ds.Open(); }), "Table does not exist");
+  EXPECT_EQ(ErrorOf([&] { ds.Open(); }), "Table does not exist: " + path + ": No such file or directory");
   EXPECT_EQ(ui.asked.size(), 1u);
   EXPECT_FALSE(ds.Active());
+}
+
+TEST(TextFileDataset, FileAppendedToBetweenThePasses) {
+  std::string path = TempFile("grow.csv", "a,b\r\n1,2\r\n");
+  TTextFileDataset ds;
+  ds.SetTableName(path);
+  ds.MaxFieldsWarn = 1;  // the question comes between the two passes
+  TScriptedUI ui;
+  ui.answer = mrYes;
+  ui.onAsk = [&] { std::ofstream(path, std::ios::binary | std::ios::app) << "3,4\r\n5,6,7\r\n"; };
+  UIGuard guard(&ui);
+  ds.Open();
+  // The second pass reads what the file held at the first.
+  EXPECT_EQ(AllRecords(ds), (std::vector<std::vector<std::string>>{{"a", "b"}, {"1", "2"}}));
+  EXPECT_EQ(ds.BadRecords().Count(), 0);
+  ui.onAsk = nullptr;
+  ds.Close();
+  ds.Open();  // a new open sees the whole file
+  EXPECT_EQ(ds.RecordCount(), 3);
 }
 
 TEST(TextFileDataset, BadRecords) {
@@ -216,6 +261,82 @@ TEST(TextFileDataset, FieldCountQuestion) {
   ui.answer = mrYes;
   ds.Open();
   EXPECT_EQ(ds.FieldCount(), 1000);
+}
+
+// Sets an environment variable for one scope.
+struct EnvGuard {
+  EnvGuard(const char* name, const char* value) : name(name) {
+    if (const char* old = std::getenv(name)) saved = old, had = true;
+    if (value)
+      ::setenv(name, value, 1);
+    else
+      ::unsetenv(name);
+  }
+  ~EnvGuard() {
+    if (had)
+      ::setenv(name, saved.c_str(), 1);
+    else
+      ::unsetenv(name);
+  }
+  const char* name;
+  std::string saved;
+  bool had = false;
+};
+
+std::string WideLine(int n) {
+  std::string s;
+  for (int i = 0; i < n; ++i) s += (i ? "," : "") + std::to_string(i);
+  return s + "\r\n";
+}
+
+TEST(TextFileDataset, WideFirstRecordInUnattendedRuns) {
+  const std::string wide = TempFile("wide10001.csv", WideLine(10001));
+  const std::string refused = "There are 10001 fields in the first record of " + wide +
+                              ", more than the 10000 an unattended run loads; set the environment variable "
+                              "VANDREL_MAX_TEXT_FIELDS to a larger number to load it";
+  std::vector<std::string> logged;
+  SetHeadlessLogSink([&](const std::string& s) { logged.push_back(s); });
+  struct {
+    const char* name;
+    const char* env;        // VANDREL_MAX_TEXT_FIELDS, null: unset
+    int64_t setting;        // UnattendedMaxFields
+    std::string error;      // "" when it opens
+  } cases[] = {
+      {"default limit", nullptr, -1, refused},
+      {"raised by the environment", "20000", -1, ""},
+      {"lowered by the environment", "5", -1, "There are 10001 fields in the first record of " + wide +
+                                                  ", more than the 5 an unattended run loads; set the environment "
+                                                  "variable VANDREL_MAX_TEXT_FIELDS to a larger number to load it"},
+      {"raised by the setting", nullptr, 10001, ""},
+      {"setting over environment", "20000", 100, "There are 10001 fields in the first record of " + wide +
+                                                     ", more than the 100 an unattended run loads; set the "
+                                                     "environment variable VANDREL_MAX_TEXT_FIELDS to a larger "
+                                                     "number to load it"},
+      {"bad environment value", "ten", -1, "VANDREL_MAX_TEXT_FIELDS must be a whole number of 0 or more, not \"ten\""},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    EnvGuard env("VANDREL_MAX_TEXT_FIELDS", c.env);
+    TTextFileDataset ds;
+    ds.UnattendedMaxFields = c.setting;
+    ds.SetTableName(wide);
+    EXPECT_EQ(ErrorOf([&] { ds.Open(); }), c.error.empty() ? "(no error)" : c.error);
+    EXPECT_EQ(ds.Active(), c.error.empty());
+    if (c.error.empty()) {
+      EXPECT_EQ(ds.FieldCount(), 10001);
+    }
+  }
+  SetHeadlessLogSink(nullptr);
+  // A user interface that answers is still asked, whatever the limit.
+  TScriptedUI ui;
+  ui.answer = mrYes;
+  UIGuard guard(&ui);
+  EnvGuard env("VANDREL_MAX_TEXT_FIELDS", "5");
+  TTextFileDataset ds;
+  ds.SetTableName(wide);
+  ds.Open();
+  EXPECT_EQ(ds.FieldCount(), 10001);
+  EXPECT_EQ(ui.asked.size(), 1u);
 }
 
 TEST(TextFileDataset, FieldCountQuestionHeadlessContinuesAndLogs) {
@@ -263,14 +384,37 @@ TEST(TextFileDataset, LongValuesAreNeverCut) {
   EXPECT_EQ(ds.Fields(1).AsString(), longValue);
 }
 
-TEST(TextFileDataset, DuplicateHeaderNamesAreMadeUnique) {
-  TTextFileDataset ds;
-  ds.SetExtractColumnNamesFromFirstLine(true);
-  ds.SetTableName(TempFile("dup.csv", "id,ID,name\r\n1,2,3\r\n"));
-  ds.Open();
-  EXPECT_EQ(ds.Fields(0).FieldName(), "id");
-  EXPECT_EQ(ds.Fields(1).FieldName(), "ID_1");
-  EXPECT_EQ(ds.Fields(2).FieldName(), "name");
+TEST(TextFileDataset, HeaderNames) {
+  struct {
+    const char* header;
+    std::vector<std::string> names;
+  } cases[] = {
+      {"id,ID,,name,,id,id_1", {"id", "ID_2", "", "name", "", "id_3", "id_1"}},
+      {"id,ID,name", {"id", "ID_1", "name"}},
+      {"a,a_1,a,A_2,a", {"a", "a_1", "a_3", "A_2", "a_4"}},
+      {",,", {"", "", ""}},
+      {"x_1,x,x", {"x_1", "x", "x_2"}},
+      {"a_1,a_1,a_1_1", {"a_1", "a_1_2", "a_1_1"}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.header);
+    std::string values;
+    for (size_t i = 0; i < c.names.size(); ++i) values += (i ? "," : "") + std::to_string(i);
+    TTextFileDataset ds;
+    ds.SetExtractColumnNamesFromFirstLine(true);
+    ds.SetTableName(TempFile("names.csv", std::string(c.header) + "\r\n" + values + "\r\n"));
+    ds.Open();
+    std::vector<std::string> names;
+    for (int i = 0; i < ds.FieldCount(); ++i) names.push_back(ds.Fields(i).FieldName());
+    EXPECT_EQ(names, c.names);
+    // Each named field reads its own column; an empty name finds nothing.
+    for (size_t i = 0; i < c.names.size(); ++i)
+      if (!c.names[i].empty()) {
+        EXPECT_EQ(ds.FieldByName(c.names[i]).AsString(), std::to_string(i));
+      }
+    EXPECT_EQ(ds.FindField(""), nullptr);
+    EXPECT_EQ(ds.FieldDefs().IndexOf(""), -1);
+  }
 }
 
 TEST(TextFileDataset, EmptyFileAndHeaderOnly) {
@@ -342,6 +486,175 @@ TEST(TextFileDataset, Utf8Text) {
   EXPECT_EQ(ds.FieldByName("城市").AsString(), "北京,海淀");
 }
 
+TEST(TextFileDataset, ByteOrderMarksAndEncodings) {
+  const std::string header = "id,名称\r\n1,北京\r\n2,\"上海,浦东\"\r\n";
+  auto utf16 = [](const std::string& utf8, bool big) {
+    std::string out = big ? "\xFE\xFF" : "\xFF\xFE";
+    for (char16_t u : Utf8ToUtf16(utf8)) {
+      char hi = static_cast<char>(u >> 8), lo = static_cast<char>(u & 0xFF);
+      out += big ? hi : lo;
+      out += big ? lo : hi;
+    }
+    return out;
+  };
+  const std::vector<std::vector<std::string>> rows{{"1", "北京"}, {"2", "上海,浦东"}};
+  struct {
+    const char* name;
+    std::string content;
+    std::string encoding;
+  } cases[] = {
+      {"UTF-8 byte-order mark", "\xEF\xBB\xBF" + header, "UTF-8"},
+      {"UTF-16LE", utf16(header, false), "UTF-8"},
+      {"UTF-16BE", utf16(header, true), "UTF-8"},
+      {"GBK", "id,\xC3\xFB\xB3\xC6\r\n1,\xB1\xB1\xBE\xA9\r\n2,\"\xC9\xCF\xBA\xA3,\xC6\xD6\xB6\xAB\"\r\n", "GBK"},
+      {"GB18030", "id,\xC3\xFB\xB3\xC6\r\n1,\xB1\xB1\xBE\xA9\r\n2,\"\xC9\xCF\xBA\xA3,\xC6\xD6\xB6\xAB\"\r\n", "GB18030"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    TTextFileDataset ds;
+    ds.SetExtractColumnNamesFromFirstLine(true);
+    ds.SetEncoding(c.encoding);
+    ds.SetTableName(TempFile("enc.csv", c.content));
+    ds.Open();
+    ASSERT_EQ(ds.FieldCount(), 2);
+    EXPECT_NE(ds.FindField("id"), nullptr);  // the mark is not part of the first name
+    EXPECT_EQ(ds.Fields(1).FieldName(), "名称");
+    EXPECT_EQ(AllRecords(ds), rows);
+  }
+  TTextFileDataset ds;
+  ds.SetColumnSeperator(";");
+  ds.SetEncoding("CP1252");
+  ds.SetTableName(TempFile("cp1252.csv", "caf\xE9;\x80 5\r\n"));
+  ds.Open();
+  EXPECT_EQ(AllRecords(ds), (std::vector<std::vector<std::string>>{{"café", "€ 5"}}));
+  EXPECT_EQ(ErrorOf([&] { ds.SetEncoding("NO-SUCH-CODEPAGE"); }), "Unknown text encoding 'NO-SUCH-CODEPAGE'");
+  EXPECT_EQ(ErrorOf([&] { ds.SetEncoding("CP1252//IGNORE"); }), "Unknown text encoding 'CP1252//IGNORE'");
+  EXPECT_EQ(ds.Encoding(), "CP1252");
+}
+
+TEST(TextFileDataset, BytesThatDoNotConvertMakeBadRecords) {
+  const std::string path = TempFile("badgbk.csv", "A,B\r\n1,\xC8\xAB\r\n2,x\xFFy\r\n3,\xB2\xBF\r\n");
+  TTextFileDataset ds;
+  ds.SetExtractColumnNamesFromFirstLine(true);
+  ds.SetEncoding("GBK");
+  ds.SetTableName(path);
+  ds.Open();
+  EXPECT_EQ(AllRecords(ds), (std::vector<std::vector<std::string>>{{"1", "全"}, {"3", "部"}}));
+  EXPECT_EQ(Lines(ds.BadRecords()), (std::vector<std::string>{"2"}));
+  EXPECT_EQ(Lines(ds.BadRecordReasons()), (std::vector<std::string>{"bytes that do not convert from GBK at offset 14: FF"}));
+  ds.Close();
+  ds.LoadBadRecords = true;
+  ds.Open();
+  EXPECT_EQ(ds.RecordCount(), 3);
+  ds.SetRecNo(2);
+  EXPECT_EQ(ds.Fields(1).AsString(), "x\xEF\xBF\xBDy");
+  // In the header it stops the open: the names cannot be known.
+  ds.SetTableName(TempFile("badgbkheader.csv", "A,\xFF\r\n1,2\r\n"));
+  EXPECT_EQ(ErrorOf([&] { ds.Open(); }), "The header record of " + ds.TableName() +
+                                             " cannot be read: bytes that do not convert from GBK at offset 2: FF");
+}
+
+TEST(TextFileDataset, LineEnds) {
+  struct {
+    const char* name;
+    TTextFileType type;
+    std::string content;
+    std::vector<std::vector<std::string>> rows;
+  } cases[] = {
+      {"LF only, delimited", tftDelimited, "ID,NAME\n1,a\n2,b\n", {{"1", "a"}, {"2", "b"}}},
+      {"mixed, delimited", tftDelimited, "ID,NAME\r\n1,a\n2,b\r\n3,\"x\ny\"\n", {{"1", "a"}, {"2", "b"}, {"3", "x\ny"}}},
+      {"LF only, fixed widths", tftFixedWidths, "ID NAME\n1  aaaa\n2  bbbb\n3  cccc\n", {{"1", "aaaa"}, {"2", "bbbb"}, {"3", "cccc"}}},
+      {"mixed, fixed widths", tftFixedWidths, "ID NAME\r\n1  aaaa\n2  bbbb\r\n3  cccc", {{"1", "aaaa"}, {"2", "bbbb"}, {"3", "cccc"}}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    TTextFileDataset ds;
+    ds.SetTextFileType(c.type);
+    if (c.type == tftFixedWidths) ds.SetColumnWidths("3;4");
+    ds.SetExtractColumnNamesFromFirstLine(true);
+    ds.SetTableName(TempFile("lines.txt", c.content));
+    ds.Open();
+    EXPECT_NE(ds.FindField("NAME"), nullptr);
+    EXPECT_EQ(AllRecords(ds), c.rows);
+    EXPECT_EQ(ds.BadRecords().Count(), 0);
+    EXPECT_EQ(ds.Warnings().Count(), 0);
+  }
+}
+
+TEST(TextFileDataset, WarnsWhenTheSeparatorNeverOccurs) {
+  struct {
+    const char* name;
+    std::string separator;
+    std::string content;
+    std::string warning;  // after the file name; "" for none
+  } cases[] = {
+      {"CR only file", "<cr><lf>", "a,b\rc,d\r", "\"<cr><lf>\" never occurs in FILE, whose lines end with CR"},
+      {"LF file, separator ;", ";", "a,b\nc,d\n", "\";\" never occurs in FILE, whose lines end with LF"},
+      {"CR LF file, separator <lf><lf>", "<lf><lf>", "a\r\nb\r\n", "\"<lf><lf>\" never occurs in FILE, whose lines end with CR LF"},
+      {"one line without a line end", "<cr><lf>", "a,b", ""},
+      {"separator found", ";", "a;b\n;", ""},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    TScriptedUI ui;
+    UIGuard guard(&ui);
+    TTextFileDataset ds;
+    ds.SetRowSeperator(c.separator);
+    ds.SetTableName(TempFile("sep.txt", c.content));
+    ds.Open();
+    std::string want;
+    if (!c.warning.empty()) {
+      want = "The record separator " + c.warning + ": the whole file was read as one record";
+      want.replace(want.find("FILE"), 4, ds.TableName());
+    }
+    EXPECT_EQ(Lines(ds.Warnings()), want.empty() ? std::vector<std::string>{} : std::vector<std::string>{want});
+    EXPECT_EQ(ui.asked, want.empty() ? std::vector<std::string>{} : std::vector<std::string>{want});
+  }
+}
+
+TEST(TextFileDataset, FileEndingInsideAQualifier) {
+  const std::string path = TempFile("openq.csv", "A,B\r\n1,x\r\n2,\"never closed\r\n3,y\r\n");
+  TTextFileDataset ds;
+  ds.SetExtractColumnNamesFromFirstLine(true);
+  ds.SetTableName(path);
+  ds.Open();
+  EXPECT_EQ(AllRecords(ds), (std::vector<std::vector<std::string>>{{"1", "x"}}));
+  EXPECT_EQ(Lines(ds.BadRecords()), (std::vector<std::string>{"2"}));
+  EXPECT_EQ(Lines(ds.BadRecordReasons()),
+            (std::vector<std::string>{"the qualifier opened in field 2 is never closed: the rest of the file became one field"}));
+  ds.Close();
+  ds.LoadBadRecords = true;
+  ds.Open();
+  EXPECT_EQ(AllRecords(ds), (std::vector<std::vector<std::string>>{{"1", "x"}, {"2", "never closed\r\n3,y"}}));
+}
+
+TEST(TextFileDataset, FixedWidthsOverChineseText) {
+  struct {
+    const char* name;
+    std::string content;
+    std::vector<std::vector<std::string>> rows;
+  } cases[] = {
+      {"UTF-8 file: characters", "中华人民共和国万\r\n第一二三四五六七\n", {{"中华人", "民共", "和国万"}, {"第一二", "三四", "五六七"}}},
+      {"one bad byte: the whole file counts bytes", "abcdefgh\r\n\xFF\xFE\xFDxxxxx\r\n", {{"abc", "de", "fgh"}, {"\xFF\xFE\xFD", "xx", "xxx"}}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    TTextFileDataset ds;
+    ds.SetTextFileType(tftFixedWidths);
+    ds.SetColumnWidths("3;2;3");
+    ds.SetTableName(TempFile("chinese.txt", c.content));
+    ds.Open();
+    EXPECT_EQ(AllRecords(ds), c.rows);
+  }
+  TTextFileDataset ds;
+  ds.SetTextFileType(tftFixedWidths);
+  ds.SetColumnWidths("2;4");
+  ds.SetEncoding("GBK");  // widths count GBK bytes
+  ds.SetTableName(TempFile("chinese_gbk.txt", "\xC8\xAB\xB2\xBF\xC8\xAB\r\n"));
+  ds.Open();
+  EXPECT_EQ(AllRecords(ds), (std::vector<std::vector<std::string>>{{"全", "部全"}}));
+}
+
 TEST(TextFileDataset, PublishesTableName) {
   TTextFileDataset ds;
   ds.SetTableName("/tmp/x.csv");
@@ -376,6 +689,18 @@ TEST(TextFileDatasetInfo, EntriesInOrder) {
             "  LoadBadRec = False\n"
             "  TabName = 'data.txt'\n"
             "end\n");
+  // The encoding is one more entry, after TabName, only when it is not UTF-8.
+  ds.SetEncoding("utf8");
+  info.ReadFrom(ds);
+  TMemoryStream m2;
+  StreamWriteObject(m2, &info);
+  EXPECT_EQ(m2.Bytes(), m.Bytes());
+  ds.SetEncoding("GBK");
+  info.ReadFrom(ds);
+  TMemoryStream m3;
+  StreamWriteObject(m3, &info);
+  std::string gbk = ObjectBinaryToText(m3.Bytes());
+  EXPECT_NE(gbk.find("  TabName = 'data.txt'\n  Encoding = 'GBK'\nend\n"), std::string::npos) << gbk;
 }
 
 TEST(TextFileDatasetInfo, RoundTripThroughTheSetters) {
@@ -387,6 +712,7 @@ TEST(TextFileDatasetInfo, RoundTripThroughTheSetters) {
   ds.SetExtractColumnNamesFromFirstLine(true);
   ds.MaxFieldsWarn = 0;
   ds.LoadBadRecords = true;
+  ds.SetEncoding("CP1252");
   TTextFileDatasetInfo info;
   info.ReadFrom(ds);
   TMemoryStream m;
@@ -405,4 +731,11 @@ TEST(TextFileDatasetInfo, RoundTripThroughTheSetters) {
   EXPECT_EQ(copy.MaxFieldsWarn, 0);
   EXPECT_TRUE(copy.LoadBadRecords);
   EXPECT_EQ(copy.RowSeperator(), "<cr><lf>");
+  EXPECT_EQ(copy.Encoding(), "CP1252");
+  // Without the entry (a job stored before it existed): UTF-8.
+  TTextFileDatasetInfo none;
+  TTextFileDataset fromOld;
+  fromOld.SetEncoding("GBK");
+  none.ApplyTo(fromOld);
+  EXPECT_EQ(fromOld.Encoding(), "UTF-8");
 }

@@ -1,12 +1,16 @@
 // The record reader on tricky input: qualifiers, separators inside them,
 // line ends of every kind, NUL bytes, very wide and very long records,
 // input cut anywhere.
+#include <fcntl.h>
 #include <gtest/gtest.h>
 
+#include <fstream>
 #include <string>
 #include <vector>
 
 #include "data/TextRecordReader.h"
+#include "foundation/Utf8.h"
+#include "foundation/tests/TempFiles.h"
 
 using namespace kv;
 
@@ -42,6 +46,85 @@ Records ReadAll(const TTextLayout& layout, std::string_view data) {
     out.push_back(std::move(rec));
   }
   return out;
+}
+
+// Each record with the reason it is bad ("" when it is not).
+struct TRead {
+  Records records;
+  std::vector<std::string> errors;
+};
+
+TRead ReadAllFrom(TTextRecordReader& r) {
+  TRead out;
+  while (!r.AtEnd()) {
+    r.ReadRecord();
+    std::vector<std::string> rec;
+    for (size_t i = 0; i < r.FieldCount(); ++i) rec.emplace_back(r.Field(i));
+    out.records.push_back(std::move(rec));
+    out.errors.push_back(r.RecordError());
+  }
+  return out;
+}
+
+TRead ReadWithErrors(const TTextLayout& layout, std::string_view data) {
+  TTextRecordReader r(layout);
+  r.OpenMemory(data);
+  return ReadAllFrom(r);
+}
+
+std::string WriteTemp(const std::string& name, const std::string& content) {
+  std::string path = kvtest::TempFilePath("vandrel_reader", name);
+  std::ofstream(path, std::ios::binary) << content;
+  return path;
+}
+
+TRead ReadFile(const TTextLayout& layout, const std::string& path, uint64_t limit = UINT64_MAX) {
+  TTextRecordReader r(layout);
+  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  EXPECT_GE(fd, 0);
+  r.OpenFile(fd, limit);
+  return ReadAllFrom(r);
+}
+
+// UTF-8 text as the bytes of a UTF-16 file, with its byte-order mark when asked.
+std::string Utf16File(std::string_view utf8, bool big, bool bom = true) {
+  std::string out;
+  if (bom) out = big ? "\xFE\xFF" : "\xFF\xFE";
+  for (char16_t u : Utf8ToUtf16(utf8)) {
+    char hi = static_cast<char>(u >> 8), lo = static_cast<char>(u & 0xFF);
+    out += big ? hi : lo;
+    out += big ? lo : hi;
+  }
+  return out;
+}
+
+TTextLayout WithEncoding(TTextLayout l, std::string encoding) {
+  l.Encoding = std::move(encoding);
+  return l;
+}
+
+TTextLayout CharWidths(TTextLayout l) {
+  l.CharacterWidths = true;
+  return l;
+}
+
+struct TCase {
+  const char* name;
+  TTextLayout layout;
+  std::string input;
+  Records expected;
+  std::vector<std::string> errors;  // expected RecordError() of each record, "" for none; empty: all ""
+};
+
+void RunCases(const std::vector<TCase>& cases) {
+  for (const TCase& c : cases) {
+    SCOPED_TRACE(c.name);
+    TRead r = ReadWithErrors(c.layout, c.input);
+    EXPECT_EQ(r.records, c.expected);
+    std::vector<std::string> want = c.errors;
+    if (want.empty()) want.assign(c.expected.size(), "");
+    EXPECT_EQ(r.errors, want);
+  }
 }
 
 }  // namespace
@@ -83,8 +166,6 @@ TEST(TextRecordReader, MultiByteSeparators) {
 TEST(TextRecordReader, CrOnlyAndLfOnlyFiles) {
   EXPECT_EQ(ReadAll(Delimited(",", "\"", "\r"), "a,b\rc,d\r"), (Records{{"a", "b"}, {"c", "d"}}));
   EXPECT_EQ(ReadAll(Delimited(",", "\"", "\n"), "a,b\nc,d\n"), (Records{{"a", "b"}, {"c", "d"}}));
-  // With CR LF in force an LF-only file is one record: LF is ordinary text then.
-  EXPECT_EQ(ReadAll(Delimited(), "a,b\nc,d\n"), (Records{{"a", "b\nc", "d\n"}}));
 }
 
 TEST(TextRecordReader, MissingFinalSeparator) {
@@ -120,6 +201,158 @@ TEST(TextRecordReader, TenThousandFieldsOnOneLine) {
   ASSERT_EQ(r[0].size(), 10000u);
   EXPECT_EQ(r[0][0], "0");
   EXPECT_EQ(r[0][9999], "9999");
+}
+
+TEST(TextRecordReader, UnterminatedQualifierMakesABadRecord) {
+  const std::string never = "the qualifier opened in field 2 is never closed: the rest of the file became one field";
+  RunCases({
+      {"rest of the file in one field", Delimited(), "a,\"bc\r\nd,e\r\nf,g\r\n", {{"a", "bc\r\nd,e\r\nf,g"}}, {never}},
+      {"after good records", Delimited(), "x,y\r\na,\"b", {{"x", "y"}, {"a", "b"}}, {"", never}},
+      {"first field", Delimited(), "\"abc", {{"abc"}}, {"the qualifier opened in field 1 is never closed: the rest of the file became one field"}},
+      {"closed at the very end is fine", Delimited(), "a,\"bc\"", {{"a", "bc"}}, {}},
+      {"doubled at the end is still open", Delimited(), "a,\"b\"\"", {{"a", "b\""}}, {never}},
+      {"lone qualifier last is text", Delimited(), "a,\"", {{"a", "\""}}, {}},
+      {"no qualifier set", Delimited(",", ""), "a,\"b\r\nc\r\n", {{"a", "\"b"}, {"c"}}, {}},
+  });
+}
+
+TEST(TextRecordReader, LineEnds) {
+  RunCases({
+      {"LF only for CR LF", Delimited(), "a,b\nc,d\n", {{"a", "b"}, {"c", "d"}}, {}},
+      {"mixed CR LF and LF", Delimited(), "a,b\r\nc,d\ne,f\r\ng", {{"a", "b"}, {"c", "d"}, {"e", "f"}, {"g"}}, {}},
+      {"LF inside qualifiers is text", Delimited(), "\"x\ny\",z\nq,r\n", {{"x\ny", "z"}, {"q", "r"}}, {}},
+      {"LF right after a closing qualifier", Delimited(), "\"a\"\n\"b\"\r\n", {{"a"}, {"b"}}, {}},
+      {"empty LF lines", Delimited(), "a\n\nb\n", {{"a"}, {""}, {"b"}}, {}},
+      {"CR alone is text for CR LF", Delimited(), "a\rb\r\nc", {{"a\rb"}, {"c"}}, {}},
+      {"tab separated LF file", Delimited("\t"), "a\tb\nc\td\n", {{"a", "b"}, {"c", "d"}}, {}},
+      {"LF separator taken literally", Delimited(",", "\"", "\n"), "a\r\nb\n", {{"a\r"}, {"b"}}, {}},
+      {"custom separator taken literally", Delimited(",", "\"", "#"), "a\nb#c", {{"a\nb"}, {"c"}}, {}},
+      {"fixed LF only", Fixed({3, 2}), "abcde\nfghij\n", {{"abc", "de"}, {"fgh", "ij"}}, {}},
+      {"fixed mixed", Fixed({3, 2}), "abcde\r\nfghij\nklmno\r\npq", {{"abc", "de"}, {"fgh", "ij"}, {"klm", "no"}, {"pq", ""}}, {}},
+      {"fixed short LF line", Fixed({3, 2}), "ab\nfghij\n", {{"ab", ""}, {"fgh", "ij"}}, {}},
+      {"fixed empty LF line", Fixed({3, 2}), "\nabcde\n", {{"", ""}, {"abc", "de"}}, {}},
+      {"fixed LF only in characters", CharWidths(Fixed({2, 1})), "中文字\n一二三\n", {{"中文", "字"}, {"一二", "三"}}, {}},
+  });
+}
+
+TEST(TextRecordReader, EndedBySeparator) {
+  TTextRecordReader r(Delimited(",", "\"", "\r"));
+  r.OpenMemory("a\nb\rc");
+  r.ReadRecord();
+  EXPECT_TRUE(r.EndedBySeparator());
+  r.ReadRecord();
+  EXPECT_FALSE(r.EndedBySeparator());
+  EXPECT_TRUE(r.AtEnd());
+}
+
+TEST(TextRecordReader, ByteOrderMarksAndEncodings) {
+  const std::string bom = "\xEF\xBB\xBF";
+  RunCases({
+      {"UTF-8 byte-order mark is no data", Delimited(), bom + "id,name\r\n1,x\r\n", {{"id", "name"}, {"1", "x"}}, {}},
+      {"only a byte-order mark", Delimited(), bom, {}, {}},
+      {"a mark later is data", Delimited(), "a\r\n" + bom + "b", {{"a"}, {bom + "b"}}, {}},
+      {"UTF-16LE", Delimited(), Utf16File("id,名称\r\n1,\"北京,海淀\"\r\n", false), {{"id", "名称"}, {"1", "北京,海淀"}}, {}},
+      {"UTF-16BE", Delimited(), Utf16File("id,名称\n1,😀\n", true), {{"id", "名称"}, {"1", "😀"}}, {}},
+      {"UTF-16 without a mark is not guessed", Delimited(), Utf16File("a", false, false), {{std::string("a\0", 2)}}, {}},
+      {"UTF-16LE named, no mark", WithEncoding(Delimited(), "UTF-16LE"), Utf16File("a,b\r\n", false, false), {{"a", "b"}}, {}},
+      {"UTF-16 unpaired surrogate", Delimited(), "\xFF\xFE" + Utf16File("a\r\n", false, false) + std::string("\x00\xDC", 2) + Utf16File("b\r\nc", false, false),
+       {{"a"}, {"\xEF\xBF\xBD" "b"}, {"c"}}, {"", "bytes that do not convert from UTF-16LE at offset 8: 00 DC", ""}},
+      {"UTF-16 odd last byte", Delimited(), Utf16File("a\r\nb", true) + "x", {{"a"}, {"b\xEF\xBF\xBD"}}, {"", "bytes that do not convert from UTF-16BE at offset 10: 78"}},
+      {"GBK", WithEncoding(Delimited(), "GBK"), "\xC8\xAB,\xB2\xBF\r\n", {{"全", "部"}}, {}},
+      {"GBK trail byte that looks like the separator", WithEncoding(Delimited("|"), "GBK"), "\x81\x7C|x\n", {{"亅", "x"}}, {}},
+      {"GBK byte that does not convert", WithEncoding(Delimited(), "GBK"), "a\r\nb\xFF,c\r\nd",
+       {{"a"}, {"b\xEF\xBF\xBD", "c"}, {"d"}}, {"", "bytes that do not convert from GBK at offset 4: FF", ""}},
+      {"GB18030 four-byte character", WithEncoding(Delimited(), "GB18030"), "\x81\x30\x81\x30,\xC8\xAB", {{"\xC2\x80", "全"}}, {}},
+      {"CP1252", WithEncoding(Delimited(";"), "CP1252"), "caf\xE9;\x80\r\n", {{"café", "€"}}, {}},
+      {"CP1252 undefined byte", WithEncoding(Delimited(";"), "CP1252"), "ok\r\nx\x81y\r\n",
+       {{"ok"}, {"x\xEF\xBF\xBDy"}}, {"", "bytes that do not convert from CP1252 at offset 5: 81"}},
+      {"CP437", WithEncoding(Delimited(), "CP437"), "caf\x82,\xC4", {{"café", "─"}}, {}},
+      {"CP850", WithEncoding(Delimited(), "CP850"), "caf\x82,\x9D", {{"café", "Ø"}}, {}},
+      {"a mark wins over the encoding", WithEncoding(Delimited(), "GBK"), bom + "\xE5\x85\xA8", {{"全"}}, {}},
+      {"GBK fixed widths count GBK bytes", WithEncoding(Fixed({2, 4}), "GBK"), "\xC8\xAB\xB2\xBF\xC8\xAB\r\n\xB2\xBF  x\n",
+       {{"全", "部全"}, {"部", "x"}}, {}},
+      {"GBK fixed width cutting a character", WithEncoding(Fixed({1, 1}), "GBK"), "\xC8\xAB",
+       {{"\xEF\xBF\xBD", "\xEF\xBF\xBD"}}, {"bytes that do not convert from GBK at offset 0: C8"}},
+  });
+}
+
+TEST(TextRecordReader, FixedWidthsOverChineseText) {
+  const std::string text = "中华人民共和国万\r\n第一二三四五六七\r\n";
+  const Records chars{{"中华人", "民共", "和国万"}, {"第一二", "三四", "五六七"}};
+  RunCases({
+      {"characters when known to be UTF-8", CharWidths(Fixed({3, 2, 3})), text, chars, {}},
+      {"characters after a byte-order mark", Fixed({3, 2, 3}), "\xEF\xBB\xBF" + text, chars, {}},
+      {"characters from UTF-16", Fixed({3, 2, 3}), Utf16File(text, false), chars, {}},
+      {"LF ends a short line in characters", CharWidths(Fixed({3, 2, 3})), "中华\n人民共和国万岁岁\n",
+       {{"中华", "", ""}, {"人民共", "和国", "万岁岁"}}, {}},
+      {"bytes otherwise", Fixed({3, 3}), "中华\r\n", {{"中", "华"}}, {}},
+  });
+}
+
+TEST(TextRecordReader, LargeConvertedFilesAcrossBufferEnds) {
+  // Enough records that characters and pairs straddle every buffer end.
+  std::string utf8;
+  for (int i = 0; i < 30000; ++i) utf8 += std::to_string(i) + ",名称😀" + std::to_string(i % 7) + ",\"a\nb\"\n";
+  const TRead want = ReadWithErrors(Delimited(), utf8);
+  ASSERT_EQ(want.records.size(), 30000u);
+  for (bool big : {false, true}) {
+    SCOPED_TRACE(big ? "BE" : "LE");
+    TRead got = ReadFile(Delimited(), WriteTemp(big ? "big16be.csv" : "big16le.csv", Utf16File(utf8, big)));
+    EXPECT_EQ(got.records, want.records);
+    EXPECT_EQ(got.errors, want.errors);
+  }
+  std::string gbk, gbkUtf8;
+  for (int i = 0; i < 40000; ++i) {
+    gbk += std::to_string(i) + ",\xC8\xAB\xB2\xBF\r\n";
+    gbkUtf8 += std::to_string(i) + ",全部\r\n";
+  }
+  EXPECT_EQ(ReadFile(WithEncoding(Delimited(), "GBK"), WriteTemp("big_gbk.csv", gbk)).records,
+            ReadWithErrors(Delimited(), gbkUtf8).records);
+  // Fixed widths in characters over a file read in pieces.
+  std::string fixed;
+  Records fixedWant;
+  for (int i = 0; i < 20000; ++i) {
+    fixed += "中华人民\r\n";
+    fixedWant.push_back({"中华", "人民"});
+  }
+  EXPECT_EQ(ReadFile(CharWidths(Fixed({2, 2})), WriteTemp("big_fixed.txt", fixed)).records, fixedWant);
+  EXPECT_EQ(ReadFile(Fixed({2, 2}), WriteTemp("big_fixed16.txt", Utf16File(fixed, true))).records, fixedWant);
+}
+
+TEST(TextRecordReader, RestIsValidUtf8) {
+  struct {
+    const char* name;
+    std::string content;
+    bool valid;
+  } cases[] = {
+      {"empty", "", true},
+      {"character across the buffer end", std::string(65535, 'a') + "中" + std::string(10, 'b'), true},
+      {"four bytes across the buffer end", std::string(65534, 'a') + "😀", true},
+      {"cut short at the end", std::string(70000, 'a') + "\xE4\xB8", false},
+      {"GBK that looks like UTF-8 one character at a time", std::string(200000, 'a') + "\xC8\xAB" + std::string(10, 'a'), true},
+      {"bad byte far in", std::string(200000, 'a') + "\xC8\xAB\xB2\xBF" + std::string(10, 'a'), false},
+      {"bad byte at the buffer end", std::string(65535, 'a') + "\xFF" + std::string(10, 'b'), false},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    TTextRecordReader r(Fixed({1}));
+    int fd = ::open(WriteTemp("valid.txt", c.content).c_str(), O_RDONLY | O_CLOEXEC);
+    ASSERT_GE(fd, 0);
+    r.OpenFile(fd);
+    EXPECT_EQ(r.RestIsValidUtf8(), c.valid);
+    TTextRecordReader m(Fixed({1}));
+    m.OpenMemory(c.content);
+    EXPECT_EQ(m.RestIsValidUtf8(), c.valid);
+  }
+}
+
+TEST(TextRecordReader, ReadsNoMoreThanTheLimit) {
+  const std::string path = WriteTemp("limit.csv", "a\r\nb\r\nc\r\n");
+  EXPECT_EQ(ReadFile(Delimited(), path, 3).records, (Records{{"a"}}));
+  EXPECT_EQ(ReadFile(Delimited(), path, 4).records, (Records{{"a"}, {"b"}}));
+  EXPECT_EQ(ReadFile(Delimited(), path).records, (Records{{"a"}, {"b"}, {"c"}}));
+  // The limit counts bytes of the file, not of the converted text.
+  EXPECT_EQ(ReadFile(Delimited(), WriteTemp("limit16.csv", Utf16File("a\nb\n", false)), 6).records, (Records{{"a"}}));
 }
 
 TEST(TextRecordReader, UnterminatedQualifierAtTheEnd) {
@@ -169,9 +402,11 @@ TEST(TextRecordReader, FixedWidthShortRecordAtTheEnd) {
 }
 
 TEST(TextRecordReader, FixedWidthSeparatorIsCountedNotChecked) {
-  // A short line takes bytes of the next one: here "de" falls where the
-  // separator is counted and belongs to no field.
-  EXPECT_EQ(ReadAll(Fixed({3, 2}), "abc\r\ndefgh\r\n"), (Records{{"abc", ""}, {"fgh", ""}}));
+  // Any separator but CR LF is counted: a short line takes bytes of the
+  // next one, and "e" falls where the separator is counted.
+  EXPECT_EQ(ReadAll(Fixed({3, 2}, "\r"), "abc\rdefgh\r"), (Records{{"abc", "d"}, {"fgh", ""}}));
+  // With CR LF, the LF of a short line ends its record.
+  EXPECT_EQ(ReadAll(Fixed({3, 2}), "abc\r\ndefgh\r\n"), (Records{{"abc", ""}, {"def", "gh"}}));
 }
 
 TEST(TextRecordReader, FixedWidthWithoutWidths) {

@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <utility>
+#include <vector>
 
 namespace kv {
 namespace {
@@ -72,6 +74,51 @@ TEST(Utf8, EncodesEveryRangeAndReplacesWhatIsNoCharacter) {
     EXPECT_EQ(out, "\xEF\xBF\xBD");
   }
   EXPECT_EQ(Utf16ToUtf8(u"\xD800" "a"), "\xEF\xBF\xBD" "a");  // unpaired surrogate
+}
+
+// UTF-16 bytes of a file: each case in little-endian order; the big-endian
+// form is the same with each unit's bytes swapped.
+struct Utf16Case {
+  const char* name;
+  std::string le;        // little-endian bytes
+  std::string utf8;      // with `final`
+  std::vector<std::pair<size_t, size_t>> malformed;  // (offset, length)
+  size_t consumedNotFinal;  // bytes taken without `final`
+};
+
+const Utf16Case kUtf16Cases[] = {
+    {"empty", "", "", {}, 0},
+    {"ascii", std::string("a\0b\0", 4), "ab", {}, 4},
+    {"two and three byte", std::string("\xE9\0\x2D\x4E", 4), "\xC3\xA9\xE4\xB8\xAD", {}, 4},
+    {"surrogate pair", std::string("\x3D\xD8\x00\xDE", 4), "\xF0\x9F\x98\x80", {}, 4},
+    {"pair cut by the end", std::string("a\0\x3D\xD8\x00", 5), "a\xEF\xBF\xBD\xEF\xBF\xBD", {{2, 2}, {4, 1}}, 2},
+    {"high surrogate cut", std::string("a\0\x3D\xD8", 4), "a\xEF\xBF\xBD", {{2, 2}}, 2},
+    {"odd byte at the end", std::string("a\0b", 3), "a\xEF\xBF\xBD", {{2, 1}}, 2},
+    {"lone low surrogate", std::string("\x00\xDCx\0", 4), "\xEF\xBF\xBDx", {{0, 2}}, 4},
+    {"high then no low", std::string("\x3D\xD8x\0", 4), "\xEF\xBF\xBDx", {{0, 2}}, 4},
+    {"nul unit", std::string("\0\0", 2), std::string("\0", 1), {}, 2},
+};
+
+TEST(Utf8, Utf16BytesInBothOrders) {
+  for (const Utf16Case& c : kUtf16Cases) {
+    for (bool big : {false, true}) {
+      SCOPED_TRACE(std::string(c.name) + (big ? " BE" : " LE"));
+      std::string bytes = c.le;
+      if (big)
+        for (size_t i = 0; i + 1 < bytes.size(); i += 2) std::swap(bytes[i], bytes[i + 1]);
+      std::string out = "<";
+      std::vector<std::pair<size_t, size_t>> seen;
+      size_t used = AppendUtf16BytesAsUtf8(bytes, big, true, out, [&](size_t o, size_t n) { seen.emplace_back(o, n); });
+      EXPECT_EQ(used, bytes.size());
+      EXPECT_EQ(out, "<" + c.utf8);
+      EXPECT_EQ(seen, c.malformed);
+      std::string partial;
+      EXPECT_EQ(AppendUtf16BytesAsUtf8(bytes, big, false, partial), c.consumedNotFinal);
+      // The rest given later, with `final`, gives the same text as all at once.
+      AppendUtf16BytesAsUtf8(std::string_view(bytes).substr(c.consumedNotFinal), big, true, partial);
+      EXPECT_EQ(partial, c.utf8);
+    }
+  }
 }
 
 }  // namespace
