@@ -21,11 +21,6 @@ void TExp_CurrentYear::Compute() { PutInteger(YearOf(Now())); }
 
 KV_IMPLEMENT_CLASS(TExp_DaysInAMonth, TFunction)
 
-bool TExp_DaysInAMonth::TransOverOK() {
-  DataType = etInteger;
-  return true;
-}
-
 void TExp_DaysInAMonth::Compute() {
   const int64_t year = Arg(0)->GetInteger();
   const int64_t month = Arg(1)->GetInteger();
@@ -34,11 +29,6 @@ void TExp_DaysInAMonth::Compute() {
 }
 
 KV_IMPLEMENT_CLASS(TExp_DaysInAYear, TFunction)
-
-bool TExp_DaysInAYear::TransOverOK() {
-  DataType = etInteger;
-  return true;
-}
 
 void TExp_DaysInAYear::Compute() { PutInteger(LeapYear(Arg(0)->GetInteger()) ? 366 : 365); }
 

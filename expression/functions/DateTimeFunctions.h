@@ -63,6 +63,16 @@ protected:
   }
 };
 
+// A date function on Base whose result has the type Result.
+template <class Base, TExpDataType Result>
+class TDateResult : public TDateFunction<Base> {
+public:
+  bool TransOverOK() override {
+    this->DataType = Result;
+    return true;
+  }
+};
+
 inline constexpr const char* kDateEncodeError = "Invalid argument to date encode";
 inline constexpr const char* kTimeEncodeError = "Invalid argument to time encode";
 inline constexpr const char* kDateRecodeError = "Invalid argument to date recode";
@@ -121,65 +131,35 @@ protected:
 
 // One date; a boolean (IsPM, IsToday, ...).
 template <bool (*Test)(TDateTime)>
-class TDateTest : public TDateFunction<TD1DateTimeFunction> {
-public:
-  bool TransOverOK() override {
-    DataType = etBoolean;
-    return true;
-  }
-
+class TDateTest : public TDateResult<TD1DateTimeFunction, etBoolean> {
 protected:
   void Compute() override { PutBoolean(Test(DateArg(0))); }
 };
 
 // Two dates; -1, 0 or 1 (CompareDate, CompareDateTime, CompareTime).
 template <int (*Compare)(TDateTime, TDateTime)>
-class TDateCompare : public TDateFunction<TD2DateTimeFunction> {
-public:
-  bool TransOverOK() override {
-    DataType = etInteger;
-    return true;
-  }
-
+class TDateCompare : public TDateResult<TD2DateTimeFunction, etInteger> {
 protected:
   void Compute() override { PutInteger(Compare(DateArg(0), DateArg(1))); }
 };
 
 // Two dates; a boolean (SameDate, IsSameDay, ...).
 template <bool (*Same)(TDateTime, TDateTime)>
-class TDateSame : public TDateFunction<TD2DateTimeFunction> {
-public:
-  bool TransOverOK() override {
-    DataType = etBoolean;
-    return true;
-  }
-
+class TDateSame : public TDateResult<TD2DateTimeFunction, etBoolean> {
 protected:
   void Compute() override { PutBoolean(Same(DateArg(0), DateArg(1))); }
 };
 
 // Two dates; the whole Units between them (UsBetween).
 template <TDateUnit Unit>
-class TDateBetween : public TDateFunction<TD2DateTimeFunction> {
-public:
-  bool TransOverOK() override {
-    DataType = etInteger;
-    return true;
-  }
-
+class TDateBetween : public TDateResult<TD2DateTimeFunction, etInteger> {
 protected:
   void Compute() override { PutInteger(UnitsBetween(Unit, DateArg(0), DateArg(1))); }
 };
 
 // Two dates; the difference in Units as a real (USpan).
 template <TDateUnit Unit>
-class TDateSpan : public TDateFunction<TD2DateTimeFunction> {
-public:
-  bool TransOverOK() override {
-    DataType = etReal;
-    return true;
-  }
-
+class TDateSpan : public TDateResult<TD2DateTimeFunction, etReal> {
 protected:
   void Compute() override { PutReal(UnitSpan(Unit, DateArg(0), DateArg(1))); }
 };
@@ -245,14 +225,10 @@ protected:
 // DateToStr, TimeToStr). With a pattern, it stands for the short date
 // pattern, or for the long time pattern when TimePattern is set.
 template <std::string (*ToText)(TDateTime, const TDateTimeSettings&), bool TimePattern>
-class TDateToText : public TDateFunction<TFunction> {
+class TDateToText : public TDateResult<TFunction, etString> {
 public:
   int OptionalParamCount() const override { return 1; }
   TExpTypeSet ArgTypes(int index) const override { return index == 0 ? tsDate : tsString; }
-  bool TransOverOK() override {
-    DataType = etString;
-    return true;
-  }
 
 protected:
   void Compute() override {
@@ -349,12 +325,11 @@ TDateTime ReadStrToTime(const TFunction& f, std::string_view text);
 // FormatDateTime(string Format, date X): X formatted by the pattern
 // language of FormatDateTime (expression/DateTimeText.h) with the default
 // settings.
-class TExp_FormatDateTime : public TDateFunction<TFunction> {
+class TExp_FormatDateTime : public TDateResult<TFunction, etString> {
   KV_CLASS(TExp_FormatDateTime, TFunction)
 public:
   int FixedParamCount() const override { return 2; }
   TExpTypeSet ArgTypes(int index) const override { return index == 0 ? tsString : tsDate; }
-  bool TransOverOK() override;
 
 protected:
   void Compute() override;
@@ -372,23 +347,21 @@ protected:
 
 // DaysInAMonth(num Year, num Month): days of that month; a month outside
 // 1..12 raises a conversion error. Any year is answered by the leap-year rule.
-class TExp_DaysInAMonth : public TDateFunction<TFunction> {
+class TExp_DaysInAMonth : public TDateResult<TFunction, etInteger> {
   KV_CLASS(TExp_DaysInAMonth, TFunction)
 public:
   int FixedParamCount() const override { return 2; }
   TExpTypeSet ArgTypes(int) const override { return tsNum; }
-  bool TransOverOK() override;
 
 protected:
   void Compute() override;
 };
 
 // DaysInAYear(num Year): 365 or 366.
-class TExp_DaysInAYear : public TDateFunction<TFunction> {
+class TExp_DaysInAYear : public TDateResult<TFunction, etInteger> {
   KV_CLASS(TExp_DaysInAYear, TFunction)
 public:
   TExpTypeSet ArgTypes(int) const override { return tsNum; }
-  bool TransOverOK() override;
 
 protected:
   void Compute() override;

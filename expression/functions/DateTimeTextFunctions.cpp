@@ -23,11 +23,6 @@ TDateTime ReadStrToTime(const TFunction& f, std::string_view text) {
 
 KV_IMPLEMENT_CLASS(TExp_FormatDateTime, TFunction)
 
-bool TExp_FormatDateTime::TransOverOK() {
-  DataType = etString;
-  return true;
-}
-
 void TExp_FormatDateTime::Compute() {
   TTextBuffer buffer;
   PutString(FormatDateTime(Arg(0)->GetText(buffer), DateArg(1)));
