@@ -511,9 +511,9 @@ TExpression* TExpression::ReleaseSubExp(int index) noexcept {
   return e;
 }
 
-bool TExpression::SetSubExp(int index, TExpression* exp) {
+bool TExpression::SetSubExp(int index, std::unique_ptr<TExpression> exp) {
   if (!exp || index < 0 || index >= kSubExpCount) return false;
-  PutSubExp(index, exp);
+  PutSubExp(index, exp.release());  // the slot owns it from here
   return true;
 }
 

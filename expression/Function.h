@@ -29,7 +29,7 @@ public:
   // The types argument `index` (from 0) may have at translation.
   virtual TExpTypeSet ArgTypes(int /*index*/) const { return tsAll; }
   // Refuses a null argument and one whose type ArgTypes does not allow.
-  bool SetSubExp(int index, TExpression* exp) override;
+  bool SetSubExp(int index, std::unique_ptr<TExpression> exp) override;
   // True when the first FixedParamCount + OptionalParamCount occupied
   // arguments are constant. Functions whose value may change between
   // evaluations (counters, random numbers, database reads) answer false.

@@ -233,7 +233,7 @@ bool TExpTranslator::Combine(TExpNode& left, TExpNode& right, uint32_t tag, bool
   if (left.code == opFormat) {
     // The format operator makes no node: the right operand becomes the left
     // operand's format.
-    left.exp->SetFormatExp(right.exp.release());
+    left.exp->SetFormatExp(right.exp.release());  // the operand owns its format
     right.exp = std::move(left.exp);
     right.depth = depth;
     return true;
@@ -246,16 +246,10 @@ bool TExpTranslator::Combine(TExpNode& left, TExpNode& right, uint32_t tag, bool
   }
   std::unique_ptr<TExpression> node(static_cast<TExpression*>(obj.release()));
   if (!CountNodes(1)) return false;
-  if (!node->SetSubExp(0, left.exp.get())) {
+  if (!node->SetSubExp(0, std::move(left.exp)) || !node->SetSubExp(1, std::move(right.exp))) {
     typeMismatch = true;
     return false;
   }
-  left.exp.release();
-  if (!node->SetSubExp(1, right.exp.get())) {
-    typeMismatch = true;
-    return false;
-  }
-  right.exp.release();
   if (!node->TransOverOK()) {
     typeMismatch = true;
     return false;
@@ -278,7 +272,7 @@ bool TExpTranslator::FoldOwn(TExpression* node, uint32_t tag) {
     if (!c) continue;
     if (c->transTag_ == tag && FoldOwn(c, tag)) {
       std::unique_ptr<TExpression> k = MakeConstant(*c);
-      node->PutSubExp(i, k.release());
+      node->PutSubExp(i, k.release());  // the slot owns the constant and frees the subtree it replaces
       c = node->GetSubExp(i);
     }
     if (!IsPlain(c)) allPlain = false;
@@ -419,7 +413,7 @@ std::unique_ptr<TExpression> TExpTranslator::ReadName(int last, int& depth) {
   }
   if (!CountNodes(2)) return nullptr;
   auto ref = std::make_unique<TExp_VarRef>();
-  ref->SetSubExp(0, CreateStrExp(name).release());
+  ref->SetSubExp(0, CreateStrExp(name));
   ref->TransOverOK();
   depth = 2;
   return ref;
@@ -505,11 +499,10 @@ std::unique_ptr<TExpression> TExpTranslator::TransFunction(int last) {
         SetError(trInvalidParam);
         break;
       }
-      if (!arg || !node->SetSubExp(count, arg.get())) {
+      if (!node->SetSubExp(count, std::move(arg))) {
         SetError(trTypeMismatch);
         break;
       }
-      arg.release();
       depth = std::max(depth, lastDepth_);
       ++count;
       lastStop = stop;
