@@ -19,7 +19,6 @@ KV_IMPLEMENT_CLASS(TExpTranslator, TObject)
 
 namespace {
 
-bool IsLetter(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
 bool IsPlain(const TExpression* e) { return e && e->ClassType() == TExpression::StaticClass(); }
 
 bool AllChildrenPlain(const TExpression& node) {
@@ -304,7 +303,7 @@ std::unique_ptr<TExpression> TExpTranslator::ReadOperand(int last, int& depth) {
   if (IsDigit(c) || (c == '-' && IsDigit(next))) return ReadNumber(depth);
   if (c == '$' && IsHexDigit(next)) return ReadNumber(depth);
   if (c == '!' || c == '-' || c == '$') return ReadSymbolCall(last, depth);
-  if (IDFirstCharSet.Contains(c) || IsLetter(c) || c == '_' || static_cast<unsigned char>(c) >= 0x80)
+  if (IDFirstCharSet.Contains(c) || IsAsciiLetter(c) || c == '_' || static_cast<unsigned char>(c) >= 0x80)
     return ReadName(last, depth);
   if (c == '(') return ReadBracket(last, depth);
   SetError(trInvalidOpData);
@@ -539,9 +538,7 @@ bool TExpTranslator::MatchWord(int pos, int last, std::string_view word) const {
   const int end = pos + static_cast<int>(word.size());  // the position after the word
   if (end - 1 > last) return false;
   for (size_t i = 0; i < word.size(); ++i) {
-    char c = At(pos + static_cast<int>(i));
-    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-    if (c != word[i]) return false;
+    if (AsciiUpper(At(pos + static_cast<int>(i))) != word[i]) return false;
   }
   return end > Length() || !IDCharSet.Contains(At(end));
 }

@@ -98,8 +98,7 @@ public:
     size_t n = 0;
     for (; n + count < width; ++n) text[n] = '0';
     for (size_t i = 0; i < count; ++i) {
-      const char c = digits[i];
-      text[n++] = c >= 'a' && c <= 'f' ? static_cast<char>(c - 'a' + 'A') : c;
+      text[n++] = AsciiUpper(digits[i]);
     }
     PutString(std::string_view(text, n));
   }
