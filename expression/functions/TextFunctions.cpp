@@ -33,6 +33,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <type_traits>
 
 #include "expression/FunctionList.h"
 #include "foundation/Exceptions.h"
@@ -375,27 +376,25 @@ KV_IMPLEMENT_CLASS(TTextBoolFunction, TFunction)
 //   the same after case folding.
 using TTextCompareFn = int (*)(std::string_view, std::string_view, bool);
 
-// -1, 0 or 1.
-template <TTextCompareFn Compare, bool Fold>
-class TTextCompare : public TTextIntFunction {
+// On TTextIntFunction: -1, 0 or 1. On TTextBoolFunction: whether the
+// comparison finds the texts equal.
+template <class Base, TTextCompareFn Compare, bool Fold>
+class TTextComparison : public Base {
 public:
   int FixedParamCount() const override { return 2; }
   void Calculate() override {
     TTextBuffer a, b;
-    PutInteger(Compare(TextArg(Arg(0), a), TextArg(Arg(1), b), Fold));
+    const int order = Compare(TextArg(this->Arg(0), a), TextArg(this->Arg(1), b), Fold);
+    if constexpr (std::is_same_v<Base, TTextBoolFunction>)
+      this->PutBoolean(order == 0);
+    else
+      this->PutInteger(order);
   }
 };
-
-// Whether the comparison finds them equal.
 template <TTextCompareFn Compare, bool Fold>
-class TTextSame : public TTextBoolFunction {
-public:
-  int FixedParamCount() const override { return 2; }
-  void Calculate() override {
-    TTextBuffer a, b;
-    PutBoolean(Compare(TextArg(Arg(0), a), TextArg(Arg(1), b), Fold) == 0);
-  }
-};
+using TTextCompare = TTextComparison<TTextIntFunction, Compare, Fold>;
+template <TTextCompareFn Compare, bool Fold>
+using TTextSame = TTextComparison<TTextBoolFunction, Compare, Fold>;
 
 // (string S, integer I, integer N) with a text result: Copy, Delete, MidStr.
 class TStrIntIntFunction : public TStrFunction {
