@@ -162,7 +162,7 @@ public:
 // body under the class name it is registered and streamed by, declared in
 // one row of its batch table:
 //
-//   {"IncYear", FunctionClass<TDateIncBy<duYear>, "TExp_IncYear">()},
+//   {"YearSpan", FunctionClass<TDateSpan<duYear>, "TExp_YearSpan">()},
 
 // A class name given as a template argument.
 template <size_t N>
