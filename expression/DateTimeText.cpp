@@ -11,13 +11,11 @@ namespace kv {
 
 namespace {
 
-char Upper(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; }
-
 // Case-insensitive comparison of `text` at `pos` with the ASCII word `word`.
 bool MatchAt(std::string_view text, size_t pos, std::string_view word) {
   if (word.empty() || pos + word.size() > text.size()) return false;
   for (size_t i = 0; i < word.size(); ++i)
-    if (Upper(text[pos + i]) != Upper(word[i])) return false;
+    if (AsciiUpper(text[pos + i]) != AsciiUpper(word[i])) return false;
   return true;
 }
 
@@ -53,8 +51,8 @@ public:
     size_t i = 0;
     while (i < fmt.size()) {
       const char starter = fmt[i];
-      char token = Upper(starter);
-      if (token >= 'A' && token <= 'Z') {
+      char token = AsciiUpper(starter);
+      if (IsAsciiUpper(token)) {
         if (token == 'M' && lastToken == 'H') token = 'N';
         lastToken = token;
       }
@@ -199,8 +197,7 @@ private:
 
   // A byte that is no token, separator or quote and so is copied as it is.
   static bool IsPlain(char c) {
-    const char u = Upper(c);
-    if (u >= 'A' && u <= 'Z') return false;
+    if (IsAsciiLetter(c)) return false;
     return c != '/' && c != ':' && c != '\'' && c != '"';
   }
 
@@ -280,7 +277,7 @@ TDateOrder GetDateOrder(std::string_view fmt) {
   for (char c : fmt) {
     if (c == '\'' || c == '"') quoted = !quoted;
     if (quoted) continue;
-    switch (Upper(c)) {
+    switch (AsciiUpper(c)) {
       case 'Y': return doYMD;
       case 'M': return doMDY;
       case 'D': return doDMY;
@@ -386,7 +383,7 @@ public:
       while (j < st_.ShortDateFormat.size() && st_.ShortDateFormat[j] == c) ++j;
       const size_t run = j - i;
       i = j;
-      const char u = Upper(c);
+      const char u = AsciiUpper(c);
       if (u != 'Y' && u != 'M' && u != 'D') continue;
       if (n == 3 || (u != 'Y' && run > 2)) return false;
       order[n] = u;
@@ -469,9 +466,9 @@ char PatternSeparator(std::string_view pattern, size_t from, std::string_view st
       i = close;
       continue;
     }
-    const char u = Upper(c);
+    const char u = AsciiUpper(c);
     if (stop.find(u) != std::string_view::npos) break;
-    if ((u >= 'A' && u <= 'Z') || IsDigit(c) || c == ' ' || c == '\t') continue;
+    if (IsAsciiUpper(u) || IsDigit(c) || c == ' ' || c == '\t') continue;
     return c;
   }
   return 0;

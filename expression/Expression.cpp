@@ -75,12 +75,10 @@ bool TextToInt64(std::string_view text, int64_t& result) noexcept {
     for (; i < text.size(); ++i) {
       const char c = text[i];
       unsigned d;
-      if (c >= '0' && c <= '9')
+      if (IsDigit(c))
         d = static_cast<unsigned>(c - '0');
-      else if (c >= 'A' && c <= 'F')
-        d = static_cast<unsigned>(c - 'A' + 10);
-      else if (c >= 'a' && c <= 'f')
-        d = static_cast<unsigned>(c - 'a' + 10);
+      else if (IsHexDigit(c))
+        d = static_cast<unsigned>(AsciiUpper(c) - 'A' + 10);
       else
         return false;
       if (v != 0 || d != 0) ++significant;
@@ -511,9 +509,9 @@ TExpression* TExpression::ReleaseSubExp(int index) noexcept {
   return e;
 }
 
-bool TExpression::SetSubExp(int index, TExpression* exp) {
+bool TExpression::SetSubExp(int index, std::unique_ptr<TExpression> exp) {
   if (!exp || index < 0 || index >= kSubExpCount) return false;
-  PutSubExp(index, exp);
+  PutSubExp(index, exp.release());  // the slot owns it from here
   return true;
 }
 

@@ -175,9 +175,10 @@ public:
   void PutSubExp(int index, TExpression* exp) noexcept;
   // Takes child `index` out of its slot without freeing it.
   TExpression* ReleaseSubExp(int index) noexcept;
-  // The translator's way to attach a child. False for a null `exp` or one
-  // the node refuses; the node owns `exp` only when the answer is true.
-  virtual bool SetSubExp(int index, TExpression* exp);
+  // The translator's way to attach a child. The node always takes `exp`:
+  // it keeps it and answers true, or frees it and answers false (a null
+  // `exp`, or one the node refuses).
+  virtual bool SetSubExp(int index, std::unique_ptr<TExpression> exp);
   // True when every occupied child is constant.
   virtual bool IsConst() const;
   // Deep copy: a node of the same class, copies of the children up to the

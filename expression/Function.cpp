@@ -28,9 +28,9 @@ int TFunction::MaxParamCount() const {
   return sum >= kUnlimitedParams || sum < 0 ? kUnlimitedParams : static_cast<int>(sum);
 }
 
-bool TFunction::SetSubExp(int index, TExpression* exp) {
+bool TFunction::SetSubExp(int index, std::unique_ptr<TExpression> exp) {
   if (!exp || !ArgTypes(index).Contains(exp->DataType)) return false;
-  return TExpression::SetSubExp(index, exp);
+  return TExpression::SetSubExp(index, std::move(exp));
 }
 
 bool TFunction::IsConst() const {

@@ -8,6 +8,7 @@
 #pragma once
 
 #include <climits>
+#include <cstddef>
 
 #include "KVLib_export.h"
 #include "expression/Expression.h"
@@ -28,7 +29,7 @@ public:
   // The types argument `index` (from 0) may have at translation.
   virtual TExpTypeSet ArgTypes(int /*index*/) const { return tsAll; }
   // Refuses a null argument and one whose type ArgTypes does not allow.
-  bool SetSubExp(int index, TExpression* exp) override;
+  bool SetSubExp(int index, std::unique_ptr<TExpression> exp) override;
   // True when the first FixedParamCount + OptionalParamCount occupied
   // arguments are constant. Functions whose value may change between
   // evaluations (counters, random numbers, database reads) answer false.
@@ -154,5 +155,40 @@ public:
   TExpTypeSet ArgTypes(int index) const override { return index < 2 ? tsDate : tsInteger; }
   bool TransOverOK() override;
 };
+
+// ---- One body, many named functions ---------------------------------------------------
+// Functions that differ only by a unit or a flag share one generic body, a
+// class template taking that parameter. Each member of such a family is the
+// body under the class name it is registered and streamed by, declared in
+// one row of its batch table:
+//
+//   {"YearSpan", FunctionClass<TDateSpan<duYear>, "TExp_YearSpan">()},
+
+// A class name given as a template argument.
+template <size_t N>
+struct TFunctionClassName {
+  char Text[N];
+  constexpr TFunctionClassName(const char (&name)[N]) {  // NOLINT: implicit, so a literal can be written
+    for (size_t i = 0; i < N; ++i) Text[i] = name[i];
+  }
+};
+
+// `Body` under the class name `Name`; its parent in the class tree is the
+// class Body reports, as a class declared with KV_CLASS on that base would.
+template <class Body, TFunctionClassName Name>
+class TNamedFunction final : public Body {
+public:
+  static const TClassInfo* StaticClass() {
+    static const TClassInfo info{Name.Text, Body::StaticClass(), []() -> TObject* { return new TNamedFunction(); }};
+    return &info;
+  }
+  const TClassInfo* ClassType() const override { return StaticClass(); }
+};
+
+// The class information of `Body` named `Name`, for a row of a batch table.
+template <class Body, TFunctionClassName Name>
+const TClassInfo* FunctionClass() {
+  return TNamedFunction<Body, Name>::StaticClass();
+}
 
 }  // namespace kv

@@ -134,9 +134,9 @@ bool ExpGreaterOrEqual(const TExpression& left, const TExpression& right) {
 
 // ---- TExp_MathCalc ---------------------------------------------------------------------------
 
-bool TExp_MathCalc::SetSubExp(int index, TExpression* exp) {
+bool TExp_MathCalc::SetSubExp(int index, std::unique_ptr<TExpression> exp) {
   if (!exp || !tsNum.Contains(exp->DataType)) return false;
-  return TExpression::SetSubExp(index, exp);
+  return TExpression::SetSubExp(index, std::move(exp));
 }
 
 void TExp_MathCalc::Settle(TExpDataType lt, TExpDataType rt) {

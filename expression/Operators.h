@@ -46,7 +46,7 @@ KVLIB_EXPORT bool ExpGreaterOrEqual(const TExpression& left, const TExpression& 
 class KVLIB_EXPORT TExp_MathCalc : public TExpression {
   KV_CLASS(TExp_MathCalc, TExpression)
 public:
-  bool SetSubExp(int index, TExpression* exp) override;
+  bool SetSubExp(int index, std::unique_ptr<TExpression> exp) override;
   bool TransOverOK() override;
   void Evaluate(int32_t stamp) override;
 

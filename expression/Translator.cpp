@@ -19,7 +19,6 @@ KV_IMPLEMENT_CLASS(TExpTranslator, TObject)
 
 namespace {
 
-bool IsLetter(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
 bool IsPlain(const TExpression* e) { return e && e->ClassType() == TExpression::StaticClass(); }
 
 bool AllChildrenPlain(const TExpression& node) {
@@ -233,7 +232,7 @@ bool TExpTranslator::Combine(TExpNode& left, TExpNode& right, uint32_t tag, bool
   if (left.code == opFormat) {
     // The format operator makes no node: the right operand becomes the left
     // operand's format.
-    left.exp->SetFormatExp(right.exp.release());
+    left.exp->SetFormatExp(right.exp.release());  // the operand owns its format
     right.exp = std::move(left.exp);
     right.depth = depth;
     return true;
@@ -246,16 +245,10 @@ bool TExpTranslator::Combine(TExpNode& left, TExpNode& right, uint32_t tag, bool
   }
   std::unique_ptr<TExpression> node(static_cast<TExpression*>(obj.release()));
   if (!CountNodes(1)) return false;
-  if (!node->SetSubExp(0, left.exp.get())) {
+  if (!node->SetSubExp(0, std::move(left.exp)) || !node->SetSubExp(1, std::move(right.exp))) {
     typeMismatch = true;
     return false;
   }
-  left.exp.release();
-  if (!node->SetSubExp(1, right.exp.get())) {
-    typeMismatch = true;
-    return false;
-  }
-  right.exp.release();
   if (!node->TransOverOK()) {
     typeMismatch = true;
     return false;
@@ -278,7 +271,7 @@ bool TExpTranslator::FoldOwn(TExpression* node, uint32_t tag) {
     if (!c) continue;
     if (c->transTag_ == tag && FoldOwn(c, tag)) {
       std::unique_ptr<TExpression> k = MakeConstant(*c);
-      node->PutSubExp(i, k.release());
+      node->PutSubExp(i, k.release());  // the slot owns the constant and frees the subtree it replaces
       c = node->GetSubExp(i);
     }
     if (!IsPlain(c)) allPlain = false;
@@ -310,7 +303,7 @@ std::unique_ptr<TExpression> TExpTranslator::ReadOperand(int last, int& depth) {
   if (IsDigit(c) || (c == '-' && IsDigit(next))) return ReadNumber(depth);
   if (c == '$' && IsHexDigit(next)) return ReadNumber(depth);
   if (c == '!' || c == '-' || c == '$') return ReadSymbolCall(last, depth);
-  if (IDFirstCharSet.Contains(c) || IsLetter(c) || c == '_' || static_cast<unsigned char>(c) >= 0x80)
+  if (IDFirstCharSet.Contains(c) || IsAsciiLetter(c) || c == '_' || static_cast<unsigned char>(c) >= 0x80)
     return ReadName(last, depth);
   if (c == '(') return ReadBracket(last, depth);
   SetError(trInvalidOpData);
@@ -419,7 +412,7 @@ std::unique_ptr<TExpression> TExpTranslator::ReadName(int last, int& depth) {
   }
   if (!CountNodes(2)) return nullptr;
   auto ref = std::make_unique<TExp_VarRef>();
-  ref->SetSubExp(0, CreateStrExp(name).release());
+  ref->SetSubExp(0, CreateStrExp(name));
   ref->TransOverOK();
   depth = 2;
   return ref;
@@ -505,11 +498,10 @@ std::unique_ptr<TExpression> TExpTranslator::TransFunction(int last) {
         SetError(trInvalidParam);
         break;
       }
-      if (!arg || !node->SetSubExp(count, arg.get())) {
+      if (!node->SetSubExp(count, std::move(arg))) {
         SetError(trTypeMismatch);
         break;
       }
-      arg.release();
       depth = std::max(depth, lastDepth_);
       ++count;
       lastStop = stop;
@@ -546,9 +538,7 @@ bool TExpTranslator::MatchWord(int pos, int last, std::string_view word) const {
   const int end = pos + static_cast<int>(word.size());  // the position after the word
   if (end - 1 > last) return false;
   for (size_t i = 0; i < word.size(); ++i) {
-    char c = At(pos + static_cast<int>(i));
-    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-    if (c != word[i]) return false;
+    if (AsciiUpper(At(pos + static_cast<int>(i))) != word[i]) return false;
   }
   return end > Length() || !IDCharSet.Contains(At(end));
 }

@@ -4,6 +4,7 @@
 
 #include "expression/ThreadExp.h"
 #include "expression/Translator.h"
+#include "foundation/CharClass.h"
 
 namespace kv {
 
@@ -26,8 +27,7 @@ void BumpVarListEpoch() noexcept { g_epoch.fetch_add(1, std::memory_order_relaxe
 
 std::string VarKey(std::string_view name) {
   std::string key(name);
-  for (char& c : key)
-    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+  for (char& c : key) c = AsciiUpper(c);
   return key;
 }
 

@@ -8,6 +8,7 @@
 // not taken does not happen.
 #include "expression/functions/ControlFunctions.h"
 
+#include <memory>
 #include <string_view>
 
 #include "expression/FunctionList.h"
@@ -39,23 +40,22 @@ public:
   TExpression* At(int index) const {
     return index >= 0 && index < Count() ? ObjCast<TExpression>(list_->Items(index)) : nullptr;
   }
-  void Add(TExpression* exp) {
+  void Add(std::unique_ptr<TExpression> exp) {
     if (!list_) NewList();
-    list_->Add(exp);
+    list_->Add(exp.release());  // the owning list frees it
   }
   // Removes the last entry and hands it over (null when it is no expression).
-  TExpression* TakeLast() {
+  std::unique_ptr<TExpression> TakeLast() {
     const int n = Count();
     if (n == 0) return nullptr;
-    TObject* last = list_->Extract(n - 1);
-    if (auto* e = ObjCast<TExpression>(last)) return e;
-    delete last;
-    return nullptr;
+    std::unique_ptr<TObject> last(list_->Extract(n - 1));
+    if (!ObjCast<TExpression>(last.get())) return nullptr;
+    return std::unique_ptr<TExpression>(static_cast<TExpression*>(last.release()));
   }
   // Copies of the entries of `other`, appended.
   void AddCopiesOf(const TExpList& other) {
     for (int i = 0; i < other.Count(); ++i)
-      if (const TExpression* e = other.At(i)) Add(e->CopySelf().release());
+      if (const TExpression* e = other.At(i)) Add(e->CopySelf());
   }
   bool AllConst() const {
     for (int i = 0; i < Count(); ++i)
@@ -100,7 +100,7 @@ public:
   bool TransOverOK() override {
     // An odd argument after the pairs was taken as a condition: it is the default.
     if (Conds.Count() == Results.Count() + 1)
-      if (TExpression* e = Conds.TakeLast()) Results.Add(e);
+      if (std::unique_ptr<TExpression> e = Conds.TakeLast()) Results.Add(std::move(e));
     const TExpression* first = Results.At(0);
     if (Conds.Count() < 1 || !first) return false;
     DataType = first->DataType;
@@ -123,14 +123,14 @@ public:
 protected:
   // Adds argument `index` (the first list argument being `first`) to the
   // list its place says: conditions at even places, results at odd ones.
-  bool AddListArg(int index, int first, TExpression* exp) {
+  bool AddListArg(int index, int first, std::unique_ptr<TExpression> exp) {
     if (!exp) return false;
     const int place = index - first;
     if (place < 0 || place != Conds.Count() + Results.Count()) return false;
     if (place % 2 == 0)
-      Conds.Add(exp);
+      Conds.Add(std::move(exp));
     else
-      Results.Add(exp);
+      Results.Add(std::move(exp));
     return true;
   }
 
@@ -163,7 +163,9 @@ class TExp_Case : public TMultiBranchFunction {
   KV_CLASS(TExp_Case, TMultiBranchFunction)
 public:
   int FixedParamCount() const override { return 2; }
-  bool SetSubExp(int index, TExpression* exp) override { return AddListArg(index, 0, exp); }
+  bool SetSubExp(int index, std::unique_ptr<TExpression> exp) override {
+    return AddListArg(index, 0, std::move(exp));
+  }
 
   void Evaluate(int32_t stamp) override {
     if (stamp == SyncFlag) return;
@@ -187,9 +189,9 @@ class TExp_Decode : public TMultiBranchFunction {
   KV_CLASS(TExp_Decode, TMultiBranchFunction)
 public:
   int FixedParamCount() const override { return 3; }
-  bool SetSubExp(int index, TExpression* exp) override {
-    if (index == 0) return TFunction::SetSubExp(0, exp);
-    return AddListArg(index, 1, exp);
+  bool SetSubExp(int index, std::unique_ptr<TExpression> exp) override {
+    if (index == 0) return TFunction::SetSubExp(0, std::move(exp));
+    return AddListArg(index, 1, std::move(exp));
   }
 
   void Evaluate(int32_t stamp) override {
@@ -255,10 +257,10 @@ class TExp_LikeAny : public TExp_Like {
   KV_CLASS(TExp_LikeAny, TExp_Like)
 public:
   int OptionalParamCount() const override { return kMaxLikeAnyPatterns - 1; }
-  bool SetSubExp(int index, TExpression* exp) override {
-    if (index < kSubExpCount) return TFunction::SetSubExp(index, exp);
+  bool SetSubExp(int index, std::unique_ptr<TExpression> exp) override {
+    if (index < kSubExpCount) return TFunction::SetSubExp(index, std::move(exp));
     if (!exp || index != kSubExpCount + More.Count()) return false;
-    More.Add(exp);
+    More.Add(std::move(exp));
     return true;
   }
   bool IsConst() const override { return TFunction::IsConst() && More.AllConst(); }

@@ -98,8 +98,7 @@ public:
     size_t n = 0;
     for (; n + count < width; ++n) text[n] = '0';
     for (size_t i = 0; i < count; ++i) {
-      const char c = digits[i];
-      text[n++] = c >= 'a' && c <= 'f' ? static_cast<char>(c - 'a' + 'A') : c;
+      text[n++] = AsciiUpper(digits[i]);
     }
     PutString(std::string_view(text, n));
   }
@@ -148,50 +147,52 @@ KV_IMPLEMENT_CLASS(TExp_StrToFloat, TFunction)
 
 // ---- The language's conversions ---------------------------------------------------------
 
-// To<Type>(any): the argument read with the Get... of that type and written
-// into a node of that type.
-#define KV_TO_FUNCTION(Name, Type, statement)         \
-  class TExp_##Name : public TFunction {               \
-    KV_CLASS(TExp_##Name, TFunction)                   \
-  public:                                              \
-    bool TransOverOK() override {                      \
-      DataType = Type;                                 \
-      return true;                                     \
-    }                                                  \
-    void Calculate() override {                        \
-      const TExpression* a = Arg(0);                   \
-      statement;                                       \
-    }                                                  \
-  };                                                   \
-  KV_IMPLEMENT_CLASS(TExp_##Name, TFunction)
-
-KV_TO_FUNCTION(ToBool, etBoolean, PutBoolean(a->GetBoolean()))
-KV_TO_FUNCTION(ToChar, etChar, PutChar(a->GetChar()))
-KV_TO_FUNCTION(ToInt, etInteger, PutInteger(a->GetInteger()))
-KV_TO_FUNCTION(ToReal, etReal, PutReal(a->GetReal()))
-// The text form applies the argument's own format: ToStr(2.5 : '%.3f') is 2.500.
-KV_TO_FUNCTION(ToStr, etString, PutString(a->GetString()))
-// A text that is no date, time or date-time raises EConvertError.
-KV_TO_FUNCTION(ToTime, etDateTime, PutDateTime(a->GetDateTime()))
+// To<Type>(any): the argument read with the Get... of Type and written into
+// a node of Type; each function is a row of the table below. ToStr applies
+// the argument's own format (ToStr(2.5 : '%.3f') is 2.500); ToTime raises
+// EConvertError for a text that is no date, time or date-time.
+template <TExpDataType Type>
+class TConvertTo : public TFunction {
+public:
+  bool TransOverOK() override {
+    DataType = Type;
+    return true;
+  }
+  void Calculate() override {
+    const TExpression* a = Arg(0);
+    if constexpr (Type == etBoolean)
+      PutBoolean(a->GetBoolean());
+    else if constexpr (Type == etChar)
+      PutChar(a->GetChar());
+    else if constexpr (Type == etInteger)
+      PutInteger(a->GetInteger());
+    else if constexpr (Type == etReal)
+      PutReal(a->GetReal());
+    else if constexpr (Type == etString)
+      PutString(a->GetString());
+    else {
+      static_assert(Type == etDateTime, "a To function for a type without one");
+      PutDateTime(a->GetDateTime());
+    }
+  }
+};
 
 namespace {
 
 // The conversion batch, in registration order.
-const TFunctionBatchRegistrar g_functions{fbConversion,
-                                          0,
-                                          {
-                                              {"FloatToStr", TExp_FloatToStr::StaticClass()},
-                                              {"FormatFloat", TExp_FormatFloat::StaticClass()},
-                                              {"IntToHex", TExp_IntToHex::StaticClass()},
-                                              {"IntToStr", TExp_IntToStr::StaticClass()},
-                                              {"StrToFloat", TExp_StrToFloat::StaticClass()},
-                                              {"ToBool", TExp_ToBool::StaticClass()},
-                                              {"ToChar", TExp_ToChar::StaticClass()},
-                                              {"ToInt", TExp_ToInt::StaticClass()},
-                                              {"ToReal", TExp_ToReal::StaticClass()},
-                                              {"ToStr", TExp_ToStr::StaticClass()},
-                                              {"ToTime", TExp_ToTime::StaticClass()},
-                                          }};
+const TFunctionBatchRegistrar g_functions{fbConversion, 0, {
+    {"FloatToStr", TExp_FloatToStr::StaticClass()},
+    {"FormatFloat", TExp_FormatFloat::StaticClass()},
+    {"IntToHex", TExp_IntToHex::StaticClass()},
+    {"IntToStr", TExp_IntToStr::StaticClass()},
+    {"StrToFloat", TExp_StrToFloat::StaticClass()},
+    {"ToBool", FunctionClass<TConvertTo<etBoolean>, "TExp_ToBool">()},
+    {"ToChar", FunctionClass<TConvertTo<etChar>, "TExp_ToChar">()},
+    {"ToInt", FunctionClass<TConvertTo<etInteger>, "TExp_ToInt">()},
+    {"ToReal", FunctionClass<TConvertTo<etReal>, "TExp_ToReal">()},
+    {"ToStr", FunctionClass<TConvertTo<etString>, "TExp_ToStr">()},
+    {"ToTime", FunctionClass<TConvertTo<etDateTime>, "TExp_ToTime">()},
+}};
 
 }  // namespace
 

@@ -50,52 +50,6 @@ void RaiseInDateCall(const TFunction& function, const std::string& message) {
   throw EDateCallError(text);
 }
 
-void TDateIncFunction::Compute() {
-  const TDateTime value = DateArg(0);
-  const int64_t n = Arg(1)->GetInteger();
-  switch (Unit()) {
-    case duYear: PutDateTime(IncYear(value, n)); break;
-    case duMonth: PutDateTime(IncMonth(value, n)); break;
-    case duWeek: PutDateTime(IncWeek(value, n)); break;
-    case duDay: PutDateTime(IncDay(value, n)); break;
-    case duHour: PutDateTime(IncHour(value, n)); break;
-    case duMinute: PutDateTime(IncMinute(value, n)); break;
-    case duSecond: PutDateTime(IncSecond(value, n)); break;
-    case duMilliSecond: PutDateTime(IncMilliSecond(value, n)); break;
-  }
-}
-
-namespace {
-
-// Reads the integer arguments of a build function into `v`; false when one
-// lies outside the int range (no component can).
-bool ReadComponents(const TFunction& f, int* v) {
-  bool ok = true;
-  for (int i = 0; i < f.ArgCount(); ++i) {
-    const int64_t x = f.Arg(i)->GetInteger();
-    if (x <= INT32_MIN || x > INT32_MAX) ok = false;
-    v[i] = ok ? static_cast<int>(x) : 0;
-  }
-  return ok;
-}
-
-}  // namespace
-
-void TDateBuildFunction::Compute() {
-  int v[kSubExpCount] = {};
-  TDateTime result = 0;
-  const bool ok = ReadComponents(*this, v);
-  if (!ok || !Build(v, result)) RaiseInDateCall(*this, BuildError(v));
-  PutDateTime(result);
-}
-
-void TDateStartOfFunction::Compute() {
-  int v[kSubExpCount] = {};
-  TDateTime result = 0;
-  if (!ReadComponents(*this, v) || !Build(v, result)) RaiseInDateCall(*this, kDateEncodeError);
-  PutDateTime(result);
-}
-
 TDateTime EndOfDayAt(TDateTime day) { return IncMilliSecond(day, MSecsPerDay - 1); }
 
 TDateTimeSettings DateFunctionSettings(const TExpression* pattern, bool timePattern, const TExpression* dateSeparator,

@@ -33,6 +33,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <type_traits>
 
 #include "expression/FunctionList.h"
 #include "foundation/Exceptions.h"
@@ -365,6 +366,36 @@ public:
 };
 KV_IMPLEMENT_CLASS(TTextBoolFunction, TFunction)
 
+// ---- Comparison ----------------------------------------------------------------------------
+// Two texts of any type (numbers by their text form) compared by Compare,
+// with or without case folding (Fold); the body and its parameters of each
+// function are its row of the table below.
+//   CompareStr, CompareText: bytes; CompareText compares ASCII letters upper-cased.
+//   SameText: equal bytes with ASCII letters compared upper-cased.
+//   WideCompareStr, WideSameStr: code points; WideCompareText, WideSameText:
+//   the same after case folding.
+using TTextCompareFn = int (*)(std::string_view, std::string_view, bool);
+
+// On TTextIntFunction: -1, 0 or 1. On TTextBoolFunction: whether the
+// comparison finds the texts equal.
+template <class Base, TTextCompareFn Compare, bool Fold>
+class TTextComparison : public Base {
+public:
+  int FixedParamCount() const override { return 2; }
+  void Calculate() override {
+    TTextBuffer a, b;
+    const int order = Compare(TextArg(this->Arg(0), a), TextArg(this->Arg(1), b), Fold);
+    if constexpr (std::is_same_v<Base, TTextBoolFunction>)
+      this->PutBoolean(order == 0);
+    else
+      this->PutInteger(order);
+  }
+};
+template <TTextCompareFn Compare, bool Fold>
+using TTextCompare = TTextComparison<TTextIntFunction, Compare, Fold>;
+template <TTextCompareFn Compare, bool Fold>
+using TTextSame = TTextComparison<TTextBoolFunction, Compare, Fold>;
+
 // (string S, integer I, integer N) with a text result: Copy, Delete, MidStr.
 class TStrIntIntFunction : public TStrFunction {
   KV_CLASS(TStrIntIntFunction, TStrFunction)
@@ -412,30 +443,6 @@ public:
   }
 };
 KV_IMPLEMENT_CLASS(TExp_ChrS, TStrFunction)
-
-// CompareStr(any A, any B): -1, 0 or 1, byte by byte, case-sensitive.
-class TExp_CompareStr : public TTextIntFunction {
-  KV_CLASS(TExp_CompareStr, TTextIntFunction)
-public:
-  int FixedParamCount() const override { return 2; }
-  void Calculate() override {
-    TTextBuffer a, b;
-    PutInteger(CompareBytes(TextArg(Arg(0), a), TextArg(Arg(1), b), false));
-  }
-};
-KV_IMPLEMENT_CLASS(TExp_CompareStr, TTextIntFunction)
-
-// CompareText(any A, any B): as CompareStr, ASCII letters compared upper-cased.
-class TExp_CompareText : public TTextIntFunction {
-  KV_CLASS(TExp_CompareText, TTextIntFunction)
-public:
-  int FixedParamCount() const override { return 2; }
-  void Calculate() override {
-    TTextBuffer a, b;
-    PutInteger(CompareBytes(TextArg(Arg(0), a), TextArg(Arg(1), b), true));
-  }
-};
-KV_IMPLEMENT_CLASS(TExp_CompareText, TTextIntFunction)
 
 // Concat(2 to 10 characters or texts): the texts joined in order. An
 // eleventh argument has no place: the translator reports trNeedBracket, as
@@ -593,18 +600,6 @@ public:
 };
 KV_IMPLEMENT_CLASS(TExp_RTrim, TStrFunction)
 
-// SameText(any A, any B): equal when ASCII letters are compared upper-cased.
-class TExp_SameText : public TTextBoolFunction {
-  KV_CLASS(TExp_SameText, TTextBoolFunction)
-public:
-  int FixedParamCount() const override { return 2; }
-  void Calculate() override {
-    TTextBuffer a, b;
-    PutBoolean(CompareBytes(TextArg(Arg(0), a), TextArg(Arg(1), b), true) == 0);
-  }
-};
-KV_IMPLEMENT_CLASS(TExp_SameText, TTextBoolFunction)
-
 // SubS(any S, any I, any N): as Copy, over the text form and integer values
 // of arguments of any type.
 class TExp_SubS : public TStrFunction {
@@ -654,86 +649,37 @@ public:
 };
 KV_IMPLEMENT_CLASS(TExp_Upper, TStrFunction)
 
-// WideSameStr(any A, any B): the texts hold the same code points.
-class TExp_WideSameStr : public TTextBoolFunction {
-  KV_CLASS(TExp_WideSameStr, TTextBoolFunction)
-public:
-  int FixedParamCount() const override { return 2; }
-  void Calculate() override {
-    TTextBuffer a, b;
-    PutBoolean(CompareCodePoints(TextArg(Arg(0), a), TextArg(Arg(1), b), false) == 0);
-  }
-};
-KV_IMPLEMENT_CLASS(TExp_WideSameStr, TTextBoolFunction)
-
-// WideSameText(any A, any B): the same code points after case folding.
-class TExp_WideSameText : public TTextBoolFunction {
-  KV_CLASS(TExp_WideSameText, TTextBoolFunction)
-public:
-  int FixedParamCount() const override { return 2; }
-  void Calculate() override {
-    TTextBuffer a, b;
-    PutBoolean(CompareCodePoints(TextArg(Arg(0), a), TextArg(Arg(1), b), true) == 0);
-  }
-};
-KV_IMPLEMENT_CLASS(TExp_WideSameText, TTextBoolFunction)
-
-// WideCompareStr(any A, any B): -1, 0 or 1 by code points.
-class TExp_WideCompareStr : public TTextIntFunction {
-  KV_CLASS(TExp_WideCompareStr, TTextIntFunction)
-public:
-  int FixedParamCount() const override { return 2; }
-  void Calculate() override {
-    TTextBuffer a, b;
-    PutInteger(CompareCodePoints(TextArg(Arg(0), a), TextArg(Arg(1), b), false));
-  }
-};
-KV_IMPLEMENT_CLASS(TExp_WideCompareStr, TTextIntFunction)
-
-// WideCompareText(any A, any B): -1, 0 or 1 by case-folded code points.
-class TExp_WideCompareText : public TTextIntFunction {
-  KV_CLASS(TExp_WideCompareText, TTextIntFunction)
-public:
-  int FixedParamCount() const override { return 2; }
-  void Calculate() override {
-    TTextBuffer a, b;
-    PutInteger(CompareCodePoints(TextArg(Arg(0), a), TextArg(Arg(1), b), true));
-  }
-};
-KV_IMPLEMENT_CLASS(TExp_WideCompareText, TTextIntFunction)
-
 // The text batch, in registration order.
-const TFunctionBatchRegistrar g_functions{fbText, 0,
-                                          {
-                                              {"ASC", TExp_ASC::StaticClass()},
-                                              {"ChrS", TExp_ChrS::StaticClass()},
-                                              {"CompareStr", TExp_CompareStr::StaticClass()},
-                                              {"CompareText", TExp_CompareText::StaticClass()},
-                                              {"Concat", TExp_Concat::StaticClass()},
-                                              {"Copy", TExp_Copy::StaticClass()},
-                                              {"Delete", TExp_Delete::StaticClass()},
-                                              {"Insert", TExp_Insert::StaticClass()},
-                                              {"LTrim", TExp_LTrim::StaticClass()},
-                                              {"LeftStr", TExp_LeftStr::StaticClass()},
-                                              {"Length", TExp_Length::StaticClass()},
-                                              {"Lower", TExp_Lower::StaticClass()},
-                                              {"MidStr", TExp_Copy::StaticClass()},
-                                              {"Pos", TExp_Pos::StaticClass()},
-                                              {"RightStr", TExp_RightStr::StaticClass()},
-                                              {"RPos", TExp_RPos::StaticClass()},
-                                              {"RTrim", TExp_RTrim::StaticClass()},
-                                              {"SameText", TExp_SameText::StaticClass()},
-                                              {"SubS", TExp_SubS::StaticClass()},
-                                              {"Trim", TExp_Trim::StaticClass()},
-                                              {"UpLower", TExp_UpLower::StaticClass()},
-                                              {"Upper", TExp_Upper::StaticClass()},
-                                              {"WideSameStr", TExp_WideSameStr::StaticClass()},
-                                              {"WideSameText", TExp_WideSameText::StaticClass()},
-                                              {"WideUpperCase", TExp_Upper::StaticClass()},
-                                              {"WideLowerCase", TExp_Lower::StaticClass()},
-                                              {"WideCompareStr", TExp_WideCompareStr::StaticClass()},
-                                              {"WideCompareText", TExp_WideCompareText::StaticClass()},
-                                          }};
+const TFunctionBatchRegistrar g_functions{fbText, 0, {
+    {"ASC", TExp_ASC::StaticClass()},
+    {"ChrS", TExp_ChrS::StaticClass()},
+    {"CompareStr", FunctionClass<TTextCompare<CompareBytes, false>, "TExp_CompareStr">()},
+    {"CompareText", FunctionClass<TTextCompare<CompareBytes, true>, "TExp_CompareText">()},
+    {"Concat", TExp_Concat::StaticClass()},
+    {"Copy", TExp_Copy::StaticClass()},
+    {"Delete", TExp_Delete::StaticClass()},
+    {"Insert", TExp_Insert::StaticClass()},
+    {"LTrim", TExp_LTrim::StaticClass()},
+    {"LeftStr", TExp_LeftStr::StaticClass()},
+    {"Length", TExp_Length::StaticClass()},
+    {"Lower", TExp_Lower::StaticClass()},
+    {"MidStr", TExp_Copy::StaticClass()},
+    {"Pos", TExp_Pos::StaticClass()},
+    {"RightStr", TExp_RightStr::StaticClass()},
+    {"RPos", TExp_RPos::StaticClass()},
+    {"RTrim", TExp_RTrim::StaticClass()},
+    {"SameText", FunctionClass<TTextSame<CompareBytes, true>, "TExp_SameText">()},
+    {"SubS", TExp_SubS::StaticClass()},
+    {"Trim", TExp_Trim::StaticClass()},
+    {"UpLower", TExp_UpLower::StaticClass()},
+    {"Upper", TExp_Upper::StaticClass()},
+    {"WideSameStr", FunctionClass<TTextSame<CompareCodePoints, false>, "TExp_WideSameStr">()},
+    {"WideSameText", FunctionClass<TTextSame<CompareCodePoints, true>, "TExp_WideSameText">()},
+    {"WideUpperCase", TExp_Upper::StaticClass()},
+    {"WideLowerCase", TExp_Lower::StaticClass()},
+    {"WideCompareStr", FunctionClass<TTextCompare<CompareCodePoints, false>, "TExp_WideCompareStr">()},
+    {"WideCompareText", FunctionClass<TTextCompare<CompareCodePoints, true>, "TExp_WideCompareText">()},
+}};
 
 }  // namespace
 

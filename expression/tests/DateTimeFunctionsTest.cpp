@@ -311,8 +311,7 @@ TEST(DateTimeFunctions, ExtremeArgumentsGiveAResultOrAConversionError) {
       for (size_t i = 0; i < count; ++i) {
         std::unique_ptr<TExpression> a = ExtremeArg(kinds[i], static_cast<int>(random() % 1000));
         if (kinds[i] == 'd' && a->DataType == etDateTime && random() % 3 == 0) a = CreateRealExp(a->GetReal());
-        ASSERT_TRUE(f->SetSubExp(static_cast<int>(i), a.get())) << def.name;
-        a.release();
+        ASSERT_TRUE(f->SetSubExp(static_cast<int>(i), std::move(a))) << def.name;
       }
       ASSERT_TRUE(f->TransOverOK());
       try {

@@ -189,7 +189,7 @@ std::unique_ptr<TExpression> Call(const char* name, std::vector<std::unique_ptr<
   std::unique_ptr<TFunction> f = GetTranslator()->FunctionList->CreateFunction(name);
   EXPECT_NE(f, nullptr) << name;
   if (!f) return nullptr;
-  for (size_t k = 0; k < args.size(); ++k) EXPECT_TRUE(f->SetSubExp(static_cast<int>(k), args[k].release())) << name;
+  for (size_t k = 0; k < args.size(); ++k) EXPECT_TRUE(f->SetSubExp(static_cast<int>(k), std::move(args[k]))) << name;
   EXPECT_TRUE(f->TransOverOK()) << name;
   return std::unique_ptr<TExpression>(f.release());
 }

@@ -313,8 +313,8 @@ TEST(ExpValues, ExpAsFunctionsAndNulls) {
 
 TEST(ExpValues, CopySelfIsDeep) {
   auto add = std::make_unique<TExp_Add>();
-  ASSERT_TRUE(add->SetSubExp(0, CreateIntExp(2).release()));
-  ASSERT_TRUE(add->SetSubExp(1, CreateIntExp(3).release()));
+  ASSERT_TRUE(add->SetSubExp(0, CreateIntExp(2)));
+  ASSERT_TRUE(add->SetSubExp(1, CreateIntExp(3)));
   ASSERT_TRUE(add->TransOverOK());
   add->SetFormatExp(Text("%3d").release());
   std::unique_ptr<TExpression> copy = add->CopySelf();
@@ -327,8 +327,8 @@ TEST(ExpValues, CopySelfIsDeep) {
 
 TEST(ExpValues, SyncFlagsOfTrees) {
   auto add = std::make_unique<TExp_Add>();
-  add->SetSubExp(0, CreateIntExp(2).release());
-  add->SetSubExp(1, CreateIntExp(3).release());
+  add->SetSubExp(0, CreateIntExp(2));
+  add->SetSubExp(1, CreateIntExp(3));
   add->SetSyncFlag(17);
   EXPECT_EQ(GetExpSyncFlag(add.get()), 17);
   EXPECT_EQ(add->GetSubExp(1)->SyncFlag, 17);
@@ -370,8 +370,8 @@ TEST(ExpPersistence, EveryTypeRoundTrips) {
 
 TEST(ExpPersistence, TreesWithFormatsRoundTrip) {
   auto add = std::make_unique<TExp_Add>();
-  add->SetSubExp(0, CreateIntExp(2).release());
-  add->SetSubExp(1, CreateRealExp(0.5L).release());
+  add->SetSubExp(0, CreateIntExp(2));
+  add->SetSubExp(1, CreateRealExp(0.5L));
   add->TransOverOK();
   add->SetFormatExp(Text("%.2f").release());
   std::unique_ptr<TBaseObject> back = RoundTrip(*add);
