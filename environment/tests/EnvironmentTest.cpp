@@ -12,6 +12,7 @@
 #include "foundation/Exceptions.h"
 #include "foundation/ObjectStream.h"
 #include "foundation/UserInterface.h"
+#include "testsupport/TempFiles.h"
 
 using namespace kv;
 
@@ -44,13 +45,6 @@ public:
   std::vector<std::string> shown;
   std::vector<TMsgDlgType> types;
 };
-
-// A new empty folder for each call, so runs never see each other's files.
-std::string TempDir(const std::string& name) {
-  std::string pattern = ::testing::TempDir() + "/" + name + "_XXXXXX";
-  if (!::mkdtemp(pattern.data())) return ::testing::TempDir();
-  return pattern;
-}
 
 }  // namespace
 
@@ -185,14 +179,14 @@ TEST(Environment, AssignCopiesEverything) {
 }
 
 TEST(EnvironmentFile, MissingFileGivesDefaults) {
-  std::string dir = TempDir("env_missing");
+  std::string dir = kvtest::NewTempFolder("env_missing");
   std::unique_ptr<TKVEnvironment> e(LoadEnvironment(dir + "/KVCore.env"));
   ASSERT_TRUE(e);
   EXPECT_EQ(e->MaxRunJobs, 3);
 }
 
 TEST(EnvironmentFile, SaveAndLoad) {
-  std::string dir = TempDir("env_save");
+  std::string dir = kvtest::NewTempFolder("env_save");
   std::string file = dir + "/KVCore.env";
   TKVEnvironment e;
   e.SetMaxRunJobs(12);
@@ -209,7 +203,7 @@ TEST(EnvironmentFile, SaveAndLoad) {
 }
 
 TEST(EnvironmentFile, CorruptFileIsAnErrorAndStaysUntouched) {
-  std::string dir = TempDir("env_corrupt");
+  std::string dir = kvtest::NewTempFolder("env_corrupt");
   std::string file = dir + "/KVCore.env";
   { std::ofstream(file) << "TPF0garbage"; }
   EXPECT_THROW(LoadEnvironment(file), Exception);
@@ -219,7 +213,7 @@ TEST(EnvironmentFile, CorruptFileIsAnErrorAndStaysUntouched) {
 }
 
 TEST(EnvironmentFile, OtherObjectIsRefused) {
-  std::string dir = TempDir("env_other");
+  std::string dir = kvtest::NewTempFolder("env_other");
   std::string file = dir + "/KVCore.env";
   TLogOption notSettings;
   WriteObjectToFile(file, &notSettings);
@@ -227,7 +221,7 @@ TEST(EnvironmentFile, OtherObjectIsRefused) {
 }
 
 TEST(EnvironmentFile, LocationIsTheProgramFolder) {
-  std::string dir = TempDir("env_home");
+  std::string dir = kvtest::NewTempFolder("env_home");
   ::setenv("VANDREL_HOME", dir.c_str(), 1);
   EXPECT_EQ(EnvironmentFilePath(), dir + "/KVCore.env");
   ::unsetenv("VANDREL_HOME");
