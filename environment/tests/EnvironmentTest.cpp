@@ -12,6 +12,7 @@
 #include "foundation/Exceptions.h"
 #include "foundation/ObjectStream.h"
 #include "foundation/UserInterface.h"
+#include "testsupport/RecordingUI.h"
 #include "testsupport/TempFiles.h"
 
 using namespace kv;
@@ -33,18 +34,6 @@ std::unique_ptr<TKVEnvironment> ReadBack(const std::string& bytes) {
 }
 
 std::string Name(std::string_view s) { return static_cast<char>(s.size()) + std::string(s); }
-
-// Records what the user would have been shown.
-class TRecordingUI : public IUserInterface {
-public:
-  int MessageDlg(const std::string& text, TMsgDlgType type, TMsgDlgButtons, int defaultAnswer) override {
-    shown.push_back(text);
-    types.push_back(type);
-    return defaultAnswer;
-  }
-  std::vector<std::string> shown;
-  std::vector<TMsgDlgType> types;
-};
 
 }  // namespace
 
@@ -82,16 +71,16 @@ TEST(Environment, DefaultFolderGetsATrailingSeparator) {
 }
 
 TEST(Environment, MaxRunJobsLimit) {
-  TRecordingUI ui;
+  kvtest::TRecordingUI ui;
   IUserInterface* old = SetUserInterface(&ui);
   TKVEnvironment e;
   e.SetMaxRunJobs(100);
   EXPECT_EQ(e.MaxRunJobs, 100);
-  EXPECT_TRUE(ui.shown.empty());
+  EXPECT_TRUE(ui.messages.empty());
   e.SetMaxRunJobs(101);
   EXPECT_EQ(e.MaxRunJobs, 100);
-  ASSERT_EQ(ui.shown.size(), 1u);
-  EXPECT_EQ(ui.shown[0], "Exceed then max jobs limit.");
+  ASSERT_EQ(ui.messages.size(), 1u);
+  EXPECT_EQ(ui.messages[0], "Exceed then max jobs limit.");
   EXPECT_EQ(ui.types[0], mtWarning);
   e.SetMaxRunJobs(1000);  // must not wrap round to a small value
   EXPECT_EQ(e.MaxRunJobs, 100);

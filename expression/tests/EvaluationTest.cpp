@@ -12,6 +12,7 @@
 #include "foundation/Exceptions.h"
 #include "foundation/LibMessages.h"
 #include "foundation/UserInterface.h"
+#include "testsupport/RecordingUI.h"
 
 namespace kv {
 namespace {
@@ -32,17 +33,6 @@ public:
   void Calculate() override { throw EConvertError("failed on purpose"); }
 };
 KV_IMPLEMENT_CLASS(TTestFail, TFunction)
-
-class TRecordingUI : public IUserInterface {
-public:
-  int MessageDlg(const std::string& text, TMsgDlgType type, TMsgDlgButtons, int defaultAnswer) override {
-    messages.push_back(text);
-    types.push_back(type);
-    return defaultAnswer;
-  }
-  std::vector<std::string> messages;
-  std::vector<TMsgDlgType> types;
-};
 
 class Evaluation : public ::testing::Test {
 protected:
@@ -238,7 +228,7 @@ TEST_F(Evaluation, ComparisonsByTheLeftType) {
 TEST_F(Evaluation, ExpEvaluateReportsFailures) {
   GetTranslator()->FunctionList->AddFunction("Fail", TTestFail::StaticClass());
   auto e = kvtest::MustTranslate("Fail(i) + 1");
-  TRecordingUI ui;
+  kvtest::TRecordingUI ui;
   IUserInterface* old = SetUserInterface(&ui);
   ExpEvaluate(e.get(), NextStamp(e->SyncFlag));
   SetUserInterface(old);

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "ExpTestUtil.h"
+#include "testsupport/RecordingUI.h"
 #include "expression/FunctionList.h"
 #include "expression/ThreadExp.h"
 #include "expression/Translator.h"
@@ -71,28 +72,10 @@ TEST(TextFunctions, NodesWithoutArgumentsDoNotCrash) {
     }
 }
 
-class CountingUI : public IUserInterface {
-public:
-  int MessageDlg(const std::string&, TMsgDlgType, TMsgDlgButtons, int defaultAnswer) override { return defaultAnswer; }
-  void Beep() override { ++beeps; }
-  int beeps = 0;
-};
-
-class UIScope {
-public:
-  explicit UIScope(IUserInterface* ui) : old_(SetUserInterface(ui)) {}
-  ~UIScope() { SetUserInterface(old_); }
-  UIScope(const UIScope&) = delete;
-  UIScope& operator=(const UIScope&) = delete;
-
-private:
-  IUserInterface* old_;
-};
-
 TEST(ControlFunctions, BeepSoundsOnceAtTranslation) {
   kvtest::ResetThreadWithVariables();
-  CountingUI ui;
-  UIScope scope(&ui);
+  kvtest::TRecordingUI ui;
+  kvtest::UIScope scope(&ui);
   std::unique_ptr<TExpression> e = kvtest::MustTranslate("Concat(Beep(), Trim(w + '!'))");
   EXPECT_EQ(ui.beeps, 1);
   e->Evaluate(NextStamp(e->SyncFlag));
