@@ -21,17 +21,37 @@ if(VANDREL_FUZZ)
   if(NOT CMAKE_CXX_COMPILER_ID STREQUAL "Clang")
     message(FATAL_ERROR "VANDREL_FUZZ needs clang (configure with CXX=clang++ CC=clang)")
   endif()
-  add_compile_options(-fsanitize=fuzzer-no-link,address,undefined -fno-omit-frame-pointer)
+  add_compile_options(-fsanitize=fuzzer-no-link,address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=undefined)
   add_link_options(-fsanitize=address,undefined)
 endif()
 
-# vandrel_add_test(NAME target SOURCES ... LIBS ...)
+# vandrel_add_test(NAME target SOURCES ... LIBS ... [LABELS label ...])
+# One test program, registered as one ctest entry of the same name: its
+# cases run in one process (starting a process per case would cost more
+# than most cases), and gtest names each failing case in the output that
+# `ctest --output-on-failure` shows. The program finds its data files in the
+# data/ folder beside its sources (kvtest::TestDataFolder; ctest also sets
+# VANDREL_TEST_DATA). Each label also gets a target vandrel_tests_<label>
+# that builds the programs carrying it: "threads" marks the programs that
+# scripts/test.sh runs under ThreadSanitizer as well.
 function(vandrel_add_test)
-  cmake_parse_arguments(T "" "NAME" "SOURCES;LIBS" ${ARGN})
+  cmake_parse_arguments(T "" "NAME" "SOURCES;LIBS;LABELS" ${ARGN})
   add_executable(${T_NAME} ${T_SOURCES})
-  target_link_libraries(${T_NAME} PRIVATE ${T_LIBS} GTest::gtest GTest::gtest_main vandrel_warnings)
-  gtest_discover_tests(${T_NAME} DISCOVERY_TIMEOUT 60
-    PROPERTIES ENVIRONMENT "VANDREL_TEST_DATA=${CMAKE_CURRENT_SOURCE_DIR}/tests/data")
+  target_link_libraries(${T_NAME} PRIVATE ${T_LIBS} vandrel_testsupport GTest::gtest GTest::gtest_main
+                        vandrel_warnings)
+  set(data ${CMAKE_CURRENT_SOURCE_DIR}/data)
+  target_compile_definitions(${T_NAME} PRIVATE VANDREL_TEST_DATA_DIR="${data}")
+  add_test(NAME ${T_NAME} COMMAND ${T_NAME})
+  set_tests_properties(${T_NAME} PROPERTIES ENVIRONMENT "VANDREL_TEST_DATA=${data}")
+  if(T_LABELS)
+    set_tests_properties(${T_NAME} PROPERTIES LABELS "${T_LABELS}")
+    foreach(label ${T_LABELS})
+      if(NOT TARGET vandrel_tests_${label})
+        add_custom_target(vandrel_tests_${label})
+      endif()
+      add_dependencies(vandrel_tests_${label} ${T_NAME})
+    endforeach()
+  endif()
 endfunction()
 
 # vandrel_add_fuzzer(NAME target SOURCES ... LIBS ...)

@@ -9,23 +9,16 @@
 #include "environment/Environment.h"
 #include "foundation/ObjectStream.h"
 
-using namespace clitest;
+using namespace kvtest;
 
 namespace {
 
-// A new empty folder for each call, so runs never see each other's files.
-std::string TempDir(const std::string& name) {
-  std::string pattern = ::testing::TempDir() + "/cli_" + name + "_XXXXXX";
-  if (!::mkdtemp(pattern.data())) return ::testing::TempDir();
-  return pattern;
-}
-
-size_t LineCount(const std::string& s) { return clitest::Lines(s).size(); }
+size_t LineCount(const std::string& s) { return Lines(s).size(); }
 
 }  // namespace
 
 TEST(CliDump, DumpThenText2BinReproducesTheFile) {
-  std::string dir = TempDir("dump");
+  std::string dir = NewTempFolder("cli-dump");
   kv::TKVEnvironment env;
   env.SetDefaultFolder("/data/项目");
   env.SetMaxRunJobs(9);
@@ -34,32 +27,32 @@ TEST(CliDump, DumpThenText2BinReproducesTheFile) {
   std::string file = dir + "/KVCore.env";
   kv::SaveEnvironment(env, file);
 
-  Result d = RunCli({"dump", file});
+  CliResult d = RunCli({"dump", file});
   ASSERT_EQ(d.status, 0) << d.err;
   EXPECT_EQ(d.out.rfind("object TKVEnvironment\n", 0), 0u);
   EXPECT_NE(d.out.find("DefaultFolder = '/data/项目/'"), std::string::npos);
   EXPECT_NE(d.out.find("object LogOption: TLogOption"), std::string::npos);
 
   std::ofstream(dir + "/env.txt", std::ios::binary) << d.out;
-  Result t = RunCli({"text2bin", dir + "/env.txt", dir + "/copy.env"});
+  CliResult t = RunCli({"text2bin", dir + "/env.txt", dir + "/copy.env"});
   ASSERT_EQ(t.status, 0) << t.err;
-  EXPECT_EQ(Slurp(dir + "/copy.env"), Slurp(file));
+  EXPECT_EQ(ReadFile(dir + "/copy.env"), ReadFile(file));
 }
 
 TEST(CliDump, ErrorsNameTheFileOnOneLine) {
-  std::string dir = TempDir("errors");
-  Result missing = RunCli({"dump", dir + "/none.env"});
+  std::string dir = NewTempFolder("cli-errors");
+  CliResult missing = RunCli({"dump", dir + "/none.env"});
   EXPECT_EQ(missing.status, 1);
   EXPECT_EQ(LineCount(missing.err), 1u);
   EXPECT_NE(missing.err.find(dir + "/none.env"), std::string::npos);
 
   std::ofstream(dir + "/bad.env") << "TPF0\x05TNope";
-  Result bad = RunCli({"dump", dir + "/bad.env"});
+  CliResult bad = RunCli({"dump", dir + "/bad.env"});
   EXPECT_EQ(bad.status, 1);
   EXPECT_EQ(LineCount(bad.err), 1u);
 
   std::ofstream(dir + "/bad.txt") << "object X\n  a = \n";
-  Result parse = RunCli({"text2bin", dir + "/bad.txt", dir + "/out.bin"});
+  CliResult parse = RunCli({"text2bin", dir + "/bad.txt", dir + "/out.bin"});
   EXPECT_EQ(parse.status, 1);
   EXPECT_NE(parse.err.find("bad.txt"), std::string::npos);
   EXPECT_NE(parse.err.find("line"), std::string::npos);
@@ -74,15 +67,15 @@ TEST(CliDump, UsageErrors) {
   EXPECT_EQ(RunCli({"env", "--bogus"}).status, 2);
   EXPECT_EQ(RunCli({"no-such-command"}).status, 2);
   EXPECT_EQ(RunCli({}).status, 2);
-  Result help = RunCli({"help"});
+  CliResult help = RunCli({"help"});
   EXPECT_EQ(help.status, 0);
   for (const char* c : {"dump FILE", "text2bin IN OUT", "env [--home DIR]"})
     EXPECT_NE(help.out.find(c), std::string::npos) << c;
 }
 
 TEST(CliEnv, DefaultsAndFile) {
-  std::string dir = TempDir("env");
-  Result d = RunCli({"env", "--home", dir});
+  std::string dir = NewTempFolder("cli-env");
+  CliResult d = RunCli({"env", "--home", dir});
   ASSERT_EQ(d.status, 0) << d.err;
   EXPECT_NE(d.out.find("MaxRunJobs=3\n"), std::string::npos);
   EXPECT_NE(d.out.find("not found: defaults"), std::string::npos);
@@ -90,12 +83,12 @@ TEST(CliEnv, DefaultsAndFile) {
   kv::TKVEnvironment env;
   env.SetMaxRunJobs(42);
   kv::SaveEnvironment(env, dir + "/KVCore.env");
-  Result f = RunCli({"env"}, "VANDREL_HOME=" + Quote(dir));
+  CliResult f = RunCli({"env"}, "VANDREL_HOME=" + Quote(dir));
   ASSERT_EQ(f.status, 0) << f.err;
   EXPECT_NE(f.out.find("MaxRunJobs=42\n"), std::string::npos);
 
   std::ofstream(dir + "/KVCore.env") << "broken";
-  Result b = RunCli({"env", "--home", dir});
+  CliResult b = RunCli({"env", "--home", dir});
   EXPECT_EQ(b.status, 1);
   EXPECT_NE(b.err.find("KVCore.env"), std::string::npos);
   EXPECT_EQ(LineCount(b.err), 1u);

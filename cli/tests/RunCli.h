@@ -6,14 +6,14 @@
 
 #include <cstdio>
 #include <cstdlib>
-#include <fstream>
-#include <iterator>
 #include <string>
 #include <vector>
 
-namespace clitest {
+#include "testsupport/TempFiles.h"
 
-struct Result {
+namespace kvtest {
+
+struct CliResult {
   int status = -1;
   std::string out;
   std::string err;
@@ -25,38 +25,33 @@ inline std::string Quote(const std::string& s) {
   return r + "'";
 }
 
-inline std::string Slurp(const std::string& path) {
-  std::ifstream f(path, std::ios::binary);
-  return std::string((std::istreambuf_iterator<char>(f)), std::istreambuf_iterator<char>());
-}
-
 // Runs vandrel-cli with `shellArgs` as the shell reads them (quotes and
 // all); `env` holds NAME=VALUE settings put before the command.
-inline Result RunCliShell(const std::string& shellArgs, const std::string& env = "", const std::string& input = "") {
+inline CliResult RunCliShell(const std::string& shellArgs, const std::string& env = "", const std::string& input = "") {
   static int counter = 0;
-  std::string base = std::string(std::getenv("TMPDIR") ? std::getenv("TMPDIR") : "/tmp") + "/vandrel_cli_" +
-                     std::to_string(::getpid()) + "_" + std::to_string(counter++);
+  const std::string run = std::to_string(counter++);
+  const std::string in = TempFilePath("cli", run + ".in");
+  const std::string out = TempFilePath("cli", run + ".out");
+  const std::string err = TempFilePath("cli", run + ".err");
   std::string cmd = env + " " + Quote(VANDREL_CLI) + " " + shellArgs;
   if (!input.empty()) {
-    std::ofstream(base + ".in", std::ios::binary) << input;
-    cmd += " < " + Quote(base + ".in");
+    WriteFile(in, input);
+    cmd += " < " + Quote(in);
   } else {
     cmd += " < /dev/null";
   }
-  cmd += " > " + Quote(base + ".out") + " 2> " + Quote(base + ".err");
+  cmd += " > " + Quote(out) + " 2> " + Quote(err);
   int raw = std::system(cmd.c_str());
-  Result r;
+  CliResult r;
   r.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-  r.out = Slurp(base + ".out");
-  r.err = Slurp(base + ".err");
-  std::remove((base + ".in").c_str());
-  std::remove((base + ".out").c_str());
-  std::remove((base + ".err").c_str());
+  r.out = ReadFile(out);
+  r.err = ReadFile(err);
+  for (const std::string& f : {in, out, err}) std::remove(f.c_str());
   return r;
 }
 
 // Runs vandrel-cli with each of `args` as one argument.
-inline Result RunCli(const std::vector<std::string>& args, const std::string& env = "", const std::string& input = "") {
+inline CliResult RunCli(const std::vector<std::string>& args, const std::string& env = "", const std::string& input = "") {
   std::string shellArgs;
   for (const std::string& a : args) shellArgs += " " + Quote(a);
   return RunCliShell(shellArgs, env, input);
@@ -75,4 +70,4 @@ inline std::vector<std::string> Lines(const std::string& text) {
   return lines;
 }
 
-}  // namespace clitest
+}  // namespace kvtest

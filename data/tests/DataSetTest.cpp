@@ -8,6 +8,7 @@
 
 #include "data/ListDataSet.h"
 #include "data/MemDataSet.h"
+#include "testsupport/Errors.h"
 
 using namespace kv;
 
@@ -46,15 +47,6 @@ std::vector<int64_t> Ids(TDataSet& ds) {
   std::vector<int64_t> out;
   for (ds.First(); !ds.Eof(); ds.Next()) out.push_back(ds.FieldByName("ID").AsInteger());
   return out;
-}
-
-std::string ErrorOf(const std::function<void()>& f) {
-  try {
-    f();
-  } catch (const Exception& e) {
-    return e.Message();
-  }
-  return "(no error)";
 }
 
 }  // namespace
@@ -96,7 +88,7 @@ TEST(DataSet, EmptyDataSet) {
   ds.Next();
   ds.Last();
   EXPECT_TRUE(ds.Eof() && ds.Bof());
-  EXPECT_EQ(ErrorOf([&] { ds.Delete(); }), "Cannot perform this operation on an empty dataset");
+  EXPECT_EQ(kvtest::ErrorOf([&] { ds.Delete(); }), "Cannot perform this operation on an empty dataset");
 }
 
 TEST(DataSet, Navigation) {
@@ -131,9 +123,9 @@ TEST(DataSet, Navigation) {
 TEST(DataSet, ClosedDataSetRefusesWork) {
   TKVMemDataSet ds;
   DefineFields(ds);
-  EXPECT_EQ(ErrorOf([&] { ds.First(); }), "Cannot perform this operation on a closed dataset");
-  EXPECT_EQ(ErrorOf([&] { ds.Append(); }), "Cannot perform this operation on a closed dataset");
-  EXPECT_EQ(ErrorOf([&] { ds.FieldByName("ID"); }), "Field 'ID' not found");
+  EXPECT_EQ(kvtest::ErrorOf([&] { ds.First(); }), "Cannot perform this operation on a closed dataset");
+  EXPECT_EQ(kvtest::ErrorOf([&] { ds.Append(); }), "Cannot perform this operation on a closed dataset");
+  EXPECT_EQ(kvtest::ErrorOf([&] { ds.FieldByName("ID"); }), "Field 'ID' not found");
 }
 
 TEST(DataSet, FieldsAndValues) {
@@ -182,7 +174,7 @@ TEST(DataSet, LocateOneKey) {
   EXPECT_EQ(ds.RecNo(), 4);
   EXPECT_FALSE(ds.Locate("DAY", TVariant(1)));
   EXPECT_TRUE(ds.Locate("DAY", TVariant::Null()));  // null matches null
-  EXPECT_EQ(ErrorOf([&] { ds.Locate("NOPE", TVariant(1)); }), "Field 'NOPE' not found");
+  EXPECT_EQ(kvtest::ErrorOf([&] { ds.Locate("NOPE", TVariant(1)); }), "Field 'NOPE' not found");
 }
 
 TEST(DataSet, LocateSeveralKeys) {
@@ -192,7 +184,7 @@ TEST(DataSet, LocateSeveralKeys) {
   EXPECT_EQ(ds.RecNo(), 3);
   EXPECT_FALSE(ds.Locate("ID; NAME", TVariant::Array({3, "Apple"})));
   EXPECT_EQ(ds.RecNo(), 3);
-  EXPECT_EQ(ErrorOf([&] { ds.Locate("ID;NAME", TVariant::Array({3})); }), "Fewer key values than key fields");
+  EXPECT_EQ(kvtest::ErrorOf([&] { ds.Locate("ID;NAME", TVariant::Array({3})); }), "Fewer key values than key fields");
 }
 
 TEST(DataSet, LocatePostsAPendingInsert) {
@@ -256,7 +248,7 @@ TEST(DataSet, EditAndRequiredFields) {
   EXPECT_EQ(ds.FieldByName("NAME").AsString(), "Cherry");
   ds.FieldByName("NAME").SetAsString("Plum");
   ds.FieldByName("ID").Clear();
-  EXPECT_EQ(ErrorOf([&] { ds.Post(); }), "Field 'ID' must have a value");
+  EXPECT_EQ(kvtest::ErrorOf([&] { ds.Post(); }), "Field 'ID' must have a value");
   EXPECT_EQ(ds.State(), dsEdit);  // a refused post leaves the edit open
   ds.Cancel();
   EXPECT_EQ(ds.FieldByName("NAME").AsString(), "Cherry");
@@ -265,7 +257,7 @@ TEST(DataSet, EditAndRequiredFields) {
   ds.Post();
   EXPECT_EQ(ds.FieldByName("NAME").AsString(), "Plum");
   EXPECT_EQ(ds.RecNo(), 3);
-  EXPECT_EQ(ErrorOf([&] { ds.FieldByName("NAME").SetAsString("x"); }), "Dataset not in edit or insert mode");
+  EXPECT_EQ(kvtest::ErrorOf([&] { ds.FieldByName("NAME").SetAsString("x"); }), "Dataset not in edit or insert mode");
 }
 
 TEST(DataSet, EditOnAnEmptyDataSetInserts) {

@@ -7,6 +7,7 @@
 
 #include "data/MemDataSet.h"
 #include "data/TextFileDataset.h"
+#include "testsupport/TempFiles.h"
 
 using namespace kv;
 
@@ -151,10 +152,7 @@ TEST(MemDataSet, ApplyWithoutResolverFails) {
 }
 
 TEST(MemDataSet, StructureOfAnotherDataSetAndItsRecords) {
-  std::string path = ::testing::TempDir() + "/vandrel_mem_src.csv";
-  FILE* f = std::fopen(path.c_str(), "wb");
-  std::fputs("ID,NAME\r\n1,x\r\n2,y\r\n", f);
-  std::fclose(f);
+  std::string path = kvtest::WriteTempFile("memdataset", "src.csv", "ID,NAME\r\n1,x\r\n2,y\r\n");
   TTextFileDataset src;
   src.SetExtractColumnNamesFromFirstLine(true);
   src.SetTableName(path);
@@ -186,7 +184,7 @@ TEST(MemDataSet, DataFileRoundTrip) {
   ds.Append();
   ds.FieldByName("I").SetAsInteger(8);
   ds.Post();
-  std::string path = ::testing::TempDir() + "/vandrel_mem.err";
+  std::string path = kvtest::TempFilePath("memdataset", "mem.err");
   ds.SaveToFile(path);
   TKVMemDataSet back;
   back.LoadFromFile(path);

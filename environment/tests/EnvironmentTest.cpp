@@ -12,6 +12,8 @@
 #include "foundation/Exceptions.h"
 #include "foundation/ObjectStream.h"
 #include "foundation/UserInterface.h"
+#include "testsupport/RecordingUI.h"
+#include "testsupport/TempFiles.h"
 
 using namespace kv;
 
@@ -32,25 +34,6 @@ std::unique_ptr<TKVEnvironment> ReadBack(const std::string& bytes) {
 }
 
 std::string Name(std::string_view s) { return static_cast<char>(s.size()) + std::string(s); }
-
-// Records what the user would have been shown.
-class TRecordingUI : public IUserInterface {
-public:
-  int MessageDlg(const std::string& text, TMsgDlgType type, TMsgDlgButtons, int defaultAnswer) override {
-    shown.push_back(text);
-    types.push_back(type);
-    return defaultAnswer;
-  }
-  std::vector<std::string> shown;
-  std::vector<TMsgDlgType> types;
-};
-
-// A new empty folder for each call, so runs never see each other's files.
-std::string TempDir(const std::string& name) {
-  std::string pattern = ::testing::TempDir() + "/" + name + "_XXXXXX";
-  if (!::mkdtemp(pattern.data())) return ::testing::TempDir();
-  return pattern;
-}
 
 }  // namespace
 
@@ -88,16 +71,16 @@ TEST(Environment, DefaultFolderGetsATrailingSeparator) {
 }
 
 TEST(Environment, MaxRunJobsLimit) {
-  TRecordingUI ui;
+  kvtest::TRecordingUI ui;
   IUserInterface* old = SetUserInterface(&ui);
   TKVEnvironment e;
   e.SetMaxRunJobs(100);
   EXPECT_EQ(e.MaxRunJobs, 100);
-  EXPECT_TRUE(ui.shown.empty());
+  EXPECT_TRUE(ui.messages.empty());
   e.SetMaxRunJobs(101);
   EXPECT_EQ(e.MaxRunJobs, 100);
-  ASSERT_EQ(ui.shown.size(), 1u);
-  EXPECT_EQ(ui.shown[0], "Exceed then max jobs limit.");
+  ASSERT_EQ(ui.messages.size(), 1u);
+  EXPECT_EQ(ui.messages[0], "Exceed then max jobs limit.");
   EXPECT_EQ(ui.types[0], mtWarning);
   e.SetMaxRunJobs(1000);  // must not wrap round to a small value
   EXPECT_EQ(e.MaxRunJobs, 100);
@@ -185,14 +168,14 @@ TEST(Environment, AssignCopiesEverything) {
 }
 
 TEST(EnvironmentFile, MissingFileGivesDefaults) {
-  std::string dir = TempDir("env_missing");
+  std::string dir = kvtest::NewTempFolder("env_missing");
   std::unique_ptr<TKVEnvironment> e(LoadEnvironment(dir + "/KVCore.env"));
   ASSERT_TRUE(e);
   EXPECT_EQ(e->MaxRunJobs, 3);
 }
 
 TEST(EnvironmentFile, SaveAndLoad) {
-  std::string dir = TempDir("env_save");
+  std::string dir = kvtest::NewTempFolder("env_save");
   std::string file = dir + "/KVCore.env";
   TKVEnvironment e;
   e.SetMaxRunJobs(12);
@@ -209,7 +192,7 @@ TEST(EnvironmentFile, SaveAndLoad) {
 }
 
 TEST(EnvironmentFile, CorruptFileIsAnErrorAndStaysUntouched) {
-  std::string dir = TempDir("env_corrupt");
+  std::string dir = kvtest::NewTempFolder("env_corrupt");
   std::string file = dir + "/KVCore.env";
   { std::ofstream(file) << "TPF0garbage"; }
   EXPECT_THROW(LoadEnvironment(file), Exception);
@@ -219,7 +202,7 @@ TEST(EnvironmentFile, CorruptFileIsAnErrorAndStaysUntouched) {
 }
 
 TEST(EnvironmentFile, OtherObjectIsRefused) {
-  std::string dir = TempDir("env_other");
+  std::string dir = kvtest::NewTempFolder("env_other");
   std::string file = dir + "/KVCore.env";
   TLogOption notSettings;
   WriteObjectToFile(file, &notSettings);
@@ -227,7 +210,7 @@ TEST(EnvironmentFile, OtherObjectIsRefused) {
 }
 
 TEST(EnvironmentFile, LocationIsTheProgramFolder) {
-  std::string dir = TempDir("env_home");
+  std::string dir = kvtest::NewTempFolder("env_home");
   ::setenv("VANDREL_HOME", dir.c_str(), 1);
   EXPECT_EQ(EnvironmentFilePath(), dir + "/KVCore.env");
   ::unsetenv("VANDREL_HOME");

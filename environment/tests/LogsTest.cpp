@@ -18,28 +18,12 @@
 #include "environment/Logs.h"
 #include "foundation/Exceptions.h"
 #include "foundation/ObjectStream.h"
+#include "testsupport/TempFiles.h"
 
 namespace kv {
 namespace {
 
 namespace fs = std::filesystem;
-
-class TempDir {
-public:
-  TempDir() {
-    path_ = fs::temp_directory_path() / ("vandrel-logs-" + std::to_string(::getpid()) + "-" + std::to_string(counter_++));
-    fs::create_directories(path_);
-  }
-  ~TempDir() {
-    std::error_code ec;
-    fs::remove_all(path_, ec);
-  }
-  std::string File(const std::string& name) const { return (path_ / name).string(); }
-
-private:
-  static inline int counter_ = 0;
-  fs::path path_;
-};
 
 bool SameBits(double a, double b) { return std::memcmp(&a, &b, sizeof a) == 0; }
 
@@ -144,7 +128,7 @@ TEST(KVLogs, AssignCopiesTheRecords) {
 // ---- Files --------------------------------------------------------------------
 
 TEST(LogFiles, RoundTripKeepsEveryFieldAndFullTimePrecision) {
-  TempDir dir;
+  kvtest::TempFolder dir("logs");
   const std::vector<double> times = {
       45292.123456789012345,                                      // a time of day with every digit used
       std::nextafter(45292.5, 1e9),                               // one unit in the last place above noon
@@ -177,7 +161,7 @@ TEST(LogFiles, RoundTripKeepsEveryFieldAndFullTimePrecision) {
 }
 
 TEST(LogFiles, TheFileIsAnObjectStreamOfTheList) {
-  TempDir dir;
+  kvtest::TempFolder dir("logs");
   TKVLogs logs;
   logs.AddLog(new TKVLog(ltWarnint, 44000.5, "kept"));
   const std::string file = dir.File("a.log");
@@ -194,7 +178,7 @@ TEST(LogFiles, TheFileIsAnObjectStreamOfTheList) {
 }
 
 TEST(LogFiles, AnEmptyListRoundTrips) {
-  TempDir dir;
+  kvtest::TempFolder dir("logs");
   TKVLogs empty, back;
   back.AddLog(ltInfo, "x");
   empty.SaveLogToFile(dir.File("e.log"));
@@ -203,7 +187,7 @@ TEST(LogFiles, AnEmptyListRoundTrips) {
 }
 
 TEST(LogFiles, BadFilesRaiseAndLeaveTheListAlone) {
-  TempDir dir;
+  kvtest::TempFolder dir("logs");
   TKVLogs logs;
   logs.AddLog(new TKVLog(ltInfo, 7, "kept"));
   EXPECT_THROW(logs.LoadLogFromFile(dir.File("missing.log")), Exception);
@@ -237,7 +221,7 @@ TEST(LogFiles, BadFilesRaiseAndLeaveTheListAlone) {
 }
 
 TEST(LogFiles, SavingIntoAMissingFolderFails) {
-  TempDir dir;
+  kvtest::TempFolder dir("logs");
   TKVLogs logs;
   EXPECT_THROW(logs.SaveLogToFile(dir.File("no/such/folder/x.log")), Exception);
 }
@@ -281,7 +265,7 @@ bool SaveFileOfSize(const std::string& file, uint64_t bytes, const TLogOption& o
 }
 
 TEST(LogDeletion, SavingAFileOf1024BytesKeepsTheLogsAnd1025ClearsThem) {
-  TempDir dir;
+  kvtest::TempFolder dir("logs");
   auto o = Option({dlmDelExceedSize});
   o->DelFileSize = 1;
   EXPECT_FALSE(SaveFileOfSize(dir.File("a.log"), 1024, *o));

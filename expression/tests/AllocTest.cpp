@@ -34,7 +34,7 @@ TEST_P(Allocations, NoneWhileEvaluating) {
   TExpression* a = GetPubVarList()->GetVarExp("a");
   TExpression* c = GetPubVarList()->GetVarExp("c");
   e->Evaluate(NextStamp(e->SyncFlag));  // the first evaluation settles types
-  const long before = test::AllocationCount();
+  const long before = kvtest::AllocationCount();
   for (int i = 0; i < 10000; ++i) {
     a->PutReal(i * 0.5L);
     c->PutInteger(i % 23);
@@ -43,7 +43,7 @@ TEST_P(Allocations, NoneWhileEvaluating) {
     (void)e->GetBoolean();
     (void)e->GetInteger();
   }
-  EXPECT_EQ(test::AllocationCount() - before, 0) << GetParam();
+  EXPECT_EQ(kvtest::AllocationCount() - before, 0) << GetParam();
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -57,10 +57,10 @@ INSTANTIATE_TEST_SUITE_P(
                       "x := a * 2 + c"));
 
 TEST(AllocationCounter, CountsAllocations) {
-  const long before = test::AllocationCount();
+  const long before = kvtest::AllocationCount();
   std::string* s = new std::string(100, 'x');
   delete s;
-  EXPECT_GE(test::AllocationCount() - before, 1);
+  EXPECT_GE(kvtest::AllocationCount() - before, 1);
 }
 
 }  // namespace

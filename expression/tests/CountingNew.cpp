@@ -8,7 +8,7 @@ namespace {
 std::atomic<long> g_allocations{0};
 }  // namespace
 
-long test::AllocationCount() { return g_allocations.load(); }
+long kvtest::AllocationCount() { return g_allocations.load(); }
 
 // The replacements below pair malloc with free; when g++ inlines them into
 // library code it cannot see that pairing and warns wrongly.

@@ -3,6 +3,6 @@
 // code allocates nothing.
 #pragma once
 
-namespace test {
+namespace kvtest {
 long AllocationCount();
-}  // namespace test
+}  // namespace kvtest

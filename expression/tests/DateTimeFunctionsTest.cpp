@@ -218,7 +218,7 @@ TEST(DateTimeFunctions, ArgumentCountsTypesAndResults) {
 }
 
 TEST(DateTimeFunctions, DatesRefuseUntypedValuesAndTexts) {
-  test::ResetThreadWithVariables();
+  kvtest::ResetThreadWithVariables();
   for (const char* text : {"DayOf(d)", "DayOf('2003-05-17')", "IncDay(ToTime(d), i)", "EncodeDate(2003, 5, 17.0)",
                            "FormatDateTime('c', ToTime(d))", "StrToDate(ToStr(d), 'yyyy', '--')"}) {
     EXPECT_EQ(TranslateExp(text), nullptr) << text;
@@ -229,23 +229,23 @@ TEST(DateTimeFunctions, DatesRefuseUntypedValuesAndTexts) {
 // ---- The clock -------------------------------------------------------------------------
 
 TEST(DateTimeFunctions, ClockFunctionsAreReadOnceAtTranslation) {
-  test::ResetThreadWithVariables();
+  kvtest::ResetThreadWithVariables();
   for (const char* text : {"Now()", "Time()", "Date()", "Today()", "Tomorrow()", "Yesterday()", "CurrentYear()",
                            "IsToday(Now())", "IsToday(EncodeDate(2003, 5, 17))", "Now() + 1", "DateTimeToStr(Now())",
                            "EncodeDate(2003, 5, 17)", "DayOf(37758)", "FormatDateTime('yyyy', 37758)"}) {
-    std::unique_ptr<TExpression> e = test::MustTranslate(text);
+    std::unique_ptr<TExpression> e = kvtest::MustTranslate(text);
     ASSERT_NE(e, nullptr) << text;
     EXPECT_EQ(e->ClassType(), TExpression::StaticClass()) << text << " was not folded into a constant";
   }
   // A clock function of a variable follows the variable.
-  std::unique_ptr<TExpression> e = test::MustTranslate("IsToday(ToTime(d))");
+  std::unique_ptr<TExpression> e = kvtest::MustTranslate("IsToday(ToTime(d))");
   ASSERT_NE(e, nullptr);
   EXPECT_NE(e->ClassType(), TExpression::StaticClass());
 }
 
 TEST(DateTimeFunctions, NowKeepsTheTimeOfTranslation) {
-  test::ResetThreadWithVariables();
-  std::unique_ptr<TExpression> e = test::MustTranslate("Now()");
+  kvtest::ResetThreadWithVariables();
+  std::unique_ptr<TExpression> e = kvtest::MustTranslate("Now()");
   ASSERT_NE(e, nullptr);
   e->Evaluate(1);
   const TDateTime first = e->GetDateTime();
@@ -256,12 +256,12 @@ TEST(DateTimeFunctions, NowKeepsTheTimeOfTranslation) {
 }
 
 TEST(DateTimeFunctions, ClockValuesAgree) {
-  test::ResetThreadWithVariables();
-  EXPECT_EQ(test::Eval("DaysBetween(Today(), Date())"), "etInteger 0");
-  EXPECT_EQ(test::Eval("CurrentYear() = YearOf(Today())"), "etBoolean Yes");
-  EXPECT_EQ(test::Eval("HoursBetween(Now(), IncMilliSecond(Date(), MilliSecondOfTheDay(Time()))) = 0"),
+  kvtest::ResetThreadWithVariables();
+  EXPECT_EQ(kvtest::Eval("DaysBetween(Today(), Date())"), "etInteger 0");
+  EXPECT_EQ(kvtest::Eval("CurrentYear() = YearOf(Today())"), "etBoolean Yes");
+  EXPECT_EQ(kvtest::Eval("HoursBetween(Now(), IncMilliSecond(Date(), MilliSecondOfTheDay(Time()))) = 0"),
             "etBoolean Yes");
-  EXPECT_EQ(test::Eval("DaysBetween(Tomorrow(), Today())"), "etInteger 1");
+  EXPECT_EQ(kvtest::Eval("DaysBetween(Tomorrow(), Today())"), "etInteger 1");
 }
 
 // ---- Bad arguments ------------------------------------------------------------------------
@@ -326,19 +326,19 @@ TEST(DateTimeFunctions, ExtremeArgumentsGiveAResultOrAConversionError) {
 }
 
 TEST(DateTimeFunctions, ErrorsNameTheCall) {
-  test::ResetThreadWithVariables();
-  EXPECT_EQ(test::Eval("EncodeDate(2023, 2, 29)"),
+  kvtest::ResetThreadWithVariables();
+  EXPECT_EQ(kvtest::Eval("EncodeDate(2023, 2, 29)"),
             "EXCEPTION Invalid argument to date encode: EncodeDate(2023, 2, 29)");
-  EXPECT_EQ(test::Eval("RecodeDay(ToTime(d), 32)"),
+  EXPECT_EQ(kvtest::Eval("RecodeDay(ToTime(d), 32)"),
             "EXCEPTION Invalid argument to date recode: RecodeDay(2003.05.17 08:30:00, 32)");
-  EXPECT_EQ(test::Eval("IncYear(ToTime(d), 2000000000)"),
+  EXPECT_EQ(kvtest::Eval("IncYear(ToTime(d), 2000000000)"),
             "EXCEPTION Date-time result is out of range: IncYear(2003.05.17 08:30:00, 2000000000)");
   // An error raised below a function is not dressed twice.
-  EXPECT_EQ(test::Eval("DayOf(EncodeDate(2023, 2, 29))"),
+  EXPECT_EQ(kvtest::Eval("DayOf(EncodeDate(2023, 2, 29))"),
             "EXCEPTION Invalid argument to date encode: EncodeDate(2023, 2, 29)");
   try {
-    test::ResetThreadWithVariables();
-    std::unique_ptr<TExpression> e = test::MustTranslate("EncodeDate(ToInt(i) + 2016, 2, 29)");
+    kvtest::ResetThreadWithVariables();
+    std::unique_ptr<TExpression> e = kvtest::MustTranslate("EncodeDate(ToInt(i) + 2016, 2, 29)");
     ASSERT_NE(e, nullptr);
     e->Evaluate(1);
     FAIL() << "no error";
@@ -348,9 +348,9 @@ TEST(DateTimeFunctions, ErrorsNameTheCall) {
 }
 
 TEST(DateTimeFunctions, LongTextsAreCutInMessages) {
-  test::ResetThreadWithVariables();
+  kvtest::ResetThreadWithVariables();
   const std::string garbage(100000, 'g');
-  const std::string got = test::Eval("StrToDate('" + garbage + "')");
+  const std::string got = kvtest::Eval("StrToDate('" + garbage + "')");
   EXPECT_EQ(got.rfind("EXCEPTION '", 0), 0u);
   EXPECT_LT(got.size(), 300u);
 }
@@ -366,28 +366,28 @@ std::string Literal(const std::string& pattern) {
 }
 
 TEST(DateTimeFunctions, HugePatternsFailOrFinishQuickly) {
-  test::ResetThreadWithVariables();
+  kvtest::ResetThreadWithVariables();
   const auto start = std::chrono::steady_clock::now();
   // 10 MB of plain text: longer than any formatted text may be.
-  std::string got = test::Eval("FormatDateTime(" + Literal(std::string(10 << 20, 'x')) + ", 37758)");
+  std::string got = kvtest::Eval("FormatDateTime(" + Literal(std::string(10 << 20, 'x')) + ", 37758)");
   EXPECT_EQ(got.rfind("EXCEPTION The formatted date-time text would be longer than", 0), 0u) << got.substr(0, 200);
   // 10 MB of empty literals make nothing.
   std::string empties;
   for (int i = 0; i < (5 << 20); ++i) empties += "\"\"";
-  got = test::Eval("FormatDateTime(" + Literal(empties) + ", 37758)");
+  got = kvtest::Eval("FormatDateTime(" + Literal(empties) + ", 37758)");
   EXPECT_EQ(got, "etString ");
   // An unterminated quote runs to the end of a 10 MB pattern.
-  got = test::Eval("FormatDateTime(" + Literal("yyyy\"" + std::string(10 << 20, 'y')) + ", 37758)");
+  got = kvtest::Eval("FormatDateTime(" + Literal("yyyy\"" + std::string(10 << 20, 'y')) + ", 37758)");
   EXPECT_EQ(got.rfind("EXCEPTION The formatted date-time text would be longer than", 0), 0u) << got.substr(0, 200);
   // A date pattern naming itself a million times: its text is made once.
   std::string selfish;
   for (int i = 0; i < (1 << 20); ++i) selfish += "c''";
-  got = test::Eval("DateToStr(37758, " + Literal(selfish) + ")");
+  got = kvtest::Eval("DateToStr(37758, " + Literal(selfish) + ")");
   EXPECT_EQ(got, "etString ");
   // A pattern of hour tokens each looking ahead for am/pm.
   std::string hours;
   for (int i = 0; i < (1 << 20); ++i) hours += "h\"'\"";
-  got = test::Eval("FormatDateTime(" + Literal(hours) + ", 37758.5)");
+  got = kvtest::Eval("FormatDateTime(" + Literal(hours) + ", 37758.5)");
   EXPECT_EQ(got.rfind("EXCEPTION The formatted date-time text would be longer than", 0), 0u) << got.substr(0, 200);
   EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(20));
 }

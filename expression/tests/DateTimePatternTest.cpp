@@ -9,6 +9,7 @@
 #include "expression/DateTimeText.h"
 #include "foundation/DateUtils.h"
 #include "foundation/Exceptions.h"
+#include "testsupport/Errors.h"
 
 namespace kv {
 namespace {
@@ -137,12 +138,8 @@ TEST(DateTimePattern, BadValuesAndOverlongTexts) {
   EXPECT_THROW(FormatDateTime(big, kSat), EConvertError);
   std::string names;
   for (size_t i = 0; i < kMaxDateTimeTextLength / 8; ++i) names += "dddd ";  // "Saturday " each
-  try {
-    FormatDateTime(names, kSat);
-    FAIL() << "no error";
-  } catch (const EConvertError& e) {
-    EXPECT_EQ(e.Message(), "The formatted date-time text would be longer than 1048576 characters");
-  }
+  EXPECT_EQ(kvtest::ErrorOf<EConvertError>([&] { FormatDateTime(names, kSat); }),
+            "The formatted date-time text would be longer than 1048576 characters");
 }
 
 TEST(DateTimePattern, StandardTextsWithASettingsRecord) {
@@ -273,12 +270,8 @@ TEST(DateTimeReading, Times) {
 }
 
 TEST(DateTimeReading, ErrorsQuoteTheTextBriefly) {
-  try {
-    StrToDate(std::string(1000, '7'));
-    FAIL() << "no error";
-  } catch (const EConvertError& e) {
-    EXPECT_EQ(e.Message(), "'" + std::string(100, '7') + "...' is not a valid date");
-  }
+  EXPECT_EQ(kvtest::ErrorOf<EConvertError>([] { StrToDate(std::string(1000, '7')); }),
+            "'" + std::string(100, '7') + "...' is not a valid date");
   EXPECT_THROW(StrToTime("x"), EConvertError);
   EXPECT_THROW(StrToDateTime("2003-05-17 x"), EConvertError);
 }

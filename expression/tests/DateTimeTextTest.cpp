@@ -4,6 +4,7 @@
 #include "expression/DateTimeText.h"
 #include "foundation/DateUtils.h"
 #include "foundation/Exceptions.h"
+#include "testsupport/Errors.h"
 
 namespace kv {
 namespace {
@@ -93,12 +94,7 @@ TEST(DateTimeRead, TimesAndDateTimes) {
   EXPECT_THROW(StrToDateTime("nonsense"), EConvertError);
   EXPECT_THROW(StrToDate("08:30"), EConvertError);
   EXPECT_THROW(StrToTime("2003-05-17"), EConvertError);
-  try {
-    StrToDate("abc");
-    FAIL();
-  } catch (const EConvertError& e) {
-    EXPECT_EQ(e.Message(), "'abc' is not a valid date");
-  }
+  EXPECT_EQ(kvtest::ErrorOf<EConvertError>([] { StrToDate("abc"); }), "'abc' is not a valid date");
 }
 
 TEST(DateTimeRead, SeparatorsInText) {

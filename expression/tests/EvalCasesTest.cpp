@@ -1,58 +1,38 @@
-// The cases of data/eval_cases.txt: each expression is translated and
-// evaluated once against the variables of ResetThreadWithVariables.
+// The cases of data/eval_cases.txt (case-file rows, testsupport/CaseFiles.h):
+//
+//   expression<TAB>type<TAB>text
+//
+// Each expression is translated and evaluated once against the variables
+// of ResetThreadWithVariables.
 #include <gtest/gtest.h>
 
-#include <fstream>
 #include <string>
-#include <vector>
 
 #include "ExpTestUtil.h"
 #include "expression/Translator.h"
+#include "testsupport/CaseFiles.h"
+#include "testsupport/TestData.h"
 
 namespace kv {
 namespace {
 
-struct EvalCase {
-  int line = 0;
-  std::string expression;
-  std::string type;
-  std::string text;
-};
+using kvtest::CaseRow;
 
-void PrintTo(const EvalCase& c, std::ostream* os) { *os << "line " << c.line << ": " << c.expression; }
-
-std::vector<EvalCase> LoadCases() {
-  std::vector<EvalCase> cases;
-  std::ifstream in(EXPR_TEST_DATA "/eval_cases.txt", std::ios::binary);
-  std::string line;
-  for (int n = 1; std::getline(in, line); ++n) {
-    if (line.empty() || line[0] == '#') continue;
-    const size_t t1 = line.find('\t');
-    const size_t t2 = t1 == std::string::npos ? t1 : line.find('\t', t1 + 1);
-    if (t2 == std::string::npos) {
-      cases.push_back({n, "malformed case line", "?", line});
-      continue;
-    }
-    cases.push_back({n, test::Unescape(line.substr(0, t1)), line.substr(t1 + 1, t2 - t1 - 1),
-                     test::Unescape(line.substr(t2 + 1))});
-  }
-  if (cases.empty()) cases.push_back({0, "no cases read", "?", EXPR_TEST_DATA});
-  return cases;
-}
-
-class EvalCases : public ::testing::TestWithParam<EvalCase> {
+class EvalCases : public ::testing::TestWithParam<CaseRow> {
 protected:
-  void SetUp() override { test::ResetThreadWithVariables(); }
+  void SetUp() override { kvtest::ResetThreadWithVariables(); }
 };
 
 TEST_P(EvalCases, GivesTheListedResult) {
-  const EvalCase& c = GetParam();
-  const std::string got = test::Eval(c.expression);
-  EXPECT_EQ(got, c.type + " " + c.text) << "line " << c.line << ": " << c.expression;
+  const CaseRow& c = GetParam();
+  ASSERT_EQ(c.problem, "") << "line " << c.line;
+  const std::string got = kvtest::Eval(c.fields[0]);
+  EXPECT_EQ(got, c.fields[1] + " " + c.fields[2]) << "line " << c.line << ": " << c.fields[0];
 }
 
-INSTANTIATE_TEST_SUITE_P(File, EvalCases, ::testing::ValuesIn(LoadCases()),
-                         [](const ::testing::TestParamInfo<EvalCase>& info) {
+INSTANTIATE_TEST_SUITE_P(File, EvalCases,
+                         ::testing::ValuesIn(kvtest::ReadCaseFile(kvtest::TestDataFolder() + "/eval_cases.txt", 3)),
+                         [](const ::testing::TestParamInfo<CaseRow>& info) {
                            return "line" + std::to_string(info.param.line);
                          });
 

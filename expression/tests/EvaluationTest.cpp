@@ -12,6 +12,7 @@
 #include "foundation/Exceptions.h"
 #include "foundation/LibMessages.h"
 #include "foundation/UserInterface.h"
+#include "testsupport/RecordingUI.h"
 
 namespace kv {
 namespace {
@@ -33,27 +34,16 @@ public:
 };
 KV_IMPLEMENT_CLASS(TTestFail, TFunction)
 
-class TRecordingUI : public IUserInterface {
-public:
-  int MessageDlg(const std::string& text, TMsgDlgType type, TMsgDlgButtons, int defaultAnswer) override {
-    messages.push_back(text);
-    types.push_back(type);
-    return defaultAnswer;
-  }
-  std::vector<std::string> messages;
-  std::vector<TMsgDlgType> types;
-};
-
 class Evaluation : public ::testing::Test {
 protected:
-  void SetUp() override { test::ResetThreadWithVariables(); }
+  void SetUp() override { kvtest::ResetThreadWithVariables(); }
   TVarList* Vars() { return GetPubVarList(); }
   static void Run(TExpression& e) { e.Evaluate(NextStamp(e.SyncFlag)); }
 };
 
 TEST_F(Evaluation, OncePerStamp) {
   Vars()->SetVarExp("total", CreateIntExp(0));
-  auto e = test::MustTranslate("total := total + i");
+  auto e = kvtest::MustTranslate("total := total + i");
   e->Evaluate(1);
   e->Evaluate(1);
   EXPECT_EQ(Vars()->GetVarExp("total")->GetInteger(), 7);
@@ -65,7 +55,7 @@ TEST_F(Evaluation, OncePerStamp) {
 
 TEST_F(Evaluation, AssignmentEvaluatedTwiceWithTheSameStampAssignsOnce) {
   Vars()->SetVarExp("k", CreateIntExp(1));
-  auto e = test::MustTranslate("k := k * 2");
+  auto e = kvtest::MustTranslate("k := k * 2");
   e->Evaluate(10);
   e->Evaluate(10);
   EXPECT_EQ(Vars()->GetVarExp("k")->GetInteger(), 2);
@@ -74,7 +64,7 @@ TEST_F(Evaluation, AssignmentEvaluatedTwiceWithTheSameStampAssignsOnce) {
 TEST_F(Evaluation, IifEvaluatesOnlyTheChosenBranch) {
   Vars()->SetVarExp("a", CreateIntExp(0));
   Vars()->SetVarExp("c", CreateIntExp(0));
-  auto e = test::MustTranslate("Iif(c > 0, a := 1, 'no')");
+  auto e = kvtest::MustTranslate("Iif(c > 0, a := 1, 'no')");
   Run(*e);
   EXPECT_EQ(e->DataType, etString);
   EXPECT_EQ(e->GetString(), "no");
@@ -89,7 +79,7 @@ TEST_F(Evaluation, IifEvaluatesOnlyTheChosenBranch) {
 TEST_F(Evaluation, IntegerPowerTurnsRealForGood) {
   Vars()->SetVarExp("p", CreateIntExp(2));
   Vars()->SetVarExp("q", CreateIntExp(10));
-  auto e = test::MustTranslate("p ^ q");
+  auto e = kvtest::MustTranslate("p ^ q");
   Run(*e);
   EXPECT_EQ(e->DataType, etInteger);
   EXPECT_EQ(e->GetString(), "1024");
@@ -104,7 +94,7 @@ TEST_F(Evaluation, IntegerPowerTurnsRealForGood) {
 }
 
 TEST_F(Evaluation, UntypedOperatorsSettleOnTheEvaluatedOperands) {
-  auto e = test::MustTranslate("i * 2");
+  auto e = kvtest::MustTranslate("i * 2");
   EXPECT_EQ(e->DataType, etAny);
   Run(*e);
   EXPECT_EQ(e->DataType, etInteger);
@@ -115,11 +105,11 @@ TEST_F(Evaluation, UntypedOperatorsSettleOnTheEvaluatedOperands) {
   Run(*e);
   EXPECT_EQ(e->DataType, etReal);
   EXPECT_EQ(e->GetString(), "3");
-  auto mixed = test::MustTranslate("i + 1");
+  auto mixed = kvtest::MustTranslate("i + 1");
   Vars()->SetVarExp("i", CreateIntExp(4));
   Run(*mixed);
   EXPECT_EQ(mixed->DataType, etInteger);
-  auto real = test::MustTranslate("i * 1.16");
+  auto real = kvtest::MustTranslate("i * 1.16");
   Run(*real);
   EXPECT_EQ(real->DataType, etReal);
   EXPECT_EQ(real->GetString(), "4.64");
@@ -128,7 +118,7 @@ TEST_F(Evaluation, UntypedOperatorsSettleOnTheEvaluatedOperands) {
 TEST_F(Evaluation, ReferencesCallTheVariablesCalculate) {
   auto* field = new TTestCounterVar;
   Vars()->SetVarExp("field", field);
-  auto e = test::MustTranslate("field + field");
+  auto e = kvtest::MustTranslate("field + field");
   Run(*e);
   // One reference node per name occurrence, each reads the field once.
   EXPECT_EQ(field->calls, 2);
@@ -139,7 +129,7 @@ TEST_F(Evaluation, ReferencesCallTheVariablesCalculate) {
 
 TEST_F(Evaluation, ADeletedVariableKeepsTheLastValue) {
   Vars()->SetVarExp("gone", CreateIntExp(5));
-  auto e = test::MustTranslate("gone + 1");
+  auto e = kvtest::MustTranslate("gone + 1");
   Run(*e);
   EXPECT_EQ(e->GetInteger(), 6);
   Vars()->SetVarExp("gone", nullptr);
@@ -152,7 +142,7 @@ TEST_F(Evaluation, ADeletedVariableKeepsTheLastValue) {
 }
 
 TEST_F(Evaluation, LookupsFollowChangesMadeThroughTheListItself) {
-  auto e = test::MustTranslate("i + 0");
+  auto e = kvtest::MustTranslate("i + 0");
   Run(*e);
   EXPECT_EQ(e->GetInteger(), 7);
   TVarList* v = Vars();
@@ -170,7 +160,7 @@ TEST_F(Evaluation, LookupsFollowChangesMadeThroughTheListItself) {
 TEST_F(Evaluation, ShadowingInAChildListIsSeen) {
   auto child = CreateVarList(Vars());
   SetVarList(child.get());
-  auto e = test::MustTranslate("i");
+  auto e = kvtest::MustTranslate("i");
   Run(*e);
   EXPECT_EQ(e->GetInteger(), 7);
   child->SetVarExp("i", CreateIntExp(1));
@@ -182,14 +172,14 @@ TEST_F(Evaluation, ShadowingInAChildListIsSeen) {
 TEST_F(Evaluation, AssignmentToAParentVariableChangesIt) {
   auto child = CreateVarList(Vars());
   SetVarList(child.get());
-  auto e = test::MustTranslate("i := 99");
+  auto e = kvtest::MustTranslate("i := 99");
   Run(*e);
   SetVarList(Vars());
   EXPECT_EQ(child->Count(), 0);
   EXPECT_EQ(Vars()->GetVarExp("i")->GetInteger(), 99);
   // A new name goes to the bound list, not to a parent.
   SetVarList(child.get());
-  auto f = test::MustTranslate("fresh := 1");
+  auto f = kvtest::MustTranslate("fresh := 1");
   Run(*f);
   SetVarList(Vars());
   EXPECT_NE(child->GetVarExp("fresh"), nullptr);
@@ -197,7 +187,7 @@ TEST_F(Evaluation, AssignmentToAParentVariableChangesIt) {
 }
 
 TEST_F(Evaluation, NewVariablesTakeTheFormatOfTheirValue) {
-  auto e = test::MustTranslate("m := 2.5 : '%.2f'");
+  auto e = kvtest::MustTranslate("m := 2.5 : '%.2f'");
   Run(*e);
   TExpression* m = Vars()->GetVarExp("m");
   ASSERT_NE(m, nullptr);
@@ -207,38 +197,38 @@ TEST_F(Evaluation, NewVariablesTakeTheFormatOfTheirValue) {
 
 TEST_F(Evaluation, UntypedOperandsReachEveryColumn) {
   // Texts through untyped operands: - * / yield the empty text.
-  EXPECT_EQ(test::Eval("w - 1"), "etString ");
-  EXPECT_EQ(test::Eval("w * 2"), "etString ");
-  EXPECT_EQ(test::Eval("w / 2"), "etString ");
+  EXPECT_EQ(kvtest::Eval("w - 1"), "etString ");
+  EXPECT_EQ(kvtest::Eval("w * 2"), "etString ");
+  EXPECT_EQ(kvtest::Eval("w / 2"), "etString ");
   // Booleans: + is OR, - is XOR, * is AND.
-  EXPECT_EQ(test::Eval("b + NO"), "etBoolean Yes");
-  EXPECT_EQ(test::Eval("b - YES"), "etBoolean No");
-  EXPECT_EQ(test::Eval("b * NO"), "etBoolean No");
-  EXPECT_EQ(test::Eval("b / NO"), "etBoolean No");  // not computed: the initial value
+  EXPECT_EQ(kvtest::Eval("b + NO"), "etBoolean Yes");
+  EXPECT_EQ(kvtest::Eval("b - YES"), "etBoolean No");
+  EXPECT_EQ(kvtest::Eval("b * NO"), "etBoolean No");
+  EXPECT_EQ(kvtest::Eval("b / NO"), "etBoolean No");  // not computed: the initial value
   // Date-times: * and / compute as reals.
-  EXPECT_EQ(test::Eval("d * 1"), "etDateTime 2003.05.17 08:30:00");
-  EXPECT_EQ(test::Eval("d / 1"), "etDateTime 2003.05.17 08:30:00");
-  EXPECT_EQ(test::Eval("d / 0"), "etDateTime 1899.12.30 00:00:00");
-  EXPECT_EQ(test::Eval("d ^ 1"), "etDateTime 2003.05.17 08:30:00");
+  EXPECT_EQ(kvtest::Eval("d * 1"), "etDateTime 2003.05.17 08:30:00");
+  EXPECT_EQ(kvtest::Eval("d / 1"), "etDateTime 2003.05.17 08:30:00");
+  EXPECT_EQ(kvtest::Eval("d / 0"), "etDateTime 1899.12.30 00:00:00");
+  EXPECT_EQ(kvtest::Eval("d ^ 1"), "etDateTime 2003.05.17 08:30:00");
 }
 
 TEST_F(Evaluation, ComparisonsByTheLeftType) {
-  EXPECT_EQ(test::Eval("w > 'a'"), "etBoolean Yes");
-  EXPECT_EQ(test::Eval("w = 'hello'"), "etBoolean Yes");
-  EXPECT_EQ(test::Eval("r = 2.5"), "etBoolean Yes");
-  EXPECT_EQ(test::Eval("r = '2.5'"), "etBoolean Yes");
-  EXPECT_EQ(test::Eval("i = '07'"), "etBoolean Yes");
-  EXPECT_EQ(test::Eval("i = '7'"), "etBoolean No");  // a one-character literal is a character: code 55
-  EXPECT_EQ(test::Eval("i = 'x'"), "etBoolean No");
-  EXPECT_EQ(test::Eval("'10' < '9'"), "etBoolean Yes");  // texts compare byte by byte
-  EXPECT_EQ(test::Eval("'\xE4' > 'z'"), "etBoolean Yes");  // bytes are unsigned
-  EXPECT_EQ(test::Eval("w $ 'say hello!'"), "etBoolean Yes");
+  EXPECT_EQ(kvtest::Eval("w > 'a'"), "etBoolean Yes");
+  EXPECT_EQ(kvtest::Eval("w = 'hello'"), "etBoolean Yes");
+  EXPECT_EQ(kvtest::Eval("r = 2.5"), "etBoolean Yes");
+  EXPECT_EQ(kvtest::Eval("r = '2.5'"), "etBoolean Yes");
+  EXPECT_EQ(kvtest::Eval("i = '07'"), "etBoolean Yes");
+  EXPECT_EQ(kvtest::Eval("i = '7'"), "etBoolean No");  // a one-character literal is a character: code 55
+  EXPECT_EQ(kvtest::Eval("i = 'x'"), "etBoolean No");
+  EXPECT_EQ(kvtest::Eval("'10' < '9'"), "etBoolean Yes");  // texts compare byte by byte
+  EXPECT_EQ(kvtest::Eval("'\xE4' > 'z'"), "etBoolean Yes");  // bytes are unsigned
+  EXPECT_EQ(kvtest::Eval("w $ 'say hello!'"), "etBoolean Yes");
 }
 
 TEST_F(Evaluation, ExpEvaluateReportsFailures) {
   GetTranslator()->FunctionList->AddFunction("Fail", TTestFail::StaticClass());
-  auto e = test::MustTranslate("Fail(i) + 1");
-  TRecordingUI ui;
+  auto e = kvtest::MustTranslate("Fail(i) + 1");
+  kvtest::TRecordingUI ui;
   IUserInterface* old = SetUserInterface(&ui);
   ExpEvaluate(e.get(), NextStamp(e->SyncFlag));
   SetUserInterface(old);
@@ -250,7 +240,7 @@ TEST_F(Evaluation, ExpEvaluateReportsFailures) {
 }
 
 TEST_F(Evaluation, CopiesOfTreesEvaluateAlike) {
-  auto e = test::MustTranslate("Iif(i > 5, w + '!', 'small')");
+  auto e = kvtest::MustTranslate("Iif(i > 5, w + '!', 'small')");
   std::unique_ptr<TExpression> copy = e->CopySelf();
   Run(*e);
   Run(*copy);

@@ -5,24 +5,9 @@
 #include "foundation/DateUtils.h"
 #include "foundation/Exceptions.h"
 
-namespace kv::test {
+namespace kvtest {
 
-std::string Unescape(std::string_view text) {
-  std::string r;
-  for (size_t i = 0; i < text.size(); ++i) {
-    if (text[i] == '\\' && i + 1 < text.size()) {
-      switch (text[++i]) {
-        case 't': r += '\t'; break;
-        case 'r': r += '\r'; break;
-        case 'n': r += '\n'; break;
-        default: r += text[i]; break;
-      }
-    } else {
-      r += text[i];
-    }
-  }
-  return r;
-}
+using namespace kv;
 
 void ResetThreadWithVariables() {
   CreatePubVarList();
@@ -62,4 +47,4 @@ std::unique_ptr<TExpression> MustTranslate(std::string_view text) {
   return exp;
 }
 
-}  // namespace kv::test
+}  // namespace kvtest

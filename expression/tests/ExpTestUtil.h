@@ -8,10 +8,7 @@
 #include "expression/Expression.h"
 #include "expression/ThreadExp.h"
 
-namespace kv::test {
-
-// The vandrel-cli escapes undone: \\ \t \r \n.
-std::string Unescape(std::string_view text);
+namespace kvtest {
 
 // A fresh public variable list and translator for the calling thread with
 // the variables i = 7, n = -5, r = 2.5, s = 'YES', w = 'hello',
@@ -23,6 +20,6 @@ void ResetThreadWithVariables();
 std::string Eval(std::string_view text);
 
 // Translates `text` (asserting success) and returns the tree.
-std::unique_ptr<TExpression> MustTranslate(std::string_view text);
+std::unique_ptr<kv::TExpression> MustTranslate(std::string_view text);
 
-}  // namespace kv::test
+}  // namespace kvtest

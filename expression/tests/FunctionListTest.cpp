@@ -101,7 +101,7 @@ TEST(FunctionLists, ParameterCounts) {
 class FunctionCalls : public ::testing::Test {
 protected:
   void SetUp() override {
-    test::ResetThreadWithVariables();
+    kvtest::ResetThreadWithVariables();
     TFunctionList& f = *GetTranslator()->FunctionList;
     f.AddFunction("Many", TTestMany::StaticClass());
     f.AddFunction("Counter", TTestCounter::StaticClass());
@@ -109,25 +109,25 @@ protected:
 };
 
 TEST_F(FunctionCalls, OptionalArguments) {
-  EXPECT_EQ(test::Eval("Twice(3)"), "etInteger 6");
-  EXPECT_EQ(test::Eval("Twice(3.5)"), "etReal 7");
-  EXPECT_EQ(test::Eval("Twice(3, 10)"), "etInteger 30");
-  EXPECT_EQ(test::Eval("Twice(3, 10, 1)"), "ERROR trNeedBracket 13");
-  EXPECT_EQ(test::Eval("Twice('a')"), "ERROR trTypeMismatch 10");
-  EXPECT_EQ(test::Eval("Twice(i)"), "etInteger 14");
+  EXPECT_EQ(kvtest::Eval("Twice(3)"), "etInteger 6");
+  EXPECT_EQ(kvtest::Eval("Twice(3.5)"), "etReal 7");
+  EXPECT_EQ(kvtest::Eval("Twice(3, 10)"), "etInteger 30");
+  EXPECT_EQ(kvtest::Eval("Twice(3, 10, 1)"), "ERROR trNeedBracket 13");
+  EXPECT_EQ(kvtest::Eval("Twice('a')"), "ERROR trTypeMismatch 10");
+  EXPECT_EQ(kvtest::Eval("Twice(i)"), "etInteger 14");
 }
 
 TEST_F(FunctionCalls, ArgumentCountLimits) {
-  EXPECT_EQ(test::Eval("Many()"), "etInteger 0");
-  EXPECT_EQ(test::Eval("Many(1, 'a', i)"), "etInteger 3");
-  EXPECT_EQ(test::Eval("Many(1,2,3,4,5,6,7,8,9,10)"), "etInteger 10");
+  EXPECT_EQ(kvtest::Eval("Many()"), "etInteger 0");
+  EXPECT_EQ(kvtest::Eval("Many(1, 'a', i)"), "etInteger 3");
+  EXPECT_EQ(kvtest::Eval("Many(1,2,3,4,5,6,7,8,9,10)"), "etInteger 10");
   // An eleventh argument has no child slot.
-  EXPECT_EQ(test::Eval("Many(1,2,3,4,5,6,7,8,9,10,11)"), "ERROR trTypeMismatch 29");
-  EXPECT_EQ(test::Eval("Abs(Many(1, 2))"), "etReal 2");
+  EXPECT_EQ(kvtest::Eval("Many(1,2,3,4,5,6,7,8,9,10,11)"), "ERROR trTypeMismatch 29");
+  EXPECT_EQ(kvtest::Eval("Abs(Many(1, 2))"), "etReal 2");
 }
 
 TEST_F(FunctionCalls, NonConstantFunctionsAreNotFolded) {
-  auto e = test::MustTranslate("Counter() + 0");
+  auto e = kvtest::MustTranslate("Counter() + 0");
   EXPECT_STREQ(e->ClassName(), "TExp_Add");
   e->Evaluate(1);
   e->Evaluate(2);
@@ -135,13 +135,13 @@ TEST_F(FunctionCalls, NonConstantFunctionsAreNotFolded) {
   e->Evaluate(3);
   EXPECT_EQ(e->GetInteger(), 3);
   // A function over a non-constant argument is not constant either.
-  e = test::MustTranslate("Abs(Counter())");
+  e = kvtest::MustTranslate("Abs(Counter())");
   EXPECT_STREQ(e->ClassName(), "TExp_Abs");
 }
 
 TEST_F(FunctionCalls, BlanksAndCommentsAroundCalls) {
-  EXPECT_EQ(test::Eval("Abs {the value} ( {of} -2 )"), "etReal 2");
-  EXPECT_EQ(test::Eval("Iif(\n 1 > 2,\n 'a',\n 'bc'\n)"), "etString bc");
+  EXPECT_EQ(kvtest::Eval("Abs {the value} ( {of} -2 )"), "etReal 2");
+  EXPECT_EQ(kvtest::Eval("Iif(\n 1 > 2,\n 'a',\n 'bc'\n)"), "etString bc");
 }
 
 }  // namespace

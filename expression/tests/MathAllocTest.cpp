@@ -32,7 +32,7 @@ TEST_P(MathAllocations, NoneWhileEvaluating) {
   TExpression* a = GetPubVarList()->GetVarExp("a");
   TExpression* c = GetPubVarList()->GetVarExp("c");
   e->Evaluate(NextStamp(e->SyncFlag));  // the first evaluation settles types
-  const long before = test::AllocationCount();
+  const long before = kvtest::AllocationCount();
   for (int i = 0; i < 5000; ++i) {
     // Values on both sides of every domain: negatives, zero, huge ones.
     a->PutReal((i % 41 - 20) * 0.37L * ((i % 7 == 0) ? 1E300L : 1.0L));
@@ -42,7 +42,7 @@ TEST_P(MathAllocations, NoneWhileEvaluating) {
     (void)e->GetInteger();
     (void)e->GetBoolean();
   }
-  EXPECT_EQ(test::AllocationCount() - before, 0) << GetParam();
+  EXPECT_EQ(kvtest::AllocationCount() - before, 0) << GetParam();
 }
 
 INSTANTIATE_TEST_SUITE_P(

@@ -63,7 +63,7 @@ TEST(MathConversionRegistry, SynonymsShareTheirClass) {
 
 class MathConversionFunctions : public ::testing::Test {
 protected:
-  void SetUp() override { test::ResetThreadWithVariables(); }
+  void SetUp() override { kvtest::ResetThreadWithVariables(); }
 
   // Evaluates `e` with the next stamp and answers its text form.
   static std::string Next(TExpression& e) {
@@ -73,7 +73,7 @@ protected:
 };
 
 TEST_F(MathConversionFunctions, OrderCountsEvaluationsWithNewStamps) {
-  auto e = test::MustTranslate("Order(0)");
+  auto e = kvtest::MustTranslate("Order(0)");
   ASSERT_NE(e, nullptr);
   EXPECT_STREQ(e->ClassName(), "TExp_Order");  // never folded into a constant
   e->Evaluate(1);
@@ -89,20 +89,20 @@ TEST_F(MathConversionFunctions, OrderCountsEvaluationsWithNewStamps) {
   EXPECT_EQ(Next(*copy), "4");
   EXPECT_EQ(Next(*e), "4");
 
-  auto real = test::MustTranslate("Order(2.5)");
+  auto real = kvtest::MustTranslate("Order(2.5)");
   EXPECT_EQ(Next(*real), "1");
   EXPECT_EQ(Next(*real), "2");
   EXPECT_EQ(real->DataType, etReal);
 
   // Inside a larger tree the counter keeps the tree from being folded.
-  auto sum = test::MustTranslate("Order(i) * 10");
+  auto sum = kvtest::MustTranslate("Order(i) * 10");
   EXPECT_EQ(Next(*sum), "10");
   EXPECT_EQ(Next(*sum), "20");
   EXPECT_EQ(Next(*sum), "30");
 }
 
 TEST_F(MathConversionFunctions, RandomIsRepeatableFromASeed) {
-  auto e = test::MustTranslate("Random(100)");
+  auto e = kvtest::MustTranslate("Random(100)");
   ASSERT_NE(e, nullptr);
   EXPECT_STREQ(e->ClassName(), "TExp_Random");
   // The draws follow seed := seed * 134775813 + 1, value := (seed * N) >> 32.
@@ -123,7 +123,7 @@ TEST_F(MathConversionFunctions, RandomIsRepeatableFromASeed) {
 
 TEST_F(MathConversionFunctions, RandomStaysInRange) {
   SetRandomSeed(1);
-  auto e = test::MustTranslate("Random(10)");
+  auto e = kvtest::MustTranslate("Random(10)");
   std::set<int64_t> seen;
   for (int k = 0; k < 2000; ++k) {
     e->Evaluate(NextStamp(e->SyncFlag));
@@ -147,24 +147,24 @@ TEST_F(MathConversionFunctions, RandomStaysInRange) {
 
 TEST_F(MathConversionFunctions, ConstantCallsAreFolded) {
   for (const char* text : {"Pi()", "Sqrt(16)", "InRange(5, 1, 10)", "FormatFloat('#0.0', 2)", "IntToHex(255, 4)"}) {
-    auto e = test::MustTranslate(text);
+    auto e = kvtest::MustTranslate(text);
     ASSERT_NE(e, nullptr) << text;
     EXPECT_STREQ(e->ClassName(), "TExpression") << text;
   }
-  auto v = test::MustTranslate("Sqrt(i)");
+  auto v = kvtest::MustTranslate("Sqrt(i)");
   EXPECT_STRNE(v->ClassName(), "TExpression");
 }
 
 TEST_F(MathConversionFunctions, InRangeKeepsItsComparisonInCopies) {
   // V is an integer at translation: compared as integers, so 7.4 reads as 7.
   GetPubVarList()->SetVarExp("lo", CreateRealExp(7.4L));
-  auto e = test::MustTranslate("InRange(7, lo, 8)");
+  auto e = kvtest::MustTranslate("InRange(7, lo, 8)");
   ASSERT_NE(e, nullptr);
   EXPECT_EQ(Next(*e), "Yes");
   std::unique_ptr<TExpression> copy = e->CopySelf();
   EXPECT_EQ(Next(*copy), "Yes");
   // An untyped V compares as reals even when it holds an integer.
-  auto r = test::MustTranslate("InRange(i, lo, 8)");
+  auto r = kvtest::MustTranslate("InRange(i, lo, 8)");
   EXPECT_EQ(Next(*r), "No");
   EXPECT_EQ(Next(*r->CopySelf()), "No");
 }
@@ -172,7 +172,7 @@ TEST_F(MathConversionFunctions, InRangeKeepsItsComparisonInCopies) {
 TEST_F(MathConversionFunctions, MaxAndMinFollowAnUntypedArgument) {
   TVarList* v = GetPubVarList();
   v->SetVarExp("a", CreateRealExp(1.5L));
-  auto e = test::MustTranslate("Max(a, 2)");
+  auto e = kvtest::MustTranslate("Max(a, 2)");
   EXPECT_EQ(e->DataType, etAny);
   EXPECT_EQ(Next(*e), "2");
   EXPECT_EQ(e->DataType, etReal);
@@ -180,7 +180,7 @@ TEST_F(MathConversionFunctions, MaxAndMinFollowAnUntypedArgument) {
   EXPECT_EQ(Next(*e), "3.25");
   // A boolean A computes nothing: the node keeps what it held.
   v->SetVarExp("f", CreateBoolExp(true));
-  auto m = test::MustTranslate("Max(f, 2 < 1)");
+  auto m = kvtest::MustTranslate("Max(f, 2 < 1)");
   EXPECT_EQ(Next(*m), "No");
 }
 

@@ -19,7 +19,7 @@ namespace {
 
 class Robustness : public ::testing::Test {
 protected:
-  void SetUp() override { test::ResetThreadWithVariables(); }
+  void SetUp() override { kvtest::ResetThreadWithVariables(); }
 };
 
 std::string Repeat(std::string_view s, int n) {
@@ -38,8 +38,8 @@ TEST_F(Robustness, HundredThousandNestedBrackets) {
 
 TEST_F(Robustness, NestingUpToTheLimitWorks) {
   const int n = kMaxExpNesting - 1;
-  EXPECT_EQ(test::Eval(Repeat("(", n) + "i + 1" + Repeat(")", n)), "etInteger 8");
-  EXPECT_EQ(test::Eval(Repeat("Abs(", n - 1) + "n" + Repeat(")", n - 1)), "etReal 5");
+  EXPECT_EQ(kvtest::Eval(Repeat("(", n) + "i + 1" + Repeat(")", n)), "etInteger 8");
+  EXPECT_EQ(kvtest::Eval(Repeat("Abs(", n - 1) + "n" + Repeat(")", n - 1)), "etReal 5");
 }
 
 TEST_F(Robustness, HundredThousandNestedCalls) {
@@ -50,8 +50,8 @@ TEST_F(Robustness, HundredThousandNestedCalls) {
 }
 
 TEST_F(Robustness, UnbalancedDeepBrackets) {
-  EXPECT_EQ(test::Eval(Repeat("(", 100000)), "ERROR trBrktNotMatch 1");
-  EXPECT_EQ(test::Eval(Repeat(")", 100000)), "ERROR trInvalidOpData 1");
+  EXPECT_EQ(kvtest::Eval(Repeat("(", 100000)), "ERROR trBrktNotMatch 1");
+  EXPECT_EQ(kvtest::Eval(Repeat(")", 100000)), "ERROR trInvalidOpData 1");
 }
 
 TEST_F(Robustness, LongChainsAreLimited) {
@@ -59,7 +59,7 @@ TEST_F(Robustness, LongChainsAreLimited) {
   const int ok = kMaxExpDepth - 10;
   std::string text = "i";
   for (int k = 1; k < ok; ++k) text += "+i";
-  auto e = test::MustTranslate(text);
+  auto e = kvtest::MustTranslate(text);
   ASSERT_NE(e, nullptr);
   e->Evaluate(NextStamp(e->SyncFlag));
   EXPECT_EQ(e->GetInteger(), 7LL * ok);
@@ -77,8 +77,8 @@ TEST_F(Robustness, DeepTreesEvaluateOnAnotherThread) {
   for (int k = 1; k < kMaxExpDepth - 10; ++k) text += k % 2 ? "*1" : "-0";
   int64_t result = 0;
   std::thread worker([&] {
-    test::ResetThreadWithVariables();
-    auto e = test::MustTranslate(text);
+    kvtest::ResetThreadWithVariables();
+    auto e = kvtest::MustTranslate(text);
     if (e) {
       e->Evaluate(NextStamp(e->SyncFlag));
       result = e->GetInteger();
@@ -112,7 +112,7 @@ TEST_F(Robustness, TheLimitsFitAWorkerThreadsStack) {
   for (int k = 1; k < kMaxExpDepth - 10; ++k) chain += "+i";
   std::string results;
   OnSmallStack(2u << 20, [&] {
-    test::ResetThreadWithVariables();
+    kvtest::ResetThreadWithVariables();
     for (const std::string* text : {&nested, &chain}) {
       std::unique_ptr<TExpression> e;
       if (!CalculateExp(*text, e) || !e) {
@@ -145,27 +145,27 @@ TEST_F(Robustness, TenMegabyteTexts) {
 
   // One long text literal is just a value.
   std::string literal = "'" + std::string(size, 'x') + "'";
-  auto e = test::MustTranslate(literal);
+  auto e = kvtest::MustTranslate(literal);
   ASSERT_NE(e, nullptr);
   EXPECT_EQ(e->GetString().size(), size);
 
   // A long comment is skipped.
-  EXPECT_EQ(test::Eval("{" + std::string(size, 'c') + "} 42"), "etInteger 42");
+  EXPECT_EQ(kvtest::Eval("{" + std::string(size, 'c') + "} 42"), "etInteger 42");
 
   // Blanks only.
-  EXPECT_EQ(test::Eval(std::string(size, ' ')), "ERROR trNeedOpData " + std::to_string(size + 1));
+  EXPECT_EQ(kvtest::Eval(std::string(size, ' ')), "ERROR trNeedOpData " + std::to_string(size + 1));
 
   const auto seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
   EXPECT_LT(seconds, 60.0);
 }
 
 TEST_F(Robustness, LongNumbers) {
-  EXPECT_EQ(test::Eval("1234567890123456789012345678901234567890"), "ERROR trInvalidOpData 1");
-  EXPECT_EQ(test::Eval("i + 99999999999999999999"), "ERROR trInvalidOpData 5");
-  EXPECT_EQ(test::Eval("-9223372036854775809"), "ERROR trInvalidOpData 1");
-  EXPECT_EQ(test::Eval("1" + std::string(5000, '0') + ".5"), "etReal INF");
-  EXPECT_EQ(test::Eval("0." + std::string(5000, '0') + "1"), "etReal 0");
-  EXPECT_EQ(test::Eval("1e999999999999"), "etReal INF");
+  EXPECT_EQ(kvtest::Eval("1234567890123456789012345678901234567890"), "ERROR trInvalidOpData 1");
+  EXPECT_EQ(kvtest::Eval("i + 99999999999999999999"), "ERROR trInvalidOpData 5");
+  EXPECT_EQ(kvtest::Eval("-9223372036854775809"), "ERROR trInvalidOpData 1");
+  EXPECT_EQ(kvtest::Eval("1" + std::string(5000, '0') + ".5"), "etReal INF");
+  EXPECT_EQ(kvtest::Eval("0." + std::string(5000, '0') + "1"), "etReal 0");
+  EXPECT_EQ(kvtest::Eval("1e999999999999"), "etReal INF");
 }
 
 TEST_F(Robustness, RandomBytes) {

@@ -40,14 +40,14 @@ TEST_P(TextAllocations, NoneWhileEvaluating) {
   ASSERT_NE(e, nullptr) << GetExpErrorMsg();
   TExpression* c = GetPubVarList()->GetVarExp("c");
   e->Evaluate(NextStamp(e->SyncFlag));  // the first evaluation settles types
-  const long before = test::AllocationCount();
+  const long before = kvtest::AllocationCount();
   for (int i = 0; i < 2000; ++i) {
     c->PutInteger(i % 9 - 3);
     e->Evaluate(NextStamp(e->SyncFlag));
     (void)e->GetInteger();
     (void)e->GetBoolean();
   }
-  EXPECT_EQ(test::AllocationCount() - before, 0) << GetParam();
+  EXPECT_EQ(kvtest::AllocationCount() - before, 0) << GetParam();
 }
 
 INSTANTIATE_TEST_SUITE_P(

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "ExpTestUtil.h"
+#include "testsupport/RecordingUI.h"
 #include "expression/FunctionList.h"
 #include "expression/ThreadExp.h"
 #include "expression/Translator.h"
@@ -41,7 +42,7 @@ TEST(ControlFunctions, RegisteredInOrder) {
 }
 
 TEST(TextFunctions, EveryNameReachesAFunction) {
-  test::ResetThreadWithVariables();
+  kvtest::ResetThreadWithVariables();
   const TFunctionList& list = *GetTranslator()->FunctionList;
   for (TFunctionBatch batch : {fbText, fbControl})
     for (const TFunctionDef& f : FunctionBatch(batch)) {
@@ -54,7 +55,7 @@ TEST(TextFunctions, EveryNameReachesAFunction) {
 // Nodes made by name and evaluated without arguments (as a damaged stored
 // tree might be) compute something or raise a library error; never more.
 TEST(TextFunctions, NodesWithoutArgumentsDoNotCrash) {
-  test::ResetThreadWithVariables();
+  kvtest::ResetThreadWithVariables();
   const TFunctionList& list = *GetTranslator()->FunctionList;
   for (TFunctionBatch batch : {fbText, fbControl})
     for (const TFunctionDef& f : FunctionBatch(batch)) {
@@ -71,29 +72,11 @@ TEST(TextFunctions, NodesWithoutArgumentsDoNotCrash) {
     }
 }
 
-class CountingUI : public IUserInterface {
-public:
-  int MessageDlg(const std::string&, TMsgDlgType, TMsgDlgButtons, int defaultAnswer) override { return defaultAnswer; }
-  void Beep() override { ++beeps; }
-  int beeps = 0;
-};
-
-class UIScope {
-public:
-  explicit UIScope(IUserInterface* ui) : old_(SetUserInterface(ui)) {}
-  ~UIScope() { SetUserInterface(old_); }
-  UIScope(const UIScope&) = delete;
-  UIScope& operator=(const UIScope&) = delete;
-
-private:
-  IUserInterface* old_;
-};
-
 TEST(ControlFunctions, BeepSoundsOnceAtTranslation) {
-  test::ResetThreadWithVariables();
-  CountingUI ui;
-  UIScope scope(&ui);
-  std::unique_ptr<TExpression> e = test::MustTranslate("Concat(Beep(), Trim(w + '!'))");
+  kvtest::ResetThreadWithVariables();
+  kvtest::TRecordingUI ui;
+  kvtest::UIScope scope(&ui);
+  std::unique_ptr<TExpression> e = kvtest::MustTranslate("Concat(Beep(), Trim(w + '!'))");
   EXPECT_EQ(ui.beeps, 1);
   e->Evaluate(NextStamp(e->SyncFlag));
   e->Evaluate(NextStamp(e->SyncFlag));
@@ -102,13 +85,13 @@ TEST(ControlFunctions, BeepSoundsOnceAtTranslation) {
 }
 
 TEST(ControlFunctions, CaseIsNeverFoldedAndChoosesAtEachEvaluation) {
-  test::ResetThreadWithVariables();
-  std::unique_ptr<TExpression> e = test::MustTranslate("Case(1 < 2, 'a', 'b')");
+  kvtest::ResetThreadWithVariables();
+  std::unique_ptr<TExpression> e = kvtest::MustTranslate("Case(1 < 2, 'a', 'b')");
   EXPECT_STREQ(e->ClassName(), "TExp_Case");
 
   // Count, in variable k, how often each branch runs while b changes.
   GetPubVarList()->SetVarExp("k", CreateIntExp(0));
-  e = test::MustTranslate("Case(b, k := k + 1, k := k + 100)");
+  e = kvtest::MustTranslate("Case(b, k := k + 1, k := k + 100)");
   int32_t stamp = e->SyncFlag;
   e->Evaluate(stamp = NextStamp(stamp));
   EXPECT_EQ(e->GetInteger(), 1);
@@ -122,8 +105,8 @@ TEST(ControlFunctions, CaseIsNeverFoldedAndChoosesAtEachEvaluation) {
 }
 
 TEST(ControlFunctions, NoMatchFailsEachEvaluationWithTheMessage) {
-  test::ResetThreadWithVariables();
-  std::unique_ptr<TExpression> e = test::MustTranslate("Decode(i, 1, 'one', 2, 'two')");
+  kvtest::ResetThreadWithVariables();
+  std::unique_ptr<TExpression> e = kvtest::MustTranslate("Decode(i, 1, 'one', 2, 'two')");
   try {
     e->Evaluate(NextStamp(e->SyncFlag));
     ADD_FAILURE() << "no error";
@@ -136,9 +119,9 @@ TEST(ControlFunctions, NoMatchFailsEachEvaluationWithTheMessage) {
 }
 
 TEST(ControlFunctions, CopiesCarryBothLists) {
-  test::ResetThreadWithVariables();
+  kvtest::ResetThreadWithVariables();
   for (const char* text : {"Case(i = 1, 'one', i = 7, 'seven', 'other')", "Decode(i, 1, 'one', 7, 'seven', 'other')"}) {
-    std::unique_ptr<TExpression> e = test::MustTranslate(text);
+    std::unique_ptr<TExpression> e = kvtest::MustTranslate(text);
     std::unique_ptr<TExpression> copy = e->CopySelf();
     e.reset();  // the copy shares nothing with the original
     copy->Evaluate(NextStamp(copy->SyncFlag));
@@ -151,10 +134,10 @@ TEST(ControlFunctions, CopiesCarryBothLists) {
 }
 
 TEST(ControlFunctions, StoredTreesKeepTheirLists) {
-  test::ResetThreadWithVariables();
+  kvtest::ResetThreadWithVariables();
   for (const char* text : {"Case(i = 1, 'one', i = 7, 'seven', 'other')", "Decode(i, 1, 'one', 7, 'seven', 'other')",
                            "LikeAny(w, 'a', 'b', 'c', 'd', 'e', 'f', 'g', 'h', 'i', 'x', 'h*')"}) {
-    std::unique_ptr<TExpression> e = test::MustTranslate(text);
+    std::unique_ptr<TExpression> e = kvtest::MustTranslate(text);
     e->Evaluate(NextStamp(e->SyncFlag));
     // Duplicate goes through the object stream: written, then read back.
     std::unique_ptr<TExpression> back = Duplicate(*e);
@@ -175,16 +158,16 @@ std::string LikeAnyCall(int patterns, const std::string& last) {
 }
 
 TEST(ControlFunctions, LikeAnyTakesTenThousandPatterns) {
-  test::ResetThreadWithVariables();
-  EXPECT_EQ(test::Eval(LikeAnyCall(10000, "z*")), "etBoolean Yes");
-  EXPECT_EQ(test::Eval(LikeAnyCall(10000, "y*")), "etBoolean No");
+  kvtest::ResetThreadWithVariables();
+  EXPECT_EQ(kvtest::Eval(LikeAnyCall(10000, "z*")), "etBoolean Yes");
+  EXPECT_EQ(kvtest::Eval(LikeAnyCall(10000, "y*")), "etBoolean No");
   const std::string tooMany = LikeAnyCall(10001, "z*");
-  const std::string got = test::Eval(tooMany);
+  const std::string got = kvtest::Eval(tooMany);
   EXPECT_EQ(got.rfind("ERROR trNeedBracket ", 0), 0u) << got;
   // Patterns read from variables are evaluated at each evaluation.
   std::string text = "LikeAny(w";
   for (int k = 0; k < 20; ++k) text += ", 'x'";
-  std::unique_ptr<TExpression> e = test::MustTranslate(text + ", s)");
+  std::unique_ptr<TExpression> e = kvtest::MustTranslate(text + ", s)");
   EXPECT_STREQ(e->ClassName(), "TExp_LikeAny");
   e->Evaluate(NextStamp(e->SyncFlag));
   EXPECT_FALSE(e->GetBoolean());
@@ -199,20 +182,20 @@ TEST(ControlFunctions, LikeAnyTakesTenThousandPatterns) {
 }
 
 TEST(ControlFunctions, CaseTakesManyBranches) {
-  test::ResetThreadWithVariables();
+  kvtest::ResetThreadWithVariables();
   std::string text = "Case(";
   for (int k = 0; k < 3000; ++k) text += "i = " + std::to_string(k) + ", " + std::to_string(k * 2) + ", ";
   text += "-1)";
-  EXPECT_EQ(test::Eval(text), "etInteger 14");
+  EXPECT_EQ(kvtest::Eval(text), "etInteger 14");
   text = "Decode(i";
   for (int k = 0; k < 3000; ++k) text += ", " + std::to_string(k) + ", 'v" + std::to_string(k) + "'";
   text += ")";
-  EXPECT_EQ(test::Eval(text), "etString v7");
+  EXPECT_EQ(kvtest::Eval(text), "etString v7");
 }
 
 TEST(TextFunctions, ResultsFollowTheirArgumentsAtEachEvaluation) {
-  test::ResetThreadWithVariables();
-  std::unique_ptr<TExpression> e = test::MustTranslate("Concat(Upper(w), '-', LeftStr(Trim(w), 2))");
+  kvtest::ResetThreadWithVariables();
+  std::unique_ptr<TExpression> e = kvtest::MustTranslate("Concat(Upper(w), '-', LeftStr(Trim(w), 2))");
   EXPECT_STREQ(e->ClassName(), "TExp_Concat");
   e->Evaluate(NextStamp(e->SyncFlag));
   EXPECT_EQ(e->GetString(), "HELLO-he");

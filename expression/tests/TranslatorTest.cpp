@@ -28,7 +28,7 @@ KV_IMPLEMENT_CLASS(TTestBoom, TFunction)
 
 class Translation : public ::testing::Test {
 protected:
-  void SetUp() override { test::ResetThreadWithVariables(); }
+  void SetUp() override { kvtest::ResetThreadWithVariables(); }
 };
 
 TEST_F(Translation, ResultOrdinalsAndNames) {
@@ -76,54 +76,54 @@ TEST_F(Translation, EmptyTextsAndBlanks) {
 }
 
 TEST_F(Translation, AnOpenQuoteRunsToTheEnd) {
-  EXPECT_EQ(test::Eval("'abc + 1"), "etString abc + 1");
-  EXPECT_EQ(test::Eval("\"x"), "etChar x");
+  EXPECT_EQ(kvtest::Eval("'abc + 1"), "etString abc + 1");
+  EXPECT_EQ(kvtest::Eval("\"x"), "etChar x");
 }
 
 TEST_F(Translation, ControlCharactersAndCodes) {
-  EXPECT_EQ(test::Eval("^a"), std::string("etChar \x01"));
-  EXPECT_EQ(test::Eval("^_"), std::string("etChar \x1F"));
-  EXPECT_EQ(test::Eval("'a'#13#10'b'").size(), std::string("etString a\r\nb").size());
-  EXPECT_EQ(test::Eval("#0"), std::string("etChar ") + '\0');
-  EXPECT_EQ(test::Eval("#x"), "ERROR trInvalidOpData 1");
-  EXPECT_EQ(test::Eval("^1"), "ERROR trInvalidOpData 1");
+  EXPECT_EQ(kvtest::Eval("^a"), std::string("etChar \x01"));
+  EXPECT_EQ(kvtest::Eval("^_"), std::string("etChar \x1F"));
+  EXPECT_EQ(kvtest::Eval("'a'#13#10'b'").size(), std::string("etString a\r\nb").size());
+  EXPECT_EQ(kvtest::Eval("#0"), std::string("etChar ") + '\0');
+  EXPECT_EQ(kvtest::Eval("#x"), "ERROR trInvalidOpData 1");
+  EXPECT_EQ(kvtest::Eval("^1"), "ERROR trInvalidOpData 1");
 }
 
 TEST_F(Translation, ConstantsAreFolded) {
-  auto e = test::MustTranslate("1 + 2 * 3");
+  auto e = kvtest::MustTranslate("1 + 2 * 3");
   EXPECT_STREQ(e->ClassName(), "TExpression");
   EXPECT_EQ(e->GetInteger(), 7);
 
-  e = test::MustTranslate("Abs(-2) + Neg(3)");
+  e = kvtest::MustTranslate("Abs(-2) + Neg(3)");
   EXPECT_STREQ(e->ClassName(), "TExpression");
   EXPECT_EQ(e->GetString(), "-1");
 
-  e = test::MustTranslate("Iif(1 > 2, 1, 2.5)");
+  e = kvtest::MustTranslate("Iif(1 > 2, 1, 2.5)");
   EXPECT_STREQ(e->ClassName(), "TExpression");
   EXPECT_EQ(e->DataType, etReal);
 
-  e = test::MustTranslate("2 ^ 31");
+  e = kvtest::MustTranslate("2 ^ 31");
   EXPECT_STREQ(e->ClassName(), "TExpression");
   EXPECT_EQ(e->DataType, etReal);
 
-  e = test::MustTranslate("i + (1 + 2)");
+  e = kvtest::MustTranslate("i + (1 + 2)");
   EXPECT_STREQ(e->ClassName(), "TExp_Add");
   EXPECT_STREQ(e->GetSubExp(0)->ClassName(), "TExp_VarRef");
   EXPECT_STREQ(e->GetSubExp(1)->ClassName(), "TExpression");
 
-  e = test::MustTranslate("1 + 2 + i");  // (1 + 2) + i: the left part folds
+  e = kvtest::MustTranslate("1 + 2 + i");  // (1 + 2) + i: the left part folds
   EXPECT_STREQ(e->ClassName(), "TExp_Add");
   EXPECT_STREQ(e->GetSubExp(0)->ClassName(), "TExpression");
   EXPECT_EQ(e->GetSubExp(0)->GetInteger(), 3);
 
-  e = test::MustTranslate("Iif(i > 1, 1, 2)");
+  e = kvtest::MustTranslate("Iif(i > 1, 1, 2)");
   EXPECT_STREQ(e->ClassName(), "TExp_Iif");
-  e = test::MustTranslate("x := 1");
+  e = kvtest::MustTranslate("x := 1");
   EXPECT_STREQ(e->ClassName(), "TExp_VarAssign");
 }
 
 TEST_F(Translation, FoldedTextsKeepTheirFormatOnce) {
-  auto e = test::MustTranslate("'a' + 'b' : '[%s]'");
+  auto e = kvtest::MustTranslate("'a' + 'b' : '[%s]'");
   EXPECT_STREQ(e->ClassName(), "TExpression");
   EXPECT_EQ(e->GetString(), "[ab]");
 }
@@ -135,40 +135,40 @@ TEST_F(Translation, ErrorsRaisedByConstantsPassToTheCaller) {
   std::unique_ptr<TExpression> e;
   EXPECT_THROW(CalculateExp("Boom(i)", e), EConvertError);
   ASSERT_NE(e, nullptr);
-  EXPECT_EQ(test::Eval("Boom(i)"), "EXCEPTION boom");
+  EXPECT_EQ(kvtest::Eval("Boom(i)"), "EXCEPTION boom");
 }
 
 TEST_F(Translation, AssignmentsCreateVariables) {
-  EXPECT_EQ(test::Eval("x + 1"), "ERROR trNoVarName 1");
-  auto assign = test::MustTranslate("x := 5");
-  EXPECT_EQ(test::Eval("x + 1"), "ERROR trNoVarName 1");  // translated, not yet evaluated
+  EXPECT_EQ(kvtest::Eval("x + 1"), "ERROR trNoVarName 1");
+  auto assign = kvtest::MustTranslate("x := 5");
+  EXPECT_EQ(kvtest::Eval("x + 1"), "ERROR trNoVarName 1");  // translated, not yet evaluated
   assign->Evaluate(NextStamp(assign->SyncFlag));
-  EXPECT_EQ(test::Eval("x + 1"), "etInteger 6");
+  EXPECT_EQ(kvtest::Eval("x + 1"), "etInteger 6");
   EXPECT_EQ(GetPubVarList()->GetVarExp("X")->GetInteger(), 5);
-  EXPECT_EQ(test::Eval("x := x * 2"), "etInteger 10");
-  EXPECT_EQ(test::Eval("x"), "etInteger 10");
+  EXPECT_EQ(kvtest::Eval("x := x * 2"), "etInteger 10");
+  EXPECT_EQ(kvtest::Eval("x"), "etInteger 10");
 }
 
 TEST_F(Translation, ChainedAssignmentIsNotAChain) {
-  EXPECT_EQ(test::Eval("x := y := 1"), "etInteger 1");
-  EXPECT_EQ(test::Eval("x"), "etChar y");
-  EXPECT_EQ(test::Eval("y"), "etInteger 1");
+  EXPECT_EQ(kvtest::Eval("x := y := 1"), "etInteger 1");
+  EXPECT_EQ(kvtest::Eval("x"), "etChar y");
+  EXPECT_EQ(kvtest::Eval("y"), "etInteger 1");
 }
 
 TEST_F(Translation, AssignmentInBracketsIsPartOfAnExpression) {
-  EXPECT_EQ(test::Eval("(z := 2) * 3"), "etInteger 6");
-  EXPECT_EQ(test::Eval("z"), "etInteger 2");
-  EXPECT_EQ(test::Eval("q := 'ab' : '[%s]'"), "etString [ab]");
-  EXPECT_EQ(test::Eval("q"), "etString [ab]");
+  EXPECT_EQ(kvtest::Eval("(z := 2) * 3"), "etInteger 6");
+  EXPECT_EQ(kvtest::Eval("z"), "etInteger 2");
+  EXPECT_EQ(kvtest::Eval("q := 'ab' : '[%s]'"), "etString [ab]");
+  EXPECT_EQ(kvtest::Eval("q"), "etString [ab]");
 }
 
 TEST_F(Translation, ReferencesBindToTheListOfTheirTranslation) {
   TVarList* pub = GetPubVarList();
   auto other = CreateVarList(nullptr);
   other->SetVarExp("i", CreateIntExp(100));
-  auto e = test::MustTranslate("i + 1");  // bound to the public list
+  auto e = kvtest::MustTranslate("i + 1");  // bound to the public list
   SetVarList(other.get());
-  auto f = test::MustTranslate("i + 1");  // bound to `other`
+  auto f = kvtest::MustTranslate("i + 1");  // bound to `other`
   SetVarList(pub);
   e->Evaluate(NextStamp(e->SyncFlag));
   f->Evaluate(NextStamp(f->SyncFlag));
@@ -187,20 +187,20 @@ TEST_F(Translation, NamesTakeUtf8DotsAndAts) {
   pub->SetVarExp("a@b", CreateIntExp(1));
   pub->SetVarExp("\x81\x82x", CreateIntExp(9));  // a name starting with a byte of 0x81-0xA0
   pub->SetVarExp("_u2", CreateIntExp(2));
-  EXPECT_EQ(test::Eval("\xE4\xBB\xB7\xE6\xA0\xBC * 2"), "etInteger 6");
-  EXPECT_EQ(test::Eval("orders.id + 1"), "etInteger 43");
-  EXPECT_EQ(test::Eval("A@B"), "etInteger 1");
-  EXPECT_EQ(test::Eval("\x81\x82x + 1"), "etInteger 10");
-  EXPECT_EQ(test::Eval("_u2"), "etInteger 2");
-  EXPECT_EQ(test::Eval("\x80"), "ERROR trNoVarName 1");
+  EXPECT_EQ(kvtest::Eval("\xE4\xBB\xB7\xE6\xA0\xBC * 2"), "etInteger 6");
+  EXPECT_EQ(kvtest::Eval("orders.id + 1"), "etInteger 43");
+  EXPECT_EQ(kvtest::Eval("A@B"), "etInteger 1");
+  EXPECT_EQ(kvtest::Eval("\x81\x82x + 1"), "etInteger 10");
+  EXPECT_EQ(kvtest::Eval("_u2"), "etInteger 2");
+  EXPECT_EQ(kvtest::Eval("\x80"), "ERROR trNoVarName 1");
 }
 
 TEST_F(Translation, NameCharacterSetsCanBeChanged) {
   SetIDFirstCharSet(TCharSet{'_'}.AddRange('A', 'Z').AddRange('a', 'z'));
-  EXPECT_EQ(test::Eval("\xE4\xBB\xB7"), "ERROR trInvalidOpData 1");
+  EXPECT_EQ(kvtest::Eval("\xE4\xBB\xB7"), "ERROR trInvalidOpData 1");
   SetIDCharSet(TCharSet{'_'}.AddRange('A', 'Z').AddRange('a', 'z').AddRange('0', '9'));
   GetPubVarList()->SetVarExp("Orders", CreateIntExp(1));
-  EXPECT_EQ(test::Eval("Orders.ID"), "ERROR trInvalidOP 7");
+  EXPECT_EQ(kvtest::Eval("Orders.ID"), "ERROR trInvalidOP 7");
 }
 
 TEST_F(Translation, ValidateCalculateAndCheck) {
@@ -236,9 +236,9 @@ TEST_F(Translation, TranslatorsOfTheThread) {
   std::unique_ptr<TExpTranslator> old = SetTranslator(std::move(mine));
   EXPECT_EQ(old.get(), first);
   EXPECT_EQ(GetTranslator(), raw);
-  EXPECT_EQ(test::Eval("Abs(1)"), "ERROR trNoFuncName 1");  // no functions registered in it
+  EXPECT_EQ(kvtest::Eval("Abs(1)"), "ERROR trNoFuncName 1");  // no functions registered in it
   RegisterBaseFunctions();
-  EXPECT_EQ(test::Eval("Abs(1)"), "etReal 1");
+  EXPECT_EQ(kvtest::Eval("Abs(1)"), "etReal 1");
 
   // Without a translator the thread makes one on its public list.
   SetTranslator(nullptr);
@@ -246,7 +246,7 @@ TEST_F(Translation, TranslatorsOfTheThread) {
   EXPECT_EQ(GetVarList(), nullptr);
   SetVarList(nullptr);
   EXPECT_EQ(GetTranslateStatus(), trOK);
-  EXPECT_EQ(test::Eval("i + Abs(-1)"), "etReal 8");  // Abs gives a real
+  EXPECT_EQ(kvtest::Eval("i + Abs(-1)"), "etReal 8");  // Abs gives a real
   ASSERT_NE(GetTranslator(), nullptr);
   EXPECT_EQ(GetTranslator()->VarList, GetPubVarList());
 }
@@ -270,7 +270,7 @@ TEST_F(Translation, ATranslatorObjectWorksOnItsOwn) {
 
 TEST_F(Translation, OperatorClassesCanBeReplaced) {
   GetTranslator()->OperatorClasses[opAdd] = TExp_Sub::StaticClass();
-  EXPECT_EQ(test::Eval("5 + 3"), "etInteger 2");
+  EXPECT_EQ(kvtest::Eval("5 + 3"), "etInteger 2");
   GetTranslator()->OperatorClasses[opAdd] = TExp_Add::StaticClass();
 }
 

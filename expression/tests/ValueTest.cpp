@@ -15,6 +15,7 @@
 #include "foundation/ObjectStream.h"
 #include "foundation/Streams.h"
 #include "foundation/UserInterface.h"
+#include "testsupport/RecordingUI.h"
 
 namespace kv {
 namespace {
@@ -30,28 +31,6 @@ std::unique_ptr<TExpression> Text(std::string_view s) {
   e->SetStrValue(s);
   return e;
 }
-
-// Records what the libraries tell the user.
-class TRecordingUI : public IUserInterface {
-public:
-  int MessageDlg(const std::string& text, TMsgDlgType type, TMsgDlgButtons, int defaultAnswer) override {
-    messages.push_back(text);
-    types.push_back(type);
-    return defaultAnswer;
-  }
-  std::vector<std::string> messages;
-  std::vector<TMsgDlgType> types;
-};
-
-class UIScope {
-public:
-  UIScope() { old_ = SetUserInterface(&ui); }
-  ~UIScope() { SetUserInterface(old_); }
-  TRecordingUI ui;
-
-private:
-  IUserInterface* old_;
-};
 
 TEST(ExpValues, NewNodeReadsAsZero) {
   TExpression e;
@@ -151,13 +130,14 @@ TEST(ExpValues, FormatStrings) {
 }
 
 TEST(ExpValues, BadFormatIsReportedAndGivesTheFormat) {
-  UIScope scope;
+  kvtest::TRecordingUI ui;
+  kvtest::UIScope scope(&ui);
   auto e = Text("abc");
   e->SetFormatExp(Text("%d").release());
   EXPECT_EQ(e->GetString(), "%d");
-  ASSERT_EQ(scope.ui.messages.size(), 1u);
-  EXPECT_EQ(scope.ui.types[0], mtError);
-  EXPECT_EQ(scope.ui.messages[0].rfind(SExpFormatStringError.c_str(), 0), 0u);
+  ASSERT_EQ(ui.messages.size(), 1u);
+  EXPECT_EQ(ui.types[0], mtError);
+  EXPECT_EQ(ui.messages[0].rfind(SExpFormatStringError.c_str(), 0), 0u);
 }
 
 TEST(ExpValues, WritingConversions) {

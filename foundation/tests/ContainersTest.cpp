@@ -1,7 +1,6 @@
 // Stacks, the queue, linked nodes, both tree forms and object files.
 #include <gtest/gtest.h>
 
-#include "TempFiles.h"
 #include <unistd.h>
 
 #include <cstdio>
@@ -14,6 +13,8 @@
 #include "foundation/LibMessages.h"
 #include "foundation/ObjectStream.h"
 #include "foundation/Trees.h"
+#include "testsupport/Errors.h"
+#include "testsupport/TempFiles.h"
 
 using namespace kv;
 
@@ -30,17 +31,6 @@ std::unique_ptr<T> RoundTrip(const TBaseObject& obj) {
   T* typed = ObjCast<T>(back.get());
   if (typed) back.release();
   return std::unique_ptr<T>(typed);
-}
-
-// Expects `fn` to raise E with exactly `message`.
-template <class E, class F>
-void ExpectMessage(F fn, const std::string& message) {
-  try {
-    fn();
-    ADD_FAILURE() << "nothing raised, expected: " << message;
-  } catch (const E& e) {
-    EXPECT_EQ(e.Message(), message);
-  }
 }
 
 // A persistent item to hold in containers.
@@ -153,11 +143,11 @@ TEST(Stacks, PushPopAndTopOnBothStacks) {
 TEST(Stacks, EmptyStacksRaiseTheirMessages) {
   TStack s;
   TStackLink l;
-  ExpectMessage<EListError>([&] { s.Pop(); }, "栈弹出失败(栈空)");
-  ExpectMessage<EListError>([&] { l.Pop(); }, "栈弹出失败(栈空)");
-  ExpectMessage<EListError>([&] { s.GetTopIndex(); }, "栈空");
-  ExpectMessage<EListError>([&] { s.GetTopObj(); }, "栈空");
-  ExpectMessage<EListError>([&] { l.SetTopObj(nullptr); }, "栈空");
+  EXPECT_EQ(kvtest::ErrorOf<EListError>([&] { s.Pop(); }), "栈弹出失败(栈空)");
+  EXPECT_EQ(kvtest::ErrorOf<EListError>([&] { l.Pop(); }), "栈弹出失败(栈空)");
+  EXPECT_EQ(kvtest::ErrorOf<EListError>([&] { s.GetTopIndex(); }), "栈空");
+  EXPECT_EQ(kvtest::ErrorOf<EListError>([&] { s.GetTopObj(); }), "栈空");
+  EXPECT_EQ(kvtest::ErrorOf<EListError>([&] { l.SetTopObj(nullptr); }), "栈空");
   EXPECT_EQ(s.Top(), nullptr);
 }
 
@@ -173,7 +163,7 @@ TEST(Stacks, MethodRoundTripLeavesTheStackAsBefore) {
   EXPECT_EQ(s.Count(), 1);
   EXPECT_EQ(s.GetTopObj(), &below);
   // A lone entry is not a method: nothing is taken.
-  ExpectMessage<EListError>([&] { s.PopMethod(); }, "栈弹出失败(栈空)");
+  EXPECT_EQ(kvtest::ErrorOf<EListError>([&] { s.PopMethod(); }), "栈弹出失败(栈空)");
   EXPECT_EQ(s.Count(), 1);
 }
 
@@ -205,10 +195,10 @@ TEST(Queue, FrontAndRear) {
 
 TEST(Queue, EmptyQueueRaisesItsMessages) {
   TMyQueue q;
-  ExpectMessage<EListError>([&] { q.GetFrontIndex(); }, "队空");
-  ExpectMessage<EListError>([&] { q.GetRearIndex(); }, "队空");
-  ExpectMessage<EListError>([&] { q.GetFront(); }, "队空");
-  ExpectMessage<EListError>([&] { q.DelHeadQueue(); }, "删除队头失败(队空)");
+  EXPECT_EQ(kvtest::ErrorOf<EListError>([&] { q.GetFrontIndex(); }), "队空");
+  EXPECT_EQ(kvtest::ErrorOf<EListError>([&] { q.GetRearIndex(); }), "队空");
+  EXPECT_EQ(kvtest::ErrorOf<EListError>([&] { q.GetFront(); }), "队空");
+  EXPECT_EQ(kvtest::ErrorOf<EListError>([&] { q.DelHeadQueue(); }), "删除队头失败(队空)");
 }
 
 // ---- Linked nodes -------------------------------------------------------------------------
@@ -268,7 +258,7 @@ TEST(LinkedList, DeleteNodeUnlinksAndGuardsTheRoot) {
   EXPECT_EQ(c->GetPrev(), a);
   list.DeleteNode(c);  // not the cursor: unlinked all the same
   EXPECT_EQ(a->GetNext(), nullptr);
-  ExpectMessage<Exception>([&] { list.DeleteNode(list.Root()); }, "不能删除跟接点\r\n\n");
+  EXPECT_EQ(kvtest::ErrorOf<Exception>([&] { list.DeleteNode(list.Root()); }), "不能删除跟接点\r\n\n");
   list.DeleteNode(new TLinkStructure("free"));  // a free node is just freed
   TLinkDataStructure other;
   auto* foreign = new TLinkStructure("f");
@@ -359,8 +349,8 @@ TEST(TreeStructure, SetChildReplacesInPlace) {
   ExpectStructureLinks(&root);
 
   auto* spare = new TTreeStructure("spare");
-  ExpectMessage<Exception>([&] { root.SetChild(3, spare); }, "此结点不存在\r\n\n");
-  ExpectMessage<Exception>([&] { root.SetChild(-1, spare); }, "此结点不存在\r\n\n");
+  EXPECT_EQ(kvtest::ErrorOf<Exception>([&] { root.SetChild(3, spare); }), "此结点不存在\r\n\n");
+  EXPECT_EQ(kvtest::ErrorOf<Exception>([&] { root.SetChild(-1, spare); }), "此结点不存在\r\n\n");
   EXPECT_EQ(ChildNames(&root), (std::vector<std::string>{"A", "B", "C"}));
   delete spare;
   // A node already in the tree, or the node itself, is refused.
@@ -461,7 +451,7 @@ TEST(TreeObj, InsertDeleteAndRanges) {
   EXPECT_EQ(ChildNames(&top), (std::vector<std::string>{"a", "x"}));
   EXPECT_EQ(spare->GetParent(), &top);
   auto* other = new TTreeObj("y");
-  ExpectMessage<Exception>([&] { top.SetChild(2, other); }, "此结点不存在\r\n\n");
+  EXPECT_EQ(kvtest::ErrorOf<Exception>([&] { top.SetChild(2, other); }), "此结点不存在\r\n\n");
   delete other;
   EXPECT_EQ(top.IndexOf(spare), 1);
   top.GetChild(0)->Delete();

@@ -11,6 +11,7 @@
 #include <string>
 
 #include "foundation/Exceptions.h"
+#include "testsupport/Errors.h"
 
 namespace kv {
 namespace {
@@ -28,15 +29,6 @@ Parts Decode(TDateTime v) {
 
 void PrintTo(const Parts& p, std::ostream* os) {
   *os << p.y << '-' << p.m << '-' << p.d << ' ' << p.h << ':' << p.n << ':' << p.s << '.' << p.ms;
-}
-
-std::string MessageOf(void (*f)()) {
-  try {
-    f();
-  } catch (const EConvertError& e) {
-    return e.Message();
-  }
-  return "<no error>";
 }
 
 // ---- Encoding -----------------------------------------------------------------------
@@ -63,10 +55,10 @@ TEST(DateUtilsEncode, TimesAndTheSignRuleBeforeTheEpoch) {
 }
 
 TEST(DateUtilsEncode, InvalidComponentsRaise) {
-  EXPECT_EQ(MessageOf([] { EncodeDate(2023, 2, 29); }), "Invalid argument to date encode");
-  EXPECT_EQ(MessageOf([] { EncodeTime(24, 0, 0, 0); }), "Invalid argument to time encode");
-  EXPECT_EQ(MessageOf([] { EncodeDateTime(2024, 1, 1, 0, 60, 0, 0); }), "Invalid argument to time encode");
-  EXPECT_EQ(MessageOf([] { EncodeDateTime(2024, 1, 32, 0, 0, 0, 0); }), "Invalid argument to date encode");
+  EXPECT_EQ(kvtest::ErrorOf<EConvertError>([] { EncodeDate(2023, 2, 29); }), "Invalid argument to date encode");
+  EXPECT_EQ(kvtest::ErrorOf<EConvertError>([] { EncodeTime(24, 0, 0, 0); }), "Invalid argument to time encode");
+  EXPECT_EQ(kvtest::ErrorOf<EConvertError>([] { EncodeDateTime(2024, 1, 1, 0, 60, 0, 0); }), "Invalid argument to time encode");
+  EXPECT_EQ(kvtest::ErrorOf<EConvertError>([] { EncodeDateTime(2024, 1, 32, 0, 0, 0, 0); }), "Invalid argument to date encode");
   const int bad[][3] = {{0, 1, 1}, {10000, 1, 1}, {2024, 0, 1}, {2024, 13, 1}, {2024, 1, 0}, {1900, 2, 29},
                         {2024, 4, 31}, {-1, 1, 1}};
   for (const auto& b : bad) {

@@ -16,23 +16,12 @@
 #include <vector>
 
 #include "foundation/Exceptions.h"
+#include "testsupport/TempFiles.h"
 
 namespace kv {
 namespace {
 
 namespace fs = std::filesystem;
-
-std::string ReadAll(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
-
-void WriteRaw(const std::string& path, const std::string& bytes) {
-  std::ofstream out(path, std::ios::binary);
-  out << bytes;
-}
 
 mode_t ModeOf(const std::string& path) {
   struct stat st {};
@@ -43,23 +32,14 @@ mode_t ModeOf(const std::string& path) {
 // A fresh folder per test, removed afterwards.
 class FileUtilsFs : public ::testing::Test {
 protected:
-  void SetUp() override {
-    std::string tmpl = (fs::temp_directory_path() / "vandrel-fileutils-XXXXXX").string();
-    ASSERT_NE(::mkdtemp(tmpl.data()), nullptr);
-    dir_ = tmpl + "/";
-  }
-  void TearDown() override {
-    std::error_code ec;
-    fs::permissions(dir_, fs::perms::owner_all, fs::perm_options::add, ec);
-    fs::remove_all(dir_, ec);
-  }
   std::vector<std::string> Entries() const {
     std::vector<std::string> names;
     for (const auto& e : fs::directory_iterator(dir_)) names.push_back(e.path().filename().string());
     std::sort(names.begin(), names.end());
     return names;
   }
-  std::string dir_;
+  kvtest::TempFolder folder_{"fileutils"};
+  std::string dir_ = folder_.Path() + "/";
 };
 
 // Sets or clears an environment variable for one test and restores it.
@@ -193,8 +173,8 @@ TEST(FileUtilsNames, TrailingDelimiters) {
 // ---- File system ------------------------------------------------------------------------
 
 TEST_F(FileUtilsFs, GetFileSize) {
-  WriteRaw(dir_ + "data.bin", std::string(1234, 'x'));
-  WriteRaw(dir_ + "empty", "");
+  kvtest::WriteFile(dir_ + "data.bin", std::string(1234, 'x'));
+  kvtest::WriteFile(dir_ + "empty", "");
   EXPECT_EQ(GetFileSize(dir_ + "data.bin"), 1234);
   EXPECT_EQ(GetFileSize(dir_ + "empty"), 0);
   try {
@@ -212,14 +192,14 @@ TEST_F(FileUtilsFs, GetFileSize) {
   }
   EXPECT_THROW((void)GetFileSize(""), EInOutError);
   if (::geteuid() != 0) {  // root reads anything
-    WriteRaw(dir_ + "locked", "abc");
+    kvtest::WriteFile(dir_ + "locked", "abc");
     ::chmod((dir_ + "locked").c_str(), 0);
     EXPECT_THROW((void)GetFileSize(dir_ + "locked"), EInOutError);
   }
 }
 
 TEST_F(FileUtilsFs, ExistenceChecks) {
-  WriteRaw(dir_ + "f", "1");
+  kvtest::WriteFile(dir_ + "f", "1");
   EXPECT_TRUE(FileExists(dir_ + "f"));
   EXPECT_FALSE(FileExists(dir_));
   EXPECT_FALSE(FileExists(dir_ + "nope"));
@@ -236,7 +216,7 @@ TEST_F(FileUtilsFs, ForceDirectories) {
   EXPECT_TRUE(ForceDirectories(dir_ + "a/b/c/"));  // already there
   EXPECT_TRUE(ForceDirectories(dir_ + "a//d"));
   EXPECT_FALSE(ForceDirectories(""));
-  WriteRaw(dir_ + "file", "x");
+  kvtest::WriteFile(dir_ + "file", "x");
   EXPECT_FALSE(ForceDirectories(dir_ + "file/sub"));
 }
 
@@ -244,27 +224,27 @@ TEST_F(FileUtilsFs, AtomicWriteCreatesAndReplaces) {
   const std::string path = dir_ + "KVCore.env";
   const std::string bytes("bin\0ary\xff", 8);
   AtomicWriteFile(path, bytes);
-  EXPECT_EQ(ReadAll(path), bytes);
+  EXPECT_EQ(kvtest::ReadFile(path), bytes);
   const mode_t mask = ::umask(0);
   ::umask(mask);
   EXPECT_EQ(ModeOf(path), static_cast<mode_t>(0666 & ~mask));
 
   ::chmod(path.c_str(), 0640);
   AtomicWriteFile(path, "short");
-  EXPECT_EQ(ReadAll(path), "short");
+  EXPECT_EQ(kvtest::ReadFile(path), "short");
   EXPECT_EQ(ModeOf(path), 0640u);  // permission bits kept
 
   AtomicWriteFile(path, "");
-  EXPECT_EQ(ReadAll(path), "");
+  EXPECT_EQ(kvtest::ReadFile(path), "");
   EXPECT_EQ(Entries(), std::vector<std::string>{"KVCore.env"});  // no temporary left
 }
 
 TEST_F(FileUtilsFs, AtomicWriteFollowsSymbolicLinks) {
-  WriteRaw(dir_ + "target.txt", "old");
+  kvtest::WriteFile(dir_ + "target.txt", "old");
   fs::create_symlink(dir_ + "target.txt", dir_ + "link.txt");
   AtomicWriteFile(dir_ + "link.txt", "new");
   EXPECT_TRUE(fs::is_symlink(dir_ + "link.txt"));
-  EXPECT_EQ(ReadAll(dir_ + "target.txt"), "new");
+  EXPECT_EQ(kvtest::ReadFile(dir_ + "target.txt"), "new");
   EXPECT_EQ(Entries(), (std::vector<std::string>{"link.txt", "target.txt"}));
 }
 
@@ -284,11 +264,11 @@ TEST_F(FileUtilsFs, AtomicWriteFailuresNameTheFileAndLeaveNothing) {
   }
   EXPECT_THROW(AtomicWriteFile("", "x"), EFCreateError);
   if (::geteuid() != 0) {
-    WriteRaw(dir_ + "sub/keep.txt", "keep");
+    kvtest::WriteFile(dir_ + "sub/keep.txt", "keep");
     ::chmod((dir_ + "sub").c_str(), 0555);
     EXPECT_THROW(AtomicWriteFile(dir_ + "sub/keep.txt", "lost"), EFCreateError);
     ::chmod((dir_ + "sub").c_str(), 0755);
-    EXPECT_EQ(ReadAll(dir_ + "sub/keep.txt"), "keep");
+    EXPECT_EQ(kvtest::ReadFile(dir_ + "sub/keep.txt"), "keep");
   }
   EXPECT_EQ(Entries(), std::vector<std::string>{"sub"});
 }
@@ -296,7 +276,7 @@ TEST_F(FileUtilsFs, AtomicWriteFailuresNameTheFileAndLeaveNothing) {
 TEST_F(FileUtilsFs, AtomicWriteWithLongNames) {
   const std::string name(250, 'n');
   AtomicWriteFile(dir_ + name, "ok");
-  EXPECT_EQ(ReadAll(dir_ + name), "ok");
+  EXPECT_EQ(kvtest::ReadFile(dir_ + name), "ok");
   EXPECT_EQ(Entries(), std::vector<std::string>{name});
 }
 

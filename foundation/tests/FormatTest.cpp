@@ -8,6 +8,7 @@
 #include <string>
 
 #include "foundation/Exceptions.h"
+#include "testsupport/Errors.h"
 
 namespace kv {
 namespace {
@@ -227,12 +228,8 @@ class FormatErrors : public ::testing::TestWithParam<const char*> {};
 
 TEST_P(FormatErrors, RaiseConvertError) {
   const std::string fmt = GetParam();
-  try {
-    (void)Format(fmt, 1, 2.5, "s");
-    FAIL() << "no error for " << fmt;
-  } catch (const EConvertError& e) {
-    EXPECT_EQ(e.Message(), "Format '" + fmt + "' invalid or incompatible with argument");
-  }
+  EXPECT_EQ(kvtest::ErrorOf<EConvertError>([&] { (void)Format(fmt, 1, 2.5, "s"); }),
+            "Format '" + fmt + "' invalid or incompatible with argument");
 }
 
 INSTANTIATE_TEST_SUITE_P(

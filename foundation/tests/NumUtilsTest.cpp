@@ -11,19 +11,10 @@
 
 #include "foundation/Exceptions.h"
 #include "foundation/Format.h"
+#include "testsupport/Errors.h"
 
 namespace kv {
 namespace {
-
-template <class E, class F>
-std::string MessageOf(F&& f) {
-  try {
-    f();
-  } catch (const E& e) {
-    return e.Message();
-  }
-  return "<no error>";
-}
 
 // ---- Integer division ---------------------------------------------------------------
 
@@ -47,9 +38,9 @@ TEST(NumUtilsIntDiv, MostNegativeByMinusOneWraps) {
 TEST(NumUtilsIntDiv, ZeroDivisorRaisesWithTheDividend) {
   EXPECT_THROW(iDiv(1, 0), EDivByZero);
   EXPECT_THROW(iMod(1, 0), EIntError);
-  EXPECT_EQ(MessageOf<EDivByZero>([] { iDiv(7, 0); }), "Divide by 0 iDiv(7,0)");
-  EXPECT_EQ(MessageOf<EDivByZero>([] { iMod(-7, 0); }), "Divide by 0 iMod(-7,0)");
-  EXPECT_EQ(MessageOf<EDivByZero>([] { iDiv(INT64_MIN, 0); }), "Divide by 0 iDiv(-9223372036854775808,0)");
+  EXPECT_EQ(kvtest::ErrorOf<EDivByZero>([] { iDiv(7, 0); }), "Divide by 0 iDiv(7,0)");
+  EXPECT_EQ(kvtest::ErrorOf<EDivByZero>([] { iMod(-7, 0); }), "Divide by 0 iMod(-7,0)");
+  EXPECT_EQ(kvtest::ErrorOf<EDivByZero>([] { iDiv(INT64_MIN, 0); }), "Divide by 0 iDiv(-9223372036854775808,0)");
 }
 
 // ---- Real division --------------------------------------------------------------------
@@ -66,14 +57,14 @@ TEST(NumUtilsRealDiv, TinyDivisorIsDivisionByZero) {
   EXPECT_THROW(fDiv(1, 0), EZeroDivide);
   EXPECT_THROW(fDiv(1, 1e-19L), EZeroDivide);  // the limit itself counts as zero
   EXPECT_THROW(fDiv(0, -1e-20L), EMathError);
-  EXPECT_EQ(MessageOf<EZeroDivide>([] { fDiv(1.5L, 0); }), "Divide by 0 fDiv(1.50,0.00)");
-  EXPECT_EQ(MessageOf<EZeroDivide>([] { fDiv(-2, 1e-25L); }), "Divide by 0 fDiv(-2.00,0.00)");
+  EXPECT_EQ(kvtest::ErrorOf<EZeroDivide>([] { fDiv(1.5L, 0); }), "Divide by 0 fDiv(1.50,0.00)");
+  EXPECT_EQ(kvtest::ErrorOf<EZeroDivide>([] { fDiv(-2, 1e-25L); }), "Divide by 0 fDiv(-2.00,0.00)");
 }
 
 TEST(NumUtilsRealDiv, HugeQuotientIsOverflow) {
   EXPECT_THROW(fDiv(LDBL_MAX, 0.5L), EOverflow);
   EXPECT_THROW(fDiv(-1e4920L, 1e-15L), EOverflow);
-  EXPECT_EQ(MessageOf<EOverflow>([] { fDiv(1e4920L, 1e-15L); }),
+  EXPECT_EQ(kvtest::ErrorOf<EOverflow>([] { fDiv(1e4920L, 1e-15L); }),
             "Float overflow fDiv(" + FloatToStrFixed(1e4920L, 2) + ",0.00)");
 }
 

@@ -11,18 +11,14 @@
 #include "foundation/Exceptions.h"
 #include "foundation/IniFile.h"
 #include "foundation/ObjectStream.h"
+#include "testsupport/TempFiles.h"
 
 using namespace kv;
 using namespace kvtest;
 
 namespace {
 
-std::string TempPath(const std::string& name) { return ::testing::TempDir() + "/" + name; }
-
-std::string Slurp(const std::string& path) {
-  std::ifstream f(path, std::ios::binary);
-  return std::string((std::istreambuf_iterator<char>(f)), std::istreambuf_iterator<char>());
-}
+std::string TempPath(const std::string& name) { return kvtest::TempFilePath("objfile", name); }
 
 // Fails while being written.
 class TFailingSave : public TNode {
@@ -78,10 +74,10 @@ TEST(ObjectFiles, FailedWriteKeepsTheOldFile) {
   std::string path = TempPath("keep.obj");
   TNode good("good", 1);
   WriteObjectToFile(path, &good);
-  std::string before = Slurp(path);
+  std::string before = kvtest::ReadFile(path);
   TFailingSave bad;
   EXPECT_THROW(WriteObjectToFile(path, &bad), EWriteError);
-  EXPECT_EQ(Slurp(path), before);
+  EXPECT_EQ(kvtest::ReadFile(path), before);
   EXPECT_THROW(WriteObjectToFile("/nonexistent-folder/x.obj", &good), Exception);
 }
 

@@ -8,6 +8,7 @@
 #include "StreamTestClasses.h"
 #include "foundation/Exceptions.h"
 #include "foundation/ObjectStream.h"
+#include "testsupport/TempFiles.h"
 
 using namespace kv;
 using namespace kvtest;
@@ -597,7 +598,7 @@ TEST(WideStrings, RoundTripAndStopAtZero) {
 TEST(StreamToFileTest, CopiesAndRestoresPosition) {
   TMemoryStream m(std::string("hello"));
   m.SetPosition(3);
-  std::string path = ::testing::TempDir() + "/stream_to_file.bin";
+  std::string path = kvtest::TempFilePath("objstream", "stream_to_file.bin");
   EXPECT_TRUE(StreamToFile(m, path));
   EXPECT_EQ(m.Position(), 3);
   TMemoryStream back;

@@ -2,7 +2,6 @@
 #include <dirent.h>
 #include <gtest/gtest.h>
 
-#include "TempFiles.h"
 #include <unistd.h>
 
 #include <cstdio>
@@ -14,22 +13,14 @@
 
 #include "foundation/Exceptions.h"
 #include "foundation/RecordFiles.h"
+#include "testsupport/Errors.h"
+#include "testsupport/TempFiles.h"
 
 using namespace kv;
 
 namespace {
 
 std::string TempPath(const std::string& name) { return kvtest::TempFilePath("recfile", name); }
-
-std::string Slurp(const std::string& path) {
-  std::ifstream f(path, std::ios::binary);
-  return std::string((std::istreambuf_iterator<char>(f)), std::istreambuf_iterator<char>());
-}
-
-void Spit(const std::string& path, const std::string& bytes) {
-  std::ofstream f(path, std::ios::binary | std::ios::trunc);
-  f.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-}
 
 // Bytes that differ from their neighbours, so any shift shows.
 std::string Pattern(size_t n, unsigned seed = 1) {
@@ -51,15 +42,6 @@ int OpenDescriptors() {
   return n;
 }
 
-template <class E, class F>
-void ExpectMessage(F fn, const std::string& message) {
-  try {
-    fn();
-    ADD_FAILURE() << "nothing raised, expected: " << message;
-  } catch (const E& e) {
-    EXPECT_EQ(e.Message(), message);
-  }
-}
 
 // A record of the sorted tests: a 2-byte little-endian key and a tag byte.
 std::string Rec(uint16_t key, char tag) {
@@ -115,15 +97,15 @@ TEST(MoveContents, ExpandInTheMiddleKeepsEveryByte) {
   // Not a multiple of the block size, so the last block is a short one.
   const std::string original = Pattern(3 * TFileStream::kMoveBlockSize + 1234);
   std::string path = TempPath("expand.bin");
-  Spit(path, original);
+  kvtest::WriteFile(path, original);
   for (int64_t pos : {int64_t{0}, int64_t{1}, int64_t{16384}, int64_t{40000}}) {
-    Spit(path, original);
+    kvtest::WriteFile(path, original);
     TFileStream f(path, fmOpenReadWrite);
     f.SetPosition(77);
     f.Expand(pos, 5000);
     EXPECT_EQ(f.Position(), 77);
     EXPECT_EQ(f.Size(), static_cast<int64_t>(original.size()) + 5000);
-    std::string now = Slurp(path);
+    std::string now = kvtest::ReadFile(path);
     EXPECT_EQ(now.substr(0, static_cast<size_t>(pos)), original.substr(0, static_cast<size_t>(pos)));
     EXPECT_EQ(now.substr(static_cast<size_t>(pos) + 5000), original.substr(static_cast<size_t>(pos))) << pos;
   }
@@ -133,53 +115,53 @@ TEST(MoveContents, DigoutInTheMiddleKeepsEveryOtherByte) {
   const std::string original = Pattern(2 * TFileStream::kMoveBlockSize + 999, 7);
   std::string path = TempPath("digout.bin");
   for (int64_t pos : {int64_t{0}, int64_t{100}, int64_t{16383}}) {
-    Spit(path, original);
+    kvtest::WriteFile(path, original);
     TFileStream f(path, fmOpenReadWrite);
     f.SetPosition(10);
     f.Digout(pos, 17000);  // more than one block
     EXPECT_EQ(f.Position(), 10);
     const auto at = static_cast<size_t>(pos);
     std::string expected = original.substr(0, at) + original.substr(at + 17000);
-    EXPECT_EQ(Slurp(path), expected) << pos;
+    EXPECT_EQ(kvtest::ReadFile(path), expected) << pos;
   }
 }
 
 TEST(MoveContents, Boundaries) {
   std::string path = TempPath("bounds.bin");
-  Spit(path, "0123456789");
+  kvtest::WriteFile(path, "0123456789");
   TFileStream f(path, fmOpenReadWrite);
   // Digout: a position past the new end is left at the new end.
   f.SetPosition(9);
   f.Digout(6, 100);  // more than follows: the file ends at 6
-  EXPECT_EQ(Slurp(path), "012345");
+  EXPECT_EQ(kvtest::ReadFile(path), "012345");
   EXPECT_EQ(f.Position(), 6);
   f.Digout(6, 3);  // nothing there
   f.Digout(50, 3);
   f.Digout(2, 0);
-  EXPECT_EQ(Slurp(path), "012345");
+  EXPECT_EQ(kvtest::ReadFile(path), "012345");
   // Expand at or past the end just lengthens the file.
   f.Expand(6, 2);
   EXPECT_EQ(f.Size(), 8);
   f.Expand(10, 2);
   EXPECT_EQ(f.Size(), 12);
-  EXPECT_EQ(Slurp(path).substr(0, 6), "012345");
+  EXPECT_EQ(kvtest::ReadFile(path).substr(0, 6), "012345");
   f.SetPosition(3);
   f.Truncate();
-  EXPECT_EQ(Slurp(path), "012");
+  EXPECT_EQ(kvtest::ReadFile(path), "012");
   EXPECT_THROW(f.Expand(-1, 1), EStreamError);
   EXPECT_THROW(f.Expand(0, -1), EStreamError);
   EXPECT_THROW(f.Digout(-5, 1), EStreamError);
   EXPECT_THROW(f.Expand(1, INT64_MAX), EStreamError);
-  EXPECT_EQ(Slurp(path), "012");
+  EXPECT_EQ(kvtest::ReadFile(path), "012");
 }
 
 TEST(MoveContents, ReadOnlyFileFailsUnchanged) {
   std::string path = TempPath("readonly.bin");
-  Spit(path, "abcdef");
+  kvtest::WriteFile(path, "abcdef");
   TFileStream f(path, fmOpenRead);
   EXPECT_THROW(f.Expand(1, 3), EStreamError);
   EXPECT_THROW(f.Digout(1, 3), EStreamError);
-  EXPECT_EQ(Slurp(path), "abcdef");
+  EXPECT_EQ(kvtest::ReadFile(path), "abcdef");
 }
 
 // ---- Signed files --------------------------------------------------------------------------
@@ -188,7 +170,7 @@ TEST(SignStream, NewFileGetsTheSignLine) {
   std::string path = TempPath("sign-new.dat");
   std::remove(path.c_str());
   { TSignStream s(path, "KVSIGN", fmCreate); }
-  EXPECT_EQ(Slurp(path), "KVSIGN\r\n\x1A");
+  EXPECT_EQ(kvtest::ReadFile(path), "KVSIGN\r\n\x1A");
   {
     TSignStream s(path, "KVSIGN", fmOpenRead);
     EXPECT_EQ(s.Position(), 9);
@@ -202,27 +184,27 @@ TEST(SignStream, NewFileGetsTheSignLine) {
   std::string other = TempPath("sign-openorcreate.dat");
   std::remove(other.c_str());
   { TSignStream s(other, "S", fmOpenOrCreate | fmOpenReadWrite); }
-  EXPECT_EQ(Slurp(other), "S\r\n\x1A");
+  EXPECT_EQ(kvtest::ReadFile(other), "S\r\n\x1A");
   { TSignStream s(other, "S", fmOpenOrCreate | fmOpenReadWrite); }
-  EXPECT_EQ(Slurp(other), "S\r\n\x1A");
+  EXPECT_EQ(kvtest::ReadFile(other), "S\r\n\x1A");
 }
 
 TEST(SignStream, WrongSignIsRefusedAndTheFileClosed) {
   std::string path = TempPath("sign-wrong.dat");
   { TSignStream s(path, "GOOD", fmCreate); }
   int before = OpenDescriptors();
-  ExpectMessage<EFOpenError>([&] { TSignStream s(path, "BAD!", fmOpenRead); },
-                             "文件" + path + "标志校验失败");
+  EXPECT_EQ(kvtest::ErrorOf<EFOpenError>([&] { TSignStream s(path, "BAD!", fmOpenRead); }),
+            "文件" + path + "标志校验失败");
   // Case matters.
   EXPECT_THROW({ TSignStream t(path, "good", fmOpenRead); }, EFOpenError);
   // Open-or-create on an existing file checks too.
   EXPECT_THROW({ TSignStream t(path, "BAD!", fmOpenOrCreate | fmOpenReadWrite); }, EFOpenError);
   EXPECT_EQ(OpenDescriptors(), before);
-  EXPECT_EQ(Slurp(path), "GOOD\r\n\x1A");
+  EXPECT_EQ(kvtest::ReadFile(path), "GOOD\r\n\x1A");
   // A file shorter than the sign line, and an existing empty file opened plainly.
-  Spit(path, "GO");
+  kvtest::WriteFile(path, "GO");
   EXPECT_THROW({ TSignStream t(path, "GOOD", fmOpenRead); }, EFOpenError);
-  Spit(path, "");
+  kvtest::WriteFile(path, "");
   EXPECT_THROW({ TSignStream t(path, "GOOD", fmOpenReadWrite); }, EFOpenError);
   // An empty sign checks nothing.
   TSignStream any(path, "", fmOpenRead);
@@ -232,29 +214,29 @@ TEST(SignStream, WrongSignIsRefusedAndTheFileClosed) {
 TEST(SignStream, HeaderOfASubclass) {
   std::string path = TempPath("sign-header.dat");
   { THeaderStream s(path, fmCreate); EXPECT_EQ(s.DataStart(), 10); }
-  EXPECT_EQ(Slurp(path), std::string("HDR\r\n\x1A\x07\x00\x00\x00", 10));
+  EXPECT_EQ(kvtest::ReadFile(path), std::string("HDR\r\n\x1A\x07\x00\x00\x00", 10));
   { THeaderStream s(path, fmOpenRead); EXPECT_EQ(s.DataStart(), 10); }
-  Spit(path, std::string("HDR\r\n\x1A\x08\x00\x00\x00", 10));
-  ExpectMessage<EFOpenError>([&] { THeaderStream s(path, fmOpenRead); }, "读" + path + "的文件头失败");
+  kvtest::WriteFile(path, std::string("HDR\r\n\x1A\x08\x00\x00\x00", 10));
+  EXPECT_EQ(kvtest::ErrorOf<EFOpenError>([&] { THeaderStream s(path, fmOpenRead); }), "读" + path + "的文件头失败");
 }
 
 TEST(SignStream, ModifySignatureKeepsTheContents) {
   std::string path = TempPath("sign-modify.dat");
   const std::string body = Pattern(50000, 3);
-  Spit(path, "ABC\r\n\x1A" + body);
+  kvtest::WriteFile(path, "ABC\r\n\x1A" + body);
   ModifyStreamSignature(path, "ABC", "ABC");  // equal signs: untouched
-  EXPECT_EQ(Slurp(path), "ABC\r\n\x1A" + body);
+  EXPECT_EQ(kvtest::ReadFile(path), "ABC\r\n\x1A" + body);
   ModifyStreamSignature(path, "ABC", "ABCDEFGHIJ");  // 7 bytes longer
-  EXPECT_EQ(Slurp(path), "ABCDEFGHIJ\r\n\x1A" + body);
+  EXPECT_EQ(kvtest::ReadFile(path), "ABCDEFGHIJ\r\n\x1A" + body);
   ModifyStreamSignature(path, "ABCDEFGHIJ", "XY");
-  EXPECT_EQ(Slurp(path), "XY\r\n\x1A" + body);
+  EXPECT_EQ(kvtest::ReadFile(path), "XY\r\n\x1A" + body);
   ModifyStreamSignature(path, "XY", "");  // the whole sign line goes
-  EXPECT_EQ(Slurp(path), body);
+  EXPECT_EQ(kvtest::ReadFile(path), body);
   ModifyStreamSignature(path, "", "NEW");
-  EXPECT_EQ(Slurp(path), "NEW\r\n\x1A" + body);
+  EXPECT_EQ(kvtest::ReadFile(path), "NEW\r\n\x1A" + body);
   // The old sign must be there.
   EXPECT_THROW(ModifyStreamSignature(path, "OLD", "X"), EFOpenError);
-  EXPECT_EQ(Slurp(path), "NEW\r\n\x1A" + body);
+  EXPECT_EQ(kvtest::ReadFile(path), "NEW\r\n\x1A" + body);
   // A missing file: nothing happens.
   std::string missing = TempPath("sign-missing.dat");
   std::remove(missing.c_str());
@@ -291,7 +273,7 @@ TEST(DataStream, WriteReadAndNavigate) {
   EXPECT_TRUE(s.CheckEof());
   s.Skip();  // at the end: stays
   EXPECT_EQ(s.RecNo(), 3);
-  EXPECT_EQ(Slurp(path), "REC\r\n\x1A" "aaaaBBBBcccc");
+  EXPECT_EQ(kvtest::ReadFile(path), "REC\r\n\x1A" "aaaaBBBBcccc");
 }
 
 TEST(DataStream, InsertAndDeleteInTheMiddleOfALargeFile) {
@@ -299,7 +281,7 @@ TEST(DataStream, InsertAndDeleteInTheMiddleOfALargeFile) {
   const int kRecSize = 100;
   const int kCount = 5000;  // about 500 KB, many blocks
   const std::string body = Pattern(static_cast<size_t>(kRecSize) * kCount, 11);
-  Spit(path, "BIG\r\n\x1A" + body);
+  kvtest::WriteFile(path, "BIG\r\n\x1A" + body);
   TDataStream s(path, "BIG", fmOpenReadWrite);
   s.SetRecSize(kRecSize);
   ASSERT_EQ(s.RecordCount(), kCount);
@@ -307,14 +289,14 @@ TEST(DataStream, InsertAndDeleteInTheMiddleOfALargeFile) {
   s.GotoRec(2500);
   EXPECT_EQ(s.InsertRec(fresh.data()), 2500);
   EXPECT_EQ(s.RecNo(), 2501);
-  EXPECT_EQ(Slurp(path), "BIG\r\n\x1A" + body.substr(0, 250000) + fresh + body.substr(250000));
+  EXPECT_EQ(kvtest::ReadFile(path), "BIG\r\n\x1A" + body.substr(0, 250000) + fresh + body.substr(250000));
   s.GotoRec(2500);
   s.DeleteRec();
   EXPECT_EQ(s.RecNo(), 2500);
-  EXPECT_EQ(Slurp(path), "BIG\r\n\x1A" + body);
+  EXPECT_EQ(kvtest::ReadFile(path), "BIG\r\n\x1A" + body);
   s.GotoRec(0);
   s.DeleteRec();
-  EXPECT_EQ(Slurp(path), "BIG\r\n\x1A" + body.substr(kRecSize));
+  EXPECT_EQ(kvtest::ReadFile(path), "BIG\r\n\x1A" + body.substr(kRecSize));
 }
 
 TEST(DataStream, EndOfFileCases) {
@@ -326,12 +308,12 @@ TEST(DataStream, EndOfFileCases) {
   s.DeleteRec();  // at the end: nothing
   EXPECT_EQ(s.RecordCount(), 1);
   EXPECT_EQ(s.InsertRec("cd"), 1);  // at the end: appended
-  EXPECT_EQ(Slurp(path), "abcd");
+  EXPECT_EQ(kvtest::ReadFile(path), "abcd");
 }
 
 TEST(DataStream, BadInput) {
   std::string path = TempPath("data-bad.dat");
-  Spit(path, "R\r\n\x1A" "abcdefg");  // two records of 3 and one byte left over
+  kvtest::WriteFile(path, "R\r\n\x1A" "abcdefg");  // two records of 3 and one byte left over
   TDataStream s(path, "R", fmOpenReadWrite);
   s.SetRecSize(3);
   EXPECT_EQ(s.RecordCount(), 2);
@@ -353,7 +335,7 @@ TEST(DataStream, BadInput) {
   s.SetDataStart(0);
   EXPECT_EQ(s.RecNo(), 0);
   EXPECT_EQ(s.RecordCount(), 3);
-  EXPECT_EQ(Slurp(path), "R\r\n\x1A" "abcdefg");
+  EXPECT_EQ(kvtest::ReadFile(path), "R\r\n\x1A" "abcdefg");
 }
 
 TEST(DataStream, SecretHooksEncodeRecordsButNotTheMoves) {
@@ -365,7 +347,7 @@ TEST(DataStream, SecretHooksEncodeRecordsButNotTheMoves) {
   s.AppendRec("ef");
   s.GotoRec(1);
   s.InsertRec("cd");
-  std::string disk = Slurp(path);
+  std::string disk = kvtest::ReadFile(path);
   EXPECT_EQ(disk.substr(0, 4), "X\r\n\x1A");  // the sign line is never encoded
   EXPECT_EQ(disk[4], 'a' ^ 0x5A);
   EXPECT_EQ(disk[9], 'f' ^ 0x5A);
@@ -382,14 +364,14 @@ TEST(DataStream, FailedInsertLeavesTheFileAsItWas) {
     s.AppendRec("ab");
     s.AppendRec("cd");
   }
-  const std::string before = Slurp(path);
+  const std::string before = kvtest::ReadFile(path);
   TXorStream s(path, "X", fmOpenReadWrite);
   s.SetRecSize(2);
   s.Secret = true;
   s.failEncoding = true;
   s.GotoRec(1);
   EXPECT_THROW(s.InsertRec("zz"), EWriteError);
-  EXPECT_EQ(Slurp(path), before);
+  EXPECT_EQ(kvtest::ReadFile(path), before);
   EXPECT_EQ(s.RecNo(), 1);
 }
 

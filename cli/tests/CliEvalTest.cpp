@@ -16,12 +16,12 @@
 
 namespace {
 
-using CliResult = clitest::Result;
+using kvtest::CliResult;
 
 // Runs vandrel-cli eval with `args`, feeding `input` to its standard input.
 CliResult RunEval(std::vector<std::string> args, const std::string& input = std::string()) {
   args.insert(args.begin(), "eval");
-  return clitest::RunCli(args, "", input);
+  return kvtest::RunCli(args, "", input);
 }
 
 TEST(CliEval, ArgumentsShareOneVariableList) {

@@ -16,20 +16,15 @@
 
 namespace {
 
-using CliResult = clitest::Result;
+using kvtest::CliResult;
 
 // Runs vandrel-cli functions with `args`.
 CliResult RunFunctions(std::vector<std::string> args) {
   args.insert(args.begin(), "functions");
-  return clitest::RunCli(args);
+  return kvtest::RunCli(args);
 }
 
-std::vector<std::string> Lines(const std::string& text) {
-  std::vector<std::string> lines;
-  std::istringstream in(text);
-  for (std::string line; std::getline(in, line);) lines.push_back(line);
-  return lines;
-}
+using kvtest::Lines;
 
 // The position of `name` in `lines`, or -1.
 long IndexOf(const std::vector<std::string>& lines, const std::string& name) {

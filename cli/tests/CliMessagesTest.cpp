@@ -18,8 +18,8 @@ struct TRun {
 
 // Standard output only, split into lines.
 TRun RunCli(const std::string& arguments) {
-  const clitest::Result r = clitest::RunCliShell(arguments);
-  return TRun{r.status, clitest::Lines(r.out)};
+  const kvtest::CliResult r = kvtest::RunCliShell(arguments);
+  return TRun{r.status, kvtest::Lines(r.out)};
 }
 
 constexpr size_t kMessageLines = 23 + 110;  // foundation, then core messages

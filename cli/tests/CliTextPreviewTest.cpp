@@ -21,8 +21,8 @@ struct TRun {
 
 // Standard output and then standard error, split into lines.
 TRun RunCli(const std::string& arguments) {
-  const clitest::Result r = clitest::RunCliShell(arguments);
-  return TRun{r.status, clitest::Lines(r.out + r.err)};
+  const kvtest::CliResult r = kvtest::RunCliShell(arguments);
+  return TRun{r.status, kvtest::Lines(r.out + r.err)};
 }
 
 std::string TempFile(const std::string& name, const std::string& content) {
