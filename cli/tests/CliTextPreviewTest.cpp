@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "foundation/tests/TempFiles.h"
+#include "testsupport/TempFiles.h"
 
 namespace {
 
@@ -26,9 +26,7 @@ TRun RunCli(const std::string& arguments) {
 }
 
 std::string TempFile(const std::string& name, const std::string& content) {
-  std::string path = kvtest::TempFilePath("vandrel_cli", name);
-  std::ofstream(path, std::ios::binary) << content;
-  return path;
+  return kvtest::WriteTempFile("vandrel_cli", name, content);
 }
 
 std::string WideLine(int n) {
@@ -124,6 +122,6 @@ TEST(CliTextPreview, WideFirstRecord) {
   EXPECT_EQ(r.status, 0);
   ASSERT_EQ(r.lines.size(), 2u);
   EXPECT_EQ(r.lines[1], "# bad records:");
-  const clitest::Result env = clitest::RunCliShell("text-preview '" + f + "' --rows 0", "VANDREL_MAX_TEXT_FIELDS=20000");
+  const kvtest::CliResult env = kvtest::RunCliShell("text-preview '" + f + "' --rows 0", "VANDREL_MAX_TEXT_FIELDS=20000");
   EXPECT_EQ(env.status, 0);
 }

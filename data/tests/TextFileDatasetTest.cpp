@@ -19,16 +19,16 @@
 #include "foundation/ObjectText.h"
 #include "foundation/UserInterface.h"
 #include "foundation/Utf8.h"
-#include "foundation/tests/TempFiles.h"
+#include "testsupport/Errors.h"
+#include "testsupport/RecordingUI.h"
+#include "testsupport/TempFiles.h"
 
 using namespace kv;
 
 namespace {
 
 std::string TempFile(const std::string& name, const std::string& content) {
-  std::string path = kvtest::TempFilePath("vandrel_text", name);
-  std::ofstream(path, std::ios::binary) << content;
-  return path;
+  return kvtest::WriteTempFile("vandrel_text", name, content);
 }
 
 // Answers questions with a fixed answer (or runs an action), recording them.
@@ -44,11 +44,7 @@ public:
   std::function<void()> onAsk;
 };
 
-struct UIGuard {
-  explicit UIGuard(IUserInterface* ui) : old(SetUserInterface(ui)) {}
-  ~UIGuard() { SetUserInterface(old); }
-  IUserInterface* old;
-};
+using kvtest::ErrorOf;
 
 std::vector<std::vector<std::string>> AllRecords(TTextFileDataset& ds) {
   std::vector<std::vector<std::string>> out;
@@ -66,14 +62,6 @@ std::vector<std::string> Lines(const TPlainStringList& list) {
   return out;
 }
 
-std::string ErrorOf(const std::function<void()>& f) {
-  try {
-    f();
-  } catch (const Exception& e) {
-    return e.Message();
-  }
-  return "(no error)";
-}
 
 }  // namespace
 
@@ -196,7 +184,7 @@ TEST(TextFileDataset, FileVanishesBetweenThePasses) {
   TScriptedUI ui;
   ui.answer = mrYes;
   ui.onAsk = [&] { ::unlink(path.c_str()); };
-  UIGuard guard(&ui);
+  kvtest::UIScope guard(&ui);
   EXPECT_EQ(ErrorOf([&] { ds.Open(); }), "Table does not exist: " + path + ": No such file or directory");
   EXPECT_EQ(ui.asked.size(), 1u);
   EXPECT_FALSE(ds.Active());
@@ -210,7 +198,7 @@ TEST(TextFileDataset, FileAppendedToBetweenThePasses) {
   TScriptedUI ui;
   ui.answer = mrYes;
   ui.onAsk = [&] { std::ofstream(path, std::ios::binary | std::ios::app) << "3,4\r\n5,6,7\r\n"; };
-  UIGuard guard(&ui);
+  kvtest::UIScope guard(&ui);
   ds.Open();
   // The second pass reads what the file held at the first.
   EXPECT_EQ(AllRecords(ds), (std::vector<std::vector<std::string>>{{"a", "b"}, {"1", "2"}}));
@@ -245,7 +233,7 @@ TEST(TextFileDataset, FieldCountQuestion) {
   };
   TScriptedUI ui;
   ui.answer = mrNo;
-  UIGuard guard(&ui);
+  kvtest::UIScope guard(&ui);
   TTextFileDataset ds;
   ds.SetColumnSeperator(";");
   ds.SetTableName(TempFile("f999.csv", line(999)));
@@ -330,7 +318,7 @@ TEST(TextFileDataset, WideFirstRecordInUnattendedRuns) {
   // A user interface that answers is still asked, whatever the limit.
   TScriptedUI ui;
   ui.answer = mrYes;
-  UIGuard guard(&ui);
+  kvtest::UIScope guard(&ui);
   EnvGuard env("VANDREL_MAX_TEXT_FIELDS", "5");
   TTextFileDataset ds;
   ds.SetTableName(wide);
@@ -597,7 +585,7 @@ TEST(TextFileDataset, WarnsWhenTheSeparatorNeverOccurs) {
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
     TScriptedUI ui;
-    UIGuard guard(&ui);
+    kvtest::UIScope guard(&ui);
     TTextFileDataset ds;
     ds.SetRowSeperator(c.separator);
     ds.SetTableName(TempFile("sep.txt", c.content));
@@ -657,10 +645,10 @@ TEST(TextFileDataset, FixedWidthsOverChineseText) {
 
 TEST(TextFileDataset, PublishesTableName) {
   TTextFileDataset ds;
-  ds.SetTableName("/tmp/x.csv");
+  ds.SetTableName("/data/x.csv");
   std::string v;
   EXPECT_TRUE(ds.GetPublishedString("TableName", v));
-  EXPECT_EQ(v, "/tmp/x.csv");
+  EXPECT_EQ(v, "/data/x.csv");
   EXPECT_FALSE(ds.GetPublishedString("IndexFieldName", v));
 }
 

@@ -10,7 +10,7 @@
 
 #include "data/TextRecordReader.h"
 #include "foundation/Utf8.h"
-#include "foundation/tests/TempFiles.h"
+#include "testsupport/TempFiles.h"
 
 using namespace kv;
 
@@ -73,9 +73,7 @@ TRead ReadWithErrors(const TTextLayout& layout, std::string_view data) {
 }
 
 std::string WriteTemp(const std::string& name, const std::string& content) {
-  std::string path = kvtest::TempFilePath("vandrel_reader", name);
-  std::ofstream(path, std::ios::binary) << content;
-  return path;
+  return kvtest::WriteTempFile("vandrel_reader", name, content);
 }
 
 TRead ReadFile(const TTextLayout& layout, const std::string& path, uint64_t limit = UINT64_MAX) {
