@@ -159,7 +159,7 @@ INSTANTIATE_TEST_SUITE_P(
 
 struct TypeCase {
   const char* text;
-  int type;
+  TTextDataType type;
 };
 
 class NumUtilsParseDataType : public ::testing::TestWithParam<TypeCase> {};
@@ -168,15 +168,15 @@ TEST_P(NumUtilsParseDataType, Classifies) { EXPECT_EQ(ParseDataType(GetParam().t
 
 INSTANTIATE_TEST_SUITE_P(
     Texts, NumUtilsParseDataType,
-    ::testing::Values(TypeCase{"123", 0}, TypeCase{"-123", 0}, TypeCase{"+0", 0}, TypeCase{" 12", 0},
-                      TypeCase{"$FF", 0}, TypeCase{"-$ff", 0}, TypeCase{"$0000000000000000FF", 0},
-                      TypeCase{"9223372036854775807", 0}, TypeCase{"-9223372036854775808", 0},
-                      TypeCase{"9223372036854775808", 1},  // too big for an integer: a real
-                      TypeCase{"-9223372036854775809", 1}, TypeCase{"1.5", 1}, TypeCase{"1e5", 1},
-                      TypeCase{"-2.5E-3", 1}, TypeCase{".5", 1}, TypeCase{"5.", 1}, TypeCase{"1.2.3", 2},
-                      TypeCase{"12abc", 2}, TypeCase{"12 ", 2}, TypeCase{"", 2}, TypeCase{" ", 2},
-                      TypeCase{"$", 2}, TypeCase{"$G", 2}, TypeCase{"$10000000000000000", 2}, TypeCase{"-", 2},
-                      TypeCase{".", 2}, TypeCase{"e5", 2}, TypeCase{"1e", 2}));
+    ::testing::Values(TypeCase{"123", tdInteger}, TypeCase{"-123", tdInteger}, TypeCase{"+0", tdInteger}, TypeCase{" 12", tdInteger},
+                      TypeCase{"$FF", tdInteger}, TypeCase{"-$ff", tdInteger}, TypeCase{"$0000000000000000FF", tdInteger},
+                      TypeCase{"9223372036854775807", tdInteger}, TypeCase{"-9223372036854775808", tdInteger},
+                      TypeCase{"9223372036854775808", tdReal},  // too big for an integer: a real
+                      TypeCase{"-9223372036854775809", tdReal}, TypeCase{"1.5", tdReal}, TypeCase{"1e5", tdReal},
+                      TypeCase{"-2.5E-3", tdReal}, TypeCase{".5", tdReal}, TypeCase{"5.", tdReal}, TypeCase{"1.2.3", tdOther},
+                      TypeCase{"12abc", tdOther}, TypeCase{"12 ", tdOther}, TypeCase{"", tdOther}, TypeCase{" ", tdOther},
+                      TypeCase{"$", tdOther}, TypeCase{"$G", tdOther}, TypeCase{"$10000000000000000", tdOther}, TypeCase{"-", tdOther},
+                      TypeCase{".", tdOther}, TypeCase{"e5", tdOther}, TypeCase{"1e", tdOther}));
 
 // ---- Calendar basics ------------------------------------------------------------------------
 
