@@ -51,4 +51,28 @@ std::string EscapeField(const std::string& text) {
   return r;
 }
 
+std::string EscapeTerminalField(const std::string& text) {
+  static const char digits[] = "0123456789abcdef";
+  std::string r;
+  r.reserve(text.size());
+  for (char c : text) {
+    const unsigned char u = static_cast<unsigned char>(c);
+    switch (c) {
+      case '\\': r += "\\\\"; break;
+      case '\t': r += "\\t"; break;
+      case '\r': r += "\\r"; break;
+      case '\n': r += "\\n"; break;
+      default:
+        if (u < 0x20 || u == 0x7F) {
+          r += "\\x";
+          r += digits[u >> 4];
+          r += digits[u & 15];
+        } else {
+          r += c;
+        }
+    }
+  }
+  return r;
+}
+
 }  // namespace cli

@@ -40,4 +40,10 @@ struct UsageError {
 // Escapes backslash, tab, CR and LF as \\, \t, \r and \n.
 std::string EscapeField(const std::string& text);
 
+// A value from a file or database as one field of a terminal line: tab,
+// CR, LF and backslash as \t, \r, \n and \\, every other control byte
+// (below 0x20, and 0x7F) as \xNN, so that nothing in the data can drive
+// the terminal.
+std::string EscapeTerminalField(const std::string& text);
+
 }  // namespace cli

@@ -10,33 +10,6 @@
 namespace cli {
 namespace {
 
-// A field as one line of the terminal: tab, CR, LF and backslash as \t,
-// \r, \n and \\, every other control byte (below 0x20, and 0x7F) as \xNN,
-// so that nothing in a file can drive the terminal.
-std::string EscapeValue(const std::string& text) {
-  static const char digits[] = "0123456789abcdef";
-  std::string r;
-  r.reserve(text.size());
-  for (char c : text) {
-    const unsigned char u = static_cast<unsigned char>(c);
-    switch (c) {
-      case '\\': r += "\\\\"; break;
-      case '\t': r += "\\t"; break;
-      case '\r': r += "\\r"; break;
-      case '\n': r += "\\n"; break;
-      default:
-        if (u < 0x20 || u == 0x7F) {
-          r += "\\x";
-          r += digits[u >> 4];
-          r += digits[u & 15];
-        } else {
-          r += c;
-        }
-    }
-  }
-  return r;
-}
-
 // The headless user interface, less the warnings: the command prints those itself.
 class TPreviewUI : public kv::THeadlessUserInterface {
 public:
@@ -137,7 +110,7 @@ int RunTextPreview(const std::vector<std::string>& args) {
   std::string out;
   for (int i = 0; i < ds.FieldCount(); ++i) {
     if (i) out += '\t';
-    out += EscapeValue(ds.Fields(i).FieldName());
+    out += EscapeTerminalField(ds.Fields(i).FieldName());
   }
   out += '\n';
   std::string value;
@@ -146,7 +119,7 @@ int RunTextPreview(const std::vector<std::string>& args) {
     for (int i = 0; i < ds.FieldCount(); ++i) {
       if (i) out += '\t';
       ds.Fields(i).ReadText(value);
-      out += EscapeValue(value);
+      out += EscapeTerminalField(value);
     }
     out += '\n';
   }
@@ -159,10 +132,11 @@ int RunTextPreview(const std::vector<std::string>& args) {
   int32_t told = 0;
   for (int i = 0; i < reasons.Count() && told < rows; ++i) {
     if (reasons.Strings(i).find(" fields instead of ") != std::string::npos) continue;
-    out += "# bad record " + bad.Strings(i) + ": " + EscapeValue(reasons.Strings(i)) + '\n';
+    out += "# bad record " + bad.Strings(i) + ": " + EscapeTerminalField(reasons.Strings(i)) + '\n';
     ++told;
   }
-  for (int i = 0; i < ds.Warnings().Count(); ++i) out += "# warning: " + EscapeValue(ds.Warnings().Strings(i)) + '\n';
+  for (int i = 0; i < ds.Warnings().Count(); ++i)
+    out += "# warning: " + EscapeTerminalField(ds.Warnings().Strings(i)) + '\n';
   std::cout << out;
   return kExitOk;
 }
