@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <chrono>
 #include <cstring>
+#include <limits>
 #include <thread>
 
 namespace kv {
@@ -121,7 +122,15 @@ void TSqliteDatabase::Raise(std::string_view what, std::string_view reason) cons
   throw EDatabaseError(std::move(m));
 }
 
+void TSqliteDatabase::CheckSqlText(std::string_view sql, std::string_view what) const {
+  // SQLite would stop at a NUL and silently drop the rest of the text.
+  if (sql.find('\0') != std::string_view::npos)
+    Raise(what, "the text holds a NUL character");
+  if (sql.size() > static_cast<size_t>(std::numeric_limits<int>::max())) Raise(what, "the text is longer than 2 GiB");
+}
+
 std::unique_ptr<TSqliteStatement> TSqliteDatabase::Prepare(std::string_view sql) const {
+  CheckSqlText(sql, "cannot prepare the statement");
   sqlite3_stmt* stmt = nullptr;
   const char* tail = nullptr;
   if (sqlite3_prepare_v2(db_, sql.data(), static_cast<int>(sql.size()), &stmt, &tail) != SQLITE_OK) {
@@ -143,6 +152,7 @@ std::unique_ptr<TSqliteStatement> TSqliteDatabase::Prepare(std::string_view sql)
 }
 
 void TSqliteDatabase::Exec(std::string_view sql) {
+  CheckSqlText(sql, "cannot run the statement");
   const std::string text(sql);
   char* error = nullptr;
   if (sqlite3_exec(db_, text.c_str(), nullptr, nullptr, &error) != SQLITE_OK) {

@@ -151,7 +151,8 @@ public:
   // The connection, still owned by this object.
   sqlite3* Handle() const noexcept { return db_; }
 
-  // Prepares one statement; SQL holding no statement, or more than one, is refused.
+  // Prepares one statement; SQL holding no statement, or more than one, or
+  // a NUL character, is refused.
   std::unique_ptr<TSqliteStatement> Prepare(std::string_view sql) const;
   // Runs SQL text of one or more statements whose rows are not wanted.
   void Exec(std::string_view sql);
@@ -191,6 +192,7 @@ public:
 
 private:
   static int BusyHandler(void* self, int count);
+  void CheckSqlText(std::string_view sql, std::string_view what) const;
 
   std::string path_;
   TSqliteOpenMode mode_;

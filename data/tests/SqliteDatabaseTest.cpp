@@ -226,7 +226,7 @@ TEST(SqliteDatabase, BadStatementsAndBindingsAreClearErrors) {
   TSqliteDatabase db(file);
   db.Exec("CREATE TABLE t(a INTEGER NOT NULL, b)");
   struct Case {
-    const char* sql;
+    std::string sql;
     const char* message;
   };
   const Case prepare[] = {
@@ -236,9 +236,13 @@ TEST(SqliteDatabase, BadStatementsAndBindingsAreClearErrors) {
       {"  ;  -- nothing", "cannot prepare the statement: the text holds no statement"},
       {"SELECT 1; SELECT 2", "cannot prepare the statement: the text holds more than one statement"},
       {"DELETE FROM t; DROP TABLE t", "cannot prepare the statement: the text holds more than one statement"},
+      // SQLite alone would stop at the NUL and drop the rest unseen.
+      {std::string("SELECT 1\0; DROP TABLE t", 23), "cannot prepare the statement: the text holds a NUL character"},
   };
   for (const Case& c : prepare)
     EXPECT_EQ(ErrorOf<EDatabaseError>([&] { db.Prepare(c.sql); }), file + ": " + c.message) << c.sql;
+  EXPECT_EQ(ErrorOf<EDatabaseError>([&] { db.Exec(std::string("DELETE FROM t\0; DROP TABLE t", 28)); }),
+            file + ": cannot run the statement: the text holds a NUL character");
   // Only the first statement of the refused text ran: nothing.
   EXPECT_TRUE(db.TableExists("t"));
   // Trailing semicolons and comments are no second statement.
