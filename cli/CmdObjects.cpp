@@ -16,11 +16,22 @@ std::string ReadFile(const std::string& path) {
 }
 
 int RunDump(const std::vector<std::string>& args) {
-  if (args.size() != 1) throw UsageError{"expected one FILE"};
-  const std::string& file = args[0];
+  bool showPasswords = false;
+  std::vector<std::string> files;
+  for (const std::string& a : args) {
+    if (a == "--show-passwords")
+      showPasswords = true;
+    else if (!a.empty() && a[0] == '-' && a != "-")
+      throw UsageError{"unknown option \"" + a + "\""};
+    else
+      files.push_back(a);
+  }
+  if (files.size() != 1) throw UsageError{"expected one FILE"};
+  const std::string& file = files[0];
   std::string text;
   try {
-    text = kv::ObjectBinaryToText(ReadFile(file));
+    const std::string binary = ReadFile(file);
+    text = showPasswords ? kv::ObjectBinaryToText(binary) : kv::ObjectBinaryToTextHidingPasswords(binary);
   } catch (const kv::Exception& e) {
     throw kv::Exception(file + ": " + e.Message());
   }
@@ -34,7 +45,11 @@ int RunText2Bin(const std::vector<std::string>& args) {
   const std::string& out = args[1];
   std::string binary;
   try {
-    binary = kv::ObjectTextToBinary(ReadFile(in));
+    const std::string text = ReadFile(in);
+    if (kv::HoldsHiddenPassword(text))
+      throw kv::Exception("a password was hidden when this text was dumped; dump the file again with "
+                          "--show-passwords to convert it back");
+    binary = kv::ObjectTextToBinary(text);
   } catch (const kv::Exception& e) {
     throw kv::Exception(in + ": " + e.Message());
   }
@@ -48,15 +63,18 @@ int RunText2Bin(const std::vector<std::string>& args) {
 }
 
 const CommandRegistrar dump{Command{
-    "dump", "dump FILE",
+    "dump", "dump FILE [--show-passwords]",
     "Prints any object stream (a settings file, a job file, an error-record file...)\n"
-    "as indented text: class, object name, each property with its value, children nested.",
+    "as indented text: class, object name, each property with its value, children nested.\n"
+    "The value of every property whose name holds \"password\" is printed as\n"
+    "<hidden password> unless --show-passwords is given; text2bin refuses such a text.",
     10, RunDump}};
 
 const CommandRegistrar text2bin{Command{
     "text2bin", "text2bin IN OUT",
     "Converts the text form that dump prints back into the binary object stream.\n"
-    "dump followed by text2bin reproduces a file byte for byte.",
+    "dump --show-passwords followed by text2bin reproduces a file byte for byte (so does\n"
+    "dump alone for a file that holds no password).",
     11, RunText2Bin}};
 
 }  // namespace

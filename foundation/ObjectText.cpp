@@ -530,7 +530,8 @@ private:
 
 class BinaryToText {
 public:
-  BinaryToText(TObjReader& r, std::string& out) : r_(r), out_(out) {}
+  BinaryToText(TObjReader& r, std::string& out, bool hidePasswords = false)
+      : r_(r), out_(out), hidePasswords_(hidePasswords) {}
 
   void Run() {
     r_.ReadSignature();
@@ -568,9 +569,19 @@ private:
     out_ += '\n';
     while (!r_.EndOfList()) {
       Indent(level + 1);
-      out_ += r_.ReadStr();
+      const std::string name = r_.ReadStr();
+      out_ += name;
       out_ += " = ";
-      ConvertValue(level + 1);
+      if (hidePasswords_ && IsPasswordName(name) && IsTextTag(r_.PeekByte())) {
+        // The value is read (the stream must go on) but never written.
+        const size_t mark = out_.size();
+        ConvertValue(level + 1);
+        const bool empty = out_.compare(mark, std::string::npos, "''") == 0;
+        out_.resize(mark);
+        out_ += empty ? "''" : kHiddenPassword;
+      } else {
+        ConvertValue(level + 1);
+      }
       out_ += '\n';
     }
     r_.ReadByte();
@@ -800,8 +811,21 @@ private:
     }
   }
 
+  static bool IsTextTag(uint8_t tag) { return tag == vaString || tag == vaLString || tag == vaWString; }
+
+  static bool IsPasswordName(std::string_view name) {
+    static constexpr std::string_view kWord = "password";
+    for (size_t i = 0; i + kWord.size() <= name.size(); ++i) {
+      size_t k = 0;
+      while (k < kWord.size() && AsciiLower(name[i + k]) == kWord[k]) ++k;
+      if (k == kWord.size()) return true;
+    }
+    return false;
+  }
+
   TObjReader& r_;
   std::string& out_;
+  bool hidePasswords_;
   int indentForSplit_ = 0;
 };
 
@@ -833,12 +857,27 @@ void ObjectBinaryToText(TStream& input, TStream& output) {
   output.WriteString(text);
 }
 
-std::string ObjectBinaryToText(std::string_view binary) {
+namespace {
+
+std::string BinaryStringToText(std::string_view binary, bool hidePasswords) {
   TMemoryStream in(binary);
   std::string text;
   TObjReader r(in);
-  BinaryToText(r, text).Run();
+  BinaryToText(r, text, hidePasswords).Run();
   return text;
+}
+
+}  // namespace
+
+std::string ObjectBinaryToText(std::string_view binary) { return BinaryStringToText(binary, false); }
+
+std::string ObjectBinaryToTextHidingPasswords(std::string_view binary) { return BinaryStringToText(binary, true); }
+
+bool HoldsHiddenPassword(std::string_view text) {
+  // The marker is written unquoted after " = " and ends its line; inside a
+  // quoted value a line end is written as #10, so it cannot appear there.
+  const std::string marker = std::string(" = ") + kHiddenPassword + "\n";
+  return text.find(marker) != std::string_view::npos;
 }
 
 }  // namespace kv

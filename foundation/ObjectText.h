@@ -65,4 +65,13 @@ KVLIB_EXPORT void ObjectBinaryToText(TStream& input, TStream& output);
 KVLIB_EXPORT std::string ObjectTextToBinary(std::string_view text);
 KVLIB_EXPORT std::string ObjectBinaryToText(std::string_view binary);
 
+// The text form with the value of every non-empty text property whose name
+// holds "password" (any letter case) written as kHiddenPassword instead, for
+// showing a stream to people. Such a text does not convert back: see
+// HoldsHiddenPassword.
+KVLIB_EXPORT std::string ObjectBinaryToTextHidingPasswords(std::string_view binary);
+inline constexpr const char* kHiddenPassword = "<hidden password>";
+// The text holds a value written as kHiddenPassword.
+KVLIB_EXPORT bool HoldsHiddenPassword(std::string_view text);
+
 }  // namespace kv

@@ -93,3 +93,40 @@ TEST(CliEnv, DefaultsAndFile) {
   EXPECT_NE(b.err.find("KVCore.env"), std::string::npos);
   EXPECT_EQ(LineCount(b.err), 1u);
 }
+
+TEST(CliDump, PasswordsAreHiddenUnlessAskedForAndHiddenTextIsRefused) {
+  std::string dir = NewTempFolder("cli-password");
+  // A stored connection with a password, and one whose password is empty.
+  std::ofstream(dir + "/info.txt", std::ios::binary)
+      << "object TDataBaseInfo\n  AliasName = 'sales'\n  UserName = 'ann'\n  PassWord = 's3cr#et'\nend\n";
+  ASSERT_EQ(RunCli({"text2bin", dir + "/info.txt", dir + "/info.bin"}).status, 0);
+  std::ofstream(dir + "/empty.txt", std::ios::binary) << "object TDataBaseInfo\n  PassWord = ''\nend\n";
+  ASSERT_EQ(RunCli({"text2bin", dir + "/empty.txt", dir + "/empty.bin"}).status, 0);
+
+  CliResult shown = RunCli({"dump", dir + "/info.bin"});
+  ASSERT_EQ(shown.status, 0) << shown.err;
+  EXPECT_EQ(shown.out.find("s3cr"), std::string::npos);
+  EXPECT_NE(shown.out.find("PassWord = <hidden password>\n"), std::string::npos);
+  EXPECT_NE(shown.out.find("UserName = 'ann'"), std::string::npos);
+
+  // The hidden text never turns into a file with a made-up password.
+  std::ofstream(dir + "/hidden.txt", std::ios::binary) << shown.out;
+  CliResult refused = RunCli({"text2bin", dir + "/hidden.txt", dir + "/hidden.bin"});
+  EXPECT_EQ(refused.status, 1);
+  EXPECT_NE(refused.err.find("--show-passwords"), std::string::npos);
+  EXPECT_EQ(refused.err.find("s3cr"), std::string::npos);
+  struct stat st {};
+  EXPECT_NE(::stat((dir + "/hidden.bin").c_str(), &st), 0);
+
+  // Asked for, the password is printed and the text converts back byte for byte.
+  CliResult full = RunCli({"dump", "--show-passwords", dir + "/info.bin"});
+  ASSERT_EQ(full.status, 0) << full.err;
+  std::ofstream(dir + "/full.txt", std::ios::binary) << full.out;
+  ASSERT_EQ(RunCli({"text2bin", dir + "/full.txt", dir + "/copy.bin"}).status, 0);
+  EXPECT_EQ(ReadFile(dir + "/copy.bin"), ReadFile(dir + "/info.bin"));
+
+  // An empty password has nothing to hide; an unknown option is a usage error.
+  CliResult empty = RunCli({"dump", dir + "/empty.bin"});
+  EXPECT_EQ(empty.out.find("<hidden password>"), std::string::npos) << empty.out;
+  EXPECT_EQ(RunCli({"dump", "--show", dir + "/info.bin"}).status, 2);
+}
