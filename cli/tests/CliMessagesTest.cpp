@@ -11,16 +11,10 @@
 
 namespace {
 
-struct TRun {
-  int status = -1;
-  std::vector<std::string> lines;
-};
+using TRun = kvtest::CliLines;
 
 // Standard output only, split into lines.
-TRun RunCli(const std::string& arguments) {
-  const kvtest::CliResult r = kvtest::RunCliShell(arguments);
-  return TRun{r.status, kvtest::Lines(r.out)};
-}
+TRun RunCli(const std::string& arguments) { return kvtest::RunCliLines(arguments, false); }
 
 constexpr size_t kMessageLines = 23 + 110;  // foundation, then core messages
 constexpr size_t kTableLines = 347;

@@ -14,16 +14,10 @@
 
 namespace {
 
-struct TRun {
-  int status = -1;
-  std::vector<std::string> lines;
-};
+using TRun = kvtest::CliLines;
 
 // Standard output and then standard error, split into lines.
-TRun RunCli(const std::string& arguments) {
-  const kvtest::CliResult r = kvtest::RunCliShell(arguments);
-  return TRun{r.status, kvtest::Lines(r.out + r.err)};
-}
+TRun RunCli(const std::string& arguments) { return kvtest::RunCliLines(arguments, true); }
 
 std::string TempFile(const std::string& name, const std::string& content) {
   return kvtest::WriteTempFile("vandrel_cli", name, content);

@@ -70,4 +70,17 @@ inline std::vector<std::string> Lines(const std::string& text) {
   return lines;
 }
 
+// The exit status and the output lines of one run.
+struct CliLines {
+  int status = -1;
+  std::vector<std::string> lines;
+};
+
+// Runs vandrel-cli as RunCliShell does; the lines of standard output, and
+// then those of standard error when `withErrors` is set.
+inline CliLines RunCliLines(const std::string& shellArgs, bool withErrors) {
+  const CliResult r = RunCliShell(shellArgs);
+  return CliLines{r.status, Lines(withErrors ? r.out + r.err : r.out)};
+}
+
 }  // namespace kvtest
