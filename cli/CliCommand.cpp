@@ -1,6 +1,7 @@
 #include "CliCommand.h"
 
 #include <algorithm>
+#include <charconv>
 #include <sstream>
 
 namespace cli {
@@ -19,6 +20,14 @@ CommandRegistrar::CommandRegistrar(Command cmd) {
 }
 
 const std::vector<Command>& Commands() { return Table(); }
+
+int32_t ParseCount(const std::string& option, const std::string& value) {
+  int32_t n = 0;
+  auto r = std::from_chars(value.data(), value.data() + value.size(), n);
+  if (r.ec != std::errc() || r.ptr != value.data() + value.size() || n < 0)
+    throw UsageError{option + " needs a number of 0 or more, not \"" + value + "\""};
+  return n;
+}
 
 std::string HelpText() {
   std::ostringstream out;

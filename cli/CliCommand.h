@@ -4,6 +4,7 @@
 // 2 usage error.
 #pragma once
 
+#include <cstdint>
 #include <functional>
 #include <iosfwd>
 #include <string>
@@ -36,6 +37,10 @@ std::string HelpText();
 struct UsageError {
   std::string message;
 };
+
+// The value of a count option (`option` names it in the usage error): a
+// decimal number of 0 or more that fits in 32 bits.
+int32_t ParseCount(const std::string& option, const std::string& value);
 
 // Escapes backslash, tab, CR and LF as \\, \t, \r and \n.
 std::string EscapeField(const std::string& text);

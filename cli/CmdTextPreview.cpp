@@ -1,5 +1,4 @@
 // text-preview: a text data file as the text file dataset reads it.
-#include <charconv>
 #include <iostream>
 
 #include "CliCommand.h"
@@ -24,14 +23,6 @@ struct TUIGuard {
   ~TUIGuard() { kv::SetUserInterface(old); }
   kv::IUserInterface* old;
 };
-
-int32_t Count(const std::string& option, const std::string& value) {
-  int32_t n = 0;
-  auto r = std::from_chars(value.data(), value.data() + value.size(), n);
-  if (r.ec != std::errc() || r.ptr != value.data() + value.size() || n < 0)
-    throw UsageError{option + " needs a number of 0 or more, not \"" + value + "\""};
-  return n;
-}
 
 int RunTextPreview(const std::vector<std::string>& args) {
   std::string file;
@@ -58,13 +49,13 @@ int RunTextPreview(const std::vector<std::string>& args) {
       widths = value();
       fixed = true;
     } else if (a == "--skip") {
-      skip = Count(a, value());
+      skip = ParseCount(a, value());
     } else if (a == "--rows") {
-      rows = Count(a, value());
+      rows = ParseCount(a, value());
     } else if (a == "--encoding") {
       encoding = value();
     } else if (a == "--max-fields") {
-      maxFields = Count(a, value());
+      maxFields = ParseCount(a, value());
     } else if (a == "--header") {
       header = true;
     } else if (a == "--load-bad") {

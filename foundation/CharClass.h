@@ -3,6 +3,9 @@
 // scanners that accept such bytes say so themselves).
 #pragma once
 
+#include <string>
+#include <string_view>
+
 namespace kv {
 
 constexpr bool IsDigit(char c) { return c >= '0' && c <= '9'; }
@@ -12,5 +15,12 @@ constexpr bool IsAsciiUpper(char c) { return c >= 'A' && c <= 'Z'; }
 constexpr bool IsAsciiLetter(char c) { return IsAsciiLower(c) || IsAsciiUpper(c); }
 constexpr char AsciiUpper(char c) { return IsAsciiLower(c) ? static_cast<char>(c - 'a' + 'A') : c; }
 constexpr char AsciiLower(char c) { return IsAsciiUpper(c) ? static_cast<char>(c - 'A' + 'a') : c; }
+
+// `text` with its ASCII letters upper-cased; other bytes are kept.
+inline std::string AsciiUpperCase(std::string_view text) {
+  std::string s(text);
+  for (char& c : s) c = AsciiUpper(c);
+  return s;
+}
 
 }  // namespace kv
