@@ -112,6 +112,14 @@ IDBCursor* TDBCursorCache::Refresh(int64_t handle) {
 
 // ---- TExp_DBFunction ----------------------------------------------------------------------
 
+void TExp_DBFunction::Evaluate(int32_t stamp) {
+  if (stamp == SyncFlag) return;
+  SyncFlag = stamp;
+  for (int i = 0; i < SubExpEnd(); ++i)
+    if (TExpression* c = GetSubExp(i)) c->Evaluate(stamp);
+  Calculate();
+}
+
 int64_t TExp_DBFunction::Handle() const {
   const TExpression* h = Arg(0);
   return h ? h->GetInteger() : 0;

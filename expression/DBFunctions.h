@@ -127,6 +127,9 @@ class KVLIB_EXPORT TExp_DBFunction : public TFunction {
 public:
   TExpTypeSet ArgTypes(int index) const override { return index == 0 ? tsHandle : tsAll; }
   bool IsConst() const override { return false; }
+  // Computes the arguments, then Calculate. Unlike other nodes, an untyped
+  // node does not take the type of its first argument (the handle).
+  void Evaluate(int32_t stamp) override;
 
 protected:
   // The handle argument's value (0 without an argument).
