@@ -278,24 +278,38 @@ void TExp_FieldNo::Calculate() {
 
 namespace {
 
-// Moves the cursor one record back (direction < 0) or on; false when it
-// stands at the beginning or the end of data and did not move.
-bool StepAway(IDBCursor& cursor, int direction) {
+// Whether the cursor stands where there is no record before it (direction
+// < 0) or after it, as far as that is known without moving.
+bool AtEnd(IDBCursor& cursor, int direction, bool bof, bool eof) {
+  if (direction < 0) return bof || cursor.RecNo() == 1;
+  if (eof) return true;
+  const int64_t recNo = cursor.RecNo();
+  const int64_t count = recNo >= 1 ? cursor.RecordCount() : -1;
+  return count >= 0 && recNo >= count;
+}
+
+// Moves the cursor one record back (direction < 0) or on; false when there
+// is no such record and the cursor stayed where it was.
+bool StepAway(IDBCursor& cursor, int direction, bool bof, bool eof) {
+  if (AtEnd(cursor, direction, bof, eof)) return false;
   if (direction < 0) {
-    if (cursor.Bof()) return false;
     cursor.Prior();
     return !cursor.Bof();
   }
-  if (cursor.Eof()) return false;
   cursor.Next();
   return !cursor.Eof();
 }
 
-void StepBack(IDBCursor& cursor, int direction) {
-  if (direction < 0)
+// Back to the record StepAway left. A Bof (Eof) that was set there is set
+// again by one more step against the end, which does not move.
+void StepBack(IDBCursor& cursor, int direction, bool bof, bool eof) {
+  if (direction < 0) {
     cursor.Next();
-  else
+    if (eof) cursor.Next();
+  } else {
     cursor.Prior();
+    if (bof) cursor.Prior();
+  }
 }
 
 }  // namespace
@@ -304,7 +318,11 @@ void TExp_DBField::PeekField(int direction) {
   IDBCursor* c = CursorOrNull();
   if (!c) return;
   const int index = ValueField(*c);
-  if (!StepAway(*c, direction)) {
+  if (!c->CanMoveBack())
+    throw EDBFunctionError(std::string(direction < 0 ? "FieldPriorValue" : "FieldNextValue") +
+                           " needs a dataset that can move back (handle " + HandleText(Handle()) + ")");
+  const bool bof = c->Bof(), eof = c->Eof();
+  if (!StepAway(*c, direction, bof, eof)) {
     if (fieldType_ == etAny) fieldType_ = c->FieldInfo(index).Type;
     PutEmpty();
     return;
@@ -314,12 +332,12 @@ void TExp_DBField::PeekField(int direction) {
   } catch (...) {
     // The read's error is the one reported; the cursor goes back regardless.
     try {
-      StepBack(*c, direction);
+      StepBack(*c, direction, bof, eof);
     } catch (...) {
     }
     throw;
   }
-  StepBack(*c, direction);
+  StepBack(*c, direction, bof, eof);
 }
 
 void TExp_PriorValue::Calculate() { PeekField(-1); }

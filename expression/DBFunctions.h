@@ -84,6 +84,9 @@ public:
   virtual TDateTime FieldAsDateTime(int index) = 0;
   virtual void Prior() = 0;
   virtual void Next() = 0;
+  // False for a dataset that only moves forward (FieldPriorValue and
+  // FieldNextValue then refuse before moving).
+  virtual bool CanMoveBack() { return true; }
 };
 
 // ---- Dataset handles ------------------------------------------------------------------
@@ -273,11 +276,15 @@ protected:
 };
 
 // FieldPriorValue(h, f): the field's value in the record before the current
-// one; the cursor is back on the current record afterwards (also when
-// reading fails). With the handle 0 the node keeps its previous value. When
-// there is no record before (at the beginning of data, or the dataset is
-// empty), the value a null field of the node's type reads as: '' for text,
-// 0 for numbers, false, date-time 0.
+// one. With the handle 0 the node keeps its previous value. When there is
+// no record before (at the beginning of data, on the first record, or the
+// dataset is empty), the value a null field of the node's type reads as:
+// '' for text, 0 for numbers, false, date-time 0.
+// The cursor is back on the current record afterwards, also when reading
+// fails, with Bof and Eof as they were. The first and last records are
+// recognised by RecNo and RecordCount; a cursor that reports neither is
+// moved to find out, and may then have Bof (Eof) set on its first (last)
+// record. EDBFunctionError, before any move, when the cursor cannot move back.
 class KVLIB_EXPORT TExp_PriorValue : public TExp_DBField {
   KV_CLASS(TExp_PriorValue, TExp_DBField)
 public:

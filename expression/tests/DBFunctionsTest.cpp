@@ -42,6 +42,8 @@ public:
     First();
   }
   int Moves = 0;
+  bool KnowsPositions = true;  // RecNo and RecordCount answer -1 when false
+  bool Backward = true;
   int Position() const { return pos_; }
   void First() {
     pos_ = 0;
@@ -50,8 +52,9 @@ public:
   }
 
   uint64_t Generation() const override { return generation_; }
-  int64_t RecNo() override { return rows_.empty() ? -1 : pos_ + 1; }
-  int64_t RecordCount() override { return static_cast<int64_t>(rows_.size()); }
+  int64_t RecNo() override { return rows_.empty() || !KnowsPositions ? -1 : pos_ + 1; }
+  int64_t RecordCount() override { return KnowsPositions ? static_cast<int64_t>(rows_.size()) : -1; }
+  bool CanMoveBack() override { return Backward; }
   bool Eof() override { return eof_; }
   bool Bof() override { return bof_; }
   int FieldCount() override { return static_cast<int>(fields_.size()); }
@@ -62,7 +65,10 @@ public:
   }
   TDBFieldInfo FieldInfo(int index) override { return fields_.at(static_cast<size_t>(index)); }
   bool FieldIsNull(int index) override { return Text(index).empty(); }
-  int64_t FieldAsInteger(int index) override { return Text(index).empty() ? 0 : std::stoll(Text(index)); }
+  int64_t FieldAsInteger(int index) override {
+    if (Text(index) == "bad") throw EConvertError("'bad' is not a valid integer value");
+    return Text(index).empty() ? 0 : std::stoll(Text(index));
+  }
   double FieldAsFloat(int index) override { return Text(index).empty() ? 0 : std::stod(Text(index)); }
   bool FieldAsBoolean(int index) override { return Text(index) == "True"; }
   void FieldAsString(int index, std::string& out) override { out = Text(index); }
@@ -304,21 +310,25 @@ TEST_F(DBFunctions, PriorAndNextValues) {
   EXPECT_EQ(Eval("FieldPriorValue(Orders, 0)"), "etInteger 1");
   EXPECT_EQ(Eval("FieldNextValue(Orders, 'AMOUNT')"), "etReal 0");  // null there
   EXPECT_EQ(Orders->Position(), 1);
-  // Back on the first record without Bof: the move back does not happen,
-  // so the cursor stays on the first record.
+  // Back on the first record without Bof: nothing moves.
   Orders->Prior();
   ASSERT_FALSE(Orders->Bof());
+  int moves = Orders->Moves;
   EXPECT_EQ(Eval("FieldPriorValue(Orders, 'ID')"), "etInteger 0");
   EXPECT_EQ(Orders->Position(), 0);
+  EXPECT_FALSE(Orders->Bof());
+  EXPECT_EQ(Orders->Moves, moves);
   // On the last record (Eof not yet set) and at the end.
   Orders->Next();
   Orders->Next();
   EXPECT_EQ(Eval("FieldNextValue(Orders, 'ID')"), "etInteger 0");
   EXPECT_EQ(Orders->Position(), 2);
+  EXPECT_FALSE(Orders->Eof());  // a stop condition on DBEOF still sees the last record
   Orders->Next();
   EXPECT_EQ(Eval("FieldNextValue(Orders, 'ID')"), "etInteger 0");
   EXPECT_EQ(Eval("FieldPriorValue(Orders, 'ID')"), "etInteger 2");
   EXPECT_EQ(Orders->Position(), 2);
+  EXPECT_TRUE(Orders->Eof());
   // Handle 0: nothing happens, the node keeps its previous value.
   Orders->First();
   List->SetVarExp("H", CreateIntExp(Orders->Handle()));
@@ -326,7 +336,7 @@ TEST_F(DBFunctions, PriorAndNextValues) {
   tree->Evaluate(1);
   EXPECT_EQ(tree->GetString(), "2");
   List->SetVarExp("H", CreateIntExp(0));
-  const int moves = Orders->Moves;
+  moves = Orders->Moves;
   tree->Evaluate(2);
   EXPECT_EQ(tree->GetString(), "2");
   EXPECT_EQ(tree->DataType, etInteger);
@@ -334,12 +344,45 @@ TEST_F(DBFunctions, PriorAndNextValues) {
   tree = MustTranslate("FieldPriorValue(0, 'ID')");
   tree->Evaluate(1);
   EXPECT_EQ(tree->DataType, etAny);
+  // A failing read still moves the cursor back.
+  TFakeCursor failing(OrderFields(), {{"1", "1"}, {"bad", "2"}});
+  List->DefineFields(failing.Handle(), "F");
+  EXPECT_EQ(Eval("FieldNextValue(F, 'ID')"), "EXCEPTION 'bad' is not a valid integer value");
+  EXPECT_EQ(failing.Position(), 0);
+  EXPECT_TRUE(failing.Bof());
   // An empty dataset has neither.
   TFakeCursor empty(OrderFields(), {});
   List->DefineFields(empty.Handle(), "E");
   EXPECT_EQ(Eval("FieldPriorValue(E, 'AMOUNT')"), "etReal 0");
   EXPECT_EQ(Eval("FieldNextValue(E, 'ID')"), "etInteger 0");
   EXPECT_EQ(empty.Moves, 0);
+}
+
+TEST_F(DBFunctions, PriorAndNextValuesWithoutPositions) {
+  // A cursor that reports no record numbers is moved to find its ends; it
+  // stays on its record.
+  TFakeCursor blind(OrderFields(), OrderRows());
+  blind.KnowsPositions = false;
+  List->DefineFields(blind.Handle(), "B");
+  blind.Next();
+  blind.Prior();  // the first record, Bof not set
+  EXPECT_EQ(Eval("FieldPriorValue(B, 'ID')"), "etInteger 0");
+  EXPECT_EQ(Eval("FieldNextValue(B, 'ID')"), "etInteger 2");
+  EXPECT_EQ(blind.Position(), 0);
+  blind.Next();
+  blind.Next();  // the last record, Eof not set
+  EXPECT_EQ(Eval("FieldNextValue(B, 'ID')"), "etInteger 0");
+  EXPECT_EQ(Eval("FieldPriorValue(B, 'ID')"), "etInteger 2");
+  EXPECT_EQ(blind.Position(), 2);
+  // A cursor that only moves forward is refused before it moves.
+  blind.Backward = false;
+  const int moves = blind.Moves;
+  const std::string handle = std::to_string(blind.Handle());
+  EXPECT_EQ(Eval("FieldNextValue(B, 'ID')"),
+            "EXCEPTION FieldNextValue needs a dataset that can move back (handle " + handle + ")");
+  EXPECT_EQ(Eval("FieldPriorValue(B, 'ID')"),
+            "EXCEPTION FieldPriorValue needs a dataset that can move back (handle " + handle + ")");
+  EXPECT_EQ(blind.Moves, moves);
 }
 
 TEST_F(DBFunctions, UntypedFieldsKeepTheirValue) {
