@@ -41,8 +41,7 @@ TDataSetCursor::TDataSetCursor(TDataSet& dataSet) : dataSet_(dataSet), handle_(R
 TDataSetCursor::~TDataSetCursor() { UnregisterDBCursor(handle_); }
 
 int TDataSetCursor::FieldIndex(std::string_view name) {
-  if (!dataSet_.Active())
-    throw EDatabaseError("Cannot read field '" + std::string(name) + "': the dataset is closed");
+  if (!dataSet_.Active()) throw EDatabaseError("Cannot read field '" + std::string(name) + "': the dataset is closed");
   const TField* f = dataSet_.FindField(name);
   return f ? f->Index() : -1;
 }

@@ -33,7 +33,8 @@ TVariant ExpToVariant(const TExpression& exp) {
     case etReal: return TVariant(ExtendedToDouble(exp.Value.NumReal()));
     case etBoolean: return TVariant(exp.Value.OrdValue != 0);
     case etChar:
-      return exp.Value.OrdValue == 0 ? TVariant(std::string()) : TVariant(std::string(1, static_cast<char>(exp.Value.OrdValue)));
+      return exp.Value.OrdValue == 0 ? TVariant(std::string())
+                                     : TVariant(std::string(1, static_cast<char>(exp.Value.OrdValue)));
     case etString: return TVariant(exp.Value.StrValue);
     case etDateTime: return TVariant::FromDateTime(exp.Value.NumDouble());
     case etAny: break;

@@ -47,7 +47,8 @@ TCursorRegistry& Registry() {
 std::atomic<uint64_t> g_registryEpoch{1};
 
 // The database batch, in registration order.
-const TFunctionBatchRegistrar g_functions{fbDataBase, 0,
+const TFunctionBatchRegistrar g_functions{fbDataBase,
+                                          0,
                                           {
                                               {"RecordNum", TExp_RecNo::StaticClass()},
                                               {"RecordCount", TExp_RecCount::StaticClass()},

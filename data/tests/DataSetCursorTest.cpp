@@ -196,8 +196,8 @@ TEST_F(DataSetCursors, FieldVariablesRebindWhenTheDatasetReopens) {
   // A field that is gone is named in the error.
   Fill(ds, {{"ID", ftInteger}}, {{TVariant(4)}});
   EXPECT_EQ(Eval("T.ID"), "etInteger 4");
-  EXPECT_EQ(Eval("T.NAME"), "EXCEPTION Field 'NAME' not found in the dataset of handle " +
-                                std::to_string(cursor.Handle()));
+  EXPECT_EQ(Eval("T.NAME"),
+            "EXCEPTION Field 'NAME' not found in the dataset of handle " + std::to_string(cursor.Handle()));
 }
 
 TEST_F(DataSetCursors, HandlesGoStaleWithTheirCursor) {
@@ -238,11 +238,11 @@ TEST_F(DataSetCursors, PriorAndNextValuesAtBothEnds) {
     const char* Next;
     int RecNo;  // where the cursor stands afterwards
   } cases[] = {
-      {0, "etInteger 0", "etInteger 20", 1},    // opened: at the beginning
-      {1, "etInteger 10", "etInteger 30", 2},   // in the middle
-      {-1, "etInteger 0", "etInteger 20", 1},   // the first record, Bof not set
-      {2, "etInteger 20", "etInteger 0", 3},    // the last record, Eof not set
-      {1, "etInteger 20", "etInteger 0", 3},    // at the end (Eof)
+      {0, "etInteger 0", "etInteger 20", 1},   // opened: at the beginning
+      {1, "etInteger 10", "etInteger 30", 2},  // in the middle
+      {-1, "etInteger 0", "etInteger 20", 1},  // the first record, Bof not set
+      {2, "etInteger 20", "etInteger 0", 3},   // the last record, Eof not set
+      {1, "etInteger 20", "etInteger 0", 3},   // at the end (Eof)
   };
   for (const auto& c : cases) {
     for (int i = 0; i < c.Moves; ++i) ds.Next();

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "ExpTestUtil.h"
+#include "FakeCursor.h"
 #include "expression/DBFunctions.h"
 #include "expression/DBVarList.h"
 #include "expression/FunctionList.h"
@@ -17,104 +18,11 @@ namespace kv {
 namespace {
 
 using kvtest::Eval;
+using kvtest::Field;
 using kvtest::MustTranslate;
-
-// A dataset in memory with the navigation rules of the data layer. Values
-// are kept as text ("" is null) and read in the kind asked for.
-class TFakeCursor : public IDBCursor {
-public:
-  TFakeCursor(std::vector<TDBFieldInfo> fields, std::vector<std::vector<std::string>> rows)
-      : fields_(std::move(fields)), rows_(std::move(rows)) {
-    handle_ = RegisterDBCursor(this);
-    Reopen();
-  }
-  ~TFakeCursor() override { UnregisterDBCursor(handle_); }
-  int64_t Handle() const { return handle_; }
-
-  // Closes and opens again, on the first record, with new fields and rows.
-  void Reopen(std::vector<TDBFieldInfo> fields, std::vector<std::vector<std::string>> rows) {
-    fields_ = std::move(fields);
-    rows_ = std::move(rows);
-    Reopen();
-  }
-  void Reopen() {
-    generation_ += 2;
-    First();
-  }
-  int Moves = 0;
-  bool KnowsPositions = true;  // RecNo and RecordCount answer -1 when false
-  bool Backward = true;
-  int Position() const { return pos_; }
-  void First() {
-    pos_ = 0;
-    bof_ = true;
-    eof_ = rows_.empty();
-  }
-
-  uint64_t Generation() const override { return generation_; }
-  int64_t RecNo() override { return rows_.empty() || !KnowsPositions ? -1 : pos_ + 1; }
-  int64_t RecordCount() override { return KnowsPositions ? static_cast<int64_t>(rows_.size()) : -1; }
-  bool CanMoveBack() override { return Backward; }
-  bool Eof() override { return eof_; }
-  bool Bof() override { return bof_; }
-  int FieldCount() override { return static_cast<int>(fields_.size()); }
-  int FieldIndex(std::string_view name) override {
-    for (size_t i = 0; i < fields_.size(); ++i)
-      if (VarKey(fields_[i].Name) == VarKey(name)) return static_cast<int>(i);
-    return -1;
-  }
-  TDBFieldInfo FieldInfo(int index) override { return fields_.at(static_cast<size_t>(index)); }
-  bool FieldIsNull(int index) override { return Text(index).empty(); }
-  int64_t FieldAsInteger(int index) override {
-    if (Text(index) == "bad") throw EConvertError("'bad' is not a valid integer value");
-    return Text(index).empty() ? 0 : std::stoll(Text(index));
-  }
-  double FieldAsFloat(int index) override { return Text(index).empty() ? 0 : std::stod(Text(index)); }
-  bool FieldAsBoolean(int index) override { return Text(index) == "True"; }
-  void FieldAsString(int index, std::string& out) override { out = Text(index); }
-  TDateTime FieldAsDateTime(int index) override { return FieldAsFloat(index); }
-  void Prior() override {
-    ++Moves;
-    if (pos_ > 0) {
-      --pos_;
-      eof_ = false;
-    } else {
-      bof_ = true;
-    }
-  }
-  void Next() override {
-    ++Moves;
-    if (pos_ + 1 < static_cast<int>(rows_.size())) {
-      ++pos_;
-      bof_ = false;
-    } else {
-      eof_ = true;
-    }
-  }
-
-private:
-  const std::string& Text(int index) {
-    if (rows_.empty()) return empty_;
-    return rows_.at(static_cast<size_t>(pos_)).at(static_cast<size_t>(index));
-  }
-  std::vector<TDBFieldInfo> fields_;
-  std::vector<std::vector<std::string>> rows_;
-  int64_t handle_ = 0;
-  uint64_t generation_ = 0;
-  int pos_ = 0;
-  bool bof_ = true, eof_ = true;
-  std::string empty_;
-};
-
-TDBFieldInfo Field(std::string name, TExpDataType type, int32_t fieldNo, int32_t displayLength, int32_t precision = 0) {
-  return TDBFieldInfo{std::move(name), type, 0, fieldNo, precision, displayLength};
-}
-
-std::vector<TDBFieldInfo> OrderFields() {
-  return {Field("ID", etInteger, 1, 12), Field("AMOUNT", etReal, 2, 16, 2)};
-}
-
-std::vector<std::vector<std::string>> OrderRows() { return {{"1", "10.5"}, {"2", "20.25"}, {"3", ""}}; }
+using kvtest::OrderFields;
+using kvtest::OrderRows;
+using kvtest::TFakeCursor;
 
 // The thread's translator on a fresh dataset variable list (its parent the
 // public list) with the database functions registered.
@@ -400,7 +308,7 @@ TEST_F(DBFunctions, UndefineFields) {
   List->DefineFields(Orders->Handle(), "");  // ID and AMOUNT as well
   ASSERT_EQ(List->Count(), 6);
   List->UndefineFields(Orders->Handle() + 1, "Orders");  // another handle: nothing
-  List->UndefineFields(Orders->Handle(), "Other");        // another name: nothing
+  List->UndefineFields(Orders->Handle(), "Other");       // another name: nothing
   EXPECT_EQ(List->Count(), 6);
   List->UndefineFields(Orders->Handle(), "orders");
   ASSERT_EQ(List->Count(), 3);
@@ -422,9 +330,9 @@ TEST_F(DBFunctions, UndefineFields) {
 }
 
 TEST_F(DBFunctions, RegisteredInOrder) {
-  const std::vector<std::string> expected{"RecordNum", "RecordCount", "DBEOF",    "DBBOF",
-                                          "FieldValue", "FieldCount", "FieldName", "FieldNo",
-                                          "FieldLen",  "FieldDec",   "FieldPriorValue", "FieldNextValue"};
+  const std::vector<std::string> expected{"RecordNum",  "RecordCount", "DBEOF",           "DBBOF",
+                                          "FieldValue", "FieldCount",  "FieldName",       "FieldNo",
+                                          "FieldLen",   "FieldDec",    "FieldPriorValue", "FieldNextValue"};
   std::vector<std::string> names;
   for (const TFunctionDef& d : FunctionBatch(fbDataBase)) names.emplace_back(d.Name);
   EXPECT_EQ(names, expected);
