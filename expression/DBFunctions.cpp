@@ -177,13 +177,16 @@ int TExp_DBFieldFunc::GetField(IDBCursor& cursor) {
   }
   TTextBuffer buffer;
   const std::string_view name = f->GetText(buffer);
+  // Keyed by the handle, not the cursor's address: handles are never
+  // reused, while a new cursor may be placed where an old one was.
+  const int64_t handle = Handle();
   const uint64_t generation = cursor.Generation();
-  if (&cursor == cacheCursor_ && generation == cacheGeneration_ && name == cacheName_) return cacheIndex_;
+  if (handle == cacheHandle_ && generation == cacheGeneration_ && name == cacheName_) return cacheIndex_;
   const int index = cursor.FieldIndex(name);
   if (index < 0)
     throw EDBFunctionError("Field '" + std::string(name) + "' not found in the dataset of handle " +
-                           HandleText(Handle()));
-  cacheCursor_ = &cursor;
+                           HandleText(handle));
+  cacheHandle_ = handle;
   cacheGeneration_ = generation;
   cacheIndex_ = index;
   cacheName_.assign(name.data(), name.size());

@@ -199,11 +199,11 @@ public:
   // The index of the field argument 2 names in `cursor`: for a name, its
   // index (EDBFunctionError naming the field when the dataset has none);
   // for an index, itself, or -1 when it is outside the field list. Name
-  // lookups are remembered per cursor and generation.
+  // lookups are remembered per handle and cursor generation.
   virtual int GetField(IDBCursor& cursor);
 
 private:
-  const IDBCursor* cacheCursor_ = nullptr;
+  int64_t cacheHandle_ = 0;
   uint64_t cacheGeneration_ = 0;
   int cacheIndex_ = -1;
   std::string cacheName_;

@@ -5,6 +5,7 @@
 
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "ExpTestUtil.h"
@@ -174,6 +175,26 @@ TEST_F(DBFunctions, FieldVariablesRebindWhenTheDatasetReopens) {
   EXPECT_EQ(Eval("Orders.ID"), "etInteger 4");
   const std::string gone = Eval("Orders.AMOUNT");
   EXPECT_NE(gone.find("EXCEPTION Field 'AMOUNT' not found"), std::string::npos) << gone;
+}
+
+TEST_F(DBFunctions, AFieldIsFoundAgainForAnotherHandle) {
+  // One node, a handle that changes between evaluations: the field found
+  // for one cursor is not used for another, even one placed at the same
+  // address with the same generation.
+  List->SetVarExp("H", CreateIntExp(0));
+  std::unique_ptr<TExpression> tree = MustTranslate("FieldValue(H, 'AMOUNT')");
+  for (int round = 0; round < 3; ++round) {
+    auto fields = OrderFields();
+    if (round % 2 == 1) std::swap(fields[0], fields[1]);
+    auto rows = OrderRows();
+    if (round % 2 == 1)
+      for (auto& row : rows) std::swap(row[0], row[1]);
+    Orders.reset();  // the new cursor is likely to take the old one's place
+    Orders = std::make_unique<TFakeCursor>(fields, rows);
+    List->SetVarExp("H", CreateIntExp(Orders->Handle()));
+    tree->Evaluate(round + 1);
+    EXPECT_EQ(tree->GetString(), "10.5") << round;
+  }
 }
 
 TEST_F(DBFunctions, ErrorsNameTheHandleOrTheField) {
