@@ -97,7 +97,7 @@ public:
 // an expression over it.
 
 // Registers `cursor` (not owned; it must stay alive until unregistered) and
-// answers its new handle (never 0).
+// answers its new handle (never 0). EDBFunctionError for a null cursor.
 KVLIB_EXPORT int64_t RegisterDBCursor(IDBCursor* cursor);
 // Forgets `handle`; nothing for a handle that names no cursor.
 KVLIB_EXPORT void UnregisterDBCursor(int64_t handle);
