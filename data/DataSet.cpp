@@ -57,6 +57,7 @@ void TDataSet::Open() {
     throw;
   }
   state_ = dsBrowse;
+  ++openGeneration_;
   modified_ = false;
   CursorFirst();
   Call(AfterOpen);
@@ -84,6 +85,7 @@ void TDataSet::DoClose(bool notify) {
   buffer_.clear();
   modified_ = false;
   state_ = dsInactive;
+  ++openGeneration_;
   bof_ = eof_ = true;
   onRecord_ = false;
   struct FieldsGuard {

@@ -74,6 +74,9 @@ public:
   void SetActive(bool value) { value ? Open() : Close(); }
   bool Active() const { return state_ != dsInactive; }
   TDataSetState State() const { return state_; }
+  // Moves on every successful open and every close: what was found among
+  // the fields under one value is not used under another.
+  uint64_t OpenGeneration() const { return openGeneration_; }
 
   // ---- Structure ----
   // Filled by the engine when the dataset opens; callers may fill them
@@ -232,6 +235,7 @@ private:
   void DoClose(bool notify);
 
   TDataSetState state_ = dsInactive;
+  uint64_t openGeneration_ = 0;
   TFieldDefs fieldDefs_;
   TIndexDefs indexDefs_;
   TFields fields_;
