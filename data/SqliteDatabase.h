@@ -121,6 +121,9 @@ public:
 
   // The SQL text as prepared.
   std::string Sql() const;
+  // The prepared statement, still owned by this object (for engines that
+  // bind and read columns on their hot path without going through TVariant).
+  sqlite3_stmt* Handle() const noexcept { return stmt_; }
 
 private:
   friend class TSqliteDatabase;

@@ -1,0 +1,67 @@
+#include "data/SqliteConnection.h"
+
+namespace kv {
+
+TSqliteConnection::TSqliteConnection(const std::string& path, TSqliteOpenMode mode) : db_(path, mode) {}
+
+TSqliteConnection::~TSqliteConnection() = default;
+
+std::string TSqliteConnection::Describe() const { return db_.Path(); }
+
+void TSqliteConnection::RaiseLost(std::string_view what, std::string_view reason) {
+  const int64_t lost = pending_;
+  pending_ = 0;
+  ++generation_;
+  std::string m(what);
+  m += ": the transaction was rolled back; the ";
+  m += std::to_string(lost);
+  m += lost == 1 ? " row written since the last commit was lost" : " rows written since the last commit were lost";
+  if (!reason.empty()) {
+    m += " (";
+    m += reason;
+    m += ")";
+  }
+  throw EDatabaseError(std::move(m));
+}
+
+void TSqliteConnection::BeginWrite() {
+  if (db_.InTransaction()) return;
+  // Writes counted as pending without a transaction: SQLite ended it behind our back.
+  if (pending_ > 0) RaiseLost(db_.Path() + ": cannot write", "");
+  db_.Begin();
+}
+
+void TSqliteConnection::WriteDone(int32_t postRecords) {
+  ++pending_;
+  ++generation_;
+  if (postRecords > 0 && pending_ >= postRecords) CommitPending();
+}
+
+void TSqliteConnection::WriteFailed(const Exception& error) {
+  ++generation_;
+  if (!db_.InTransaction() && pending_ > 0) RaiseLost(error.Message(), "");
+}
+
+void TSqliteConnection::CommitPending() {
+  if (!db_.InTransaction()) {
+    if (pending_ > 0) RaiseLost(db_.Path() + ": cannot commit", "");
+    return;
+  }
+  try {
+    db_.Commit();
+  } catch (const Exception& e) {
+    // A COMMIT that fails leaves nothing half-done: what it could not keep is undone and reported.
+    if (db_.InTransaction()) {
+      try {
+        db_.Rollback();
+      } catch (const Exception&) {
+        // Closing the connection rolls back in any case.
+      }
+    }
+    RaiseLost(e.Message(), "");
+  }
+  pending_ = 0;
+  ++commits_;
+}
+
+}  // namespace kv
