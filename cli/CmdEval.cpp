@@ -133,7 +133,6 @@ int RunEval(const std::vector<std::string>& args) {
       if (a == "--db") db.file = value;
       if (a == "--table") db.table = value;
       if (a == "--row") db.row = ParseCount(a, value);
-    }
     } else if (options && a.size() > 2 && a.compare(0, 2, "--") == 0) {
       throw UsageError{"unknown option \"" + a + "\""};
     } else {

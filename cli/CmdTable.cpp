@@ -50,8 +50,7 @@ std::string NeedValue(const std::vector<std::string>& args, size_t& i) {
   return args[++i];
 }
 
-TableOptions ParseTableOptions(const std::vector<std::string>& args) {
-  TableOptions o;
+void ParseTableOptions(const std::vector<std::string>& args, TableOptions& o) {
   for (size_t i = 0; i < args.size(); ++i) {
     const std::string& a = args[i];
     if (a == "--driver") {
@@ -83,7 +82,6 @@ TableOptions ParseTableOptions(const std::vector<std::string>& args) {
   }
   if (o.table.empty()) throw UsageError{"--table T is required"};
   if (o.info.DriverName.empty() && o.info.ConnectType != kv::ctAlias) o.info.DriverName = "SQLITE";
-  return o;
 }
 
 void ReadPassword(TableOptions& o) {
@@ -131,7 +129,8 @@ void PrintRows(kv::TDataSet& table, int64_t rows) {
 }
 
 int RunTable(const std::vector<std::string>& args) {
-  TableOptions o = ParseTableOptions(args);
+  TableOptions o;
+  ParseTableOptions(args, o);
   ReadPassword(o);
   std::unique_ptr<kv::TKVTableDataSet> dataSet = OpenTable(o.info, o.table, o.table);
   kv::TDataSet& table = *dataSet->GetDataset();

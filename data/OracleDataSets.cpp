@@ -1,9 +1,9 @@
 #include "data/OracleDataSets.h"
 
 #include "data/DataEngines.h"
+#include "data/FieldDefs.h"
 #include "foundation/CharClass.h"
 #include "foundation/Format.h"
-#include "foundation/StrUtils.h"
 
 namespace kv {
 
@@ -16,14 +16,7 @@ const TClassRegistrar g_registrar{TDBExpressDataSet::StaticClass(), TKVOracleDat
 
 constexpr int32_t kOracleMaxVarchar = 4000;
 
-std::vector<std::string> SplitKeys(const std::string& list) {
-  std::vector<std::string> keys;
-  for (int i = 1, n = SParamCount(list, ';'); i <= n; ++i) {
-    std::string key = SParam(list, ';', i);
-    if (!key.empty()) keys.push_back(std::move(key));
-  }
-  return keys;
-}
+std::vector<std::string> SplitKeys(const std::string& list) { return SplitFieldNames(list); }
 
 }  // namespace
 

@@ -23,35 +23,35 @@ public:
   std::string Describe() const override { return "fake"; }
 };
 
-TDataBaseInfo Alias(const char* alias, const char* user, const char* password) {
+TConnectionKey Alias(const char* alias, const char* user, const char* password) {
   TDataBaseInfo info;
   info.ConnectType = ctAlias;
   info.AliasName = alias;
   info.UserName = user;
   info.PassWord = password;
-  return info;
+  return ConnectionKeyOf(info);
 }
 
-TDataBaseInfo Server(const char* driver, const char* server, const char* database) {
+TConnectionKey Server(const char* driver, const char* server, const char* database) {
   TDataBaseInfo info;
   info.DriverName = driver;
   info.ServerName = server;
   info.DataBaseName = database;
   info.UserName = "u";
   info.PassWord = "p";
-  return info;
+  return ConnectionKeyOf(info);
 }
 
 TEST(ConnectionKeys, TellApartExactlyTheDatabasesAndLoginsThatDiffer) {
-  EXPECT_EQ(ConnectionKeyOf(Alias("Sales", "ann", "pw")), ConnectionKeyOf(Alias("Sales", "ann", "pw")));
-  EXPECT_NE(ConnectionKeyOf(Alias("Sales", "ann", "pw")), ConnectionKeyOf(Alias("Sales", "ann", "other")));
-  EXPECT_NE(ConnectionKeyOf(Alias("Sales", "ann", "pw")), ConnectionKeyOf(Alias("Sales", "bob", "pw")));
+  EXPECT_EQ(Alias("Sales", "ann", "pw"), Alias("Sales", "ann", "pw"));
+  EXPECT_NE(Alias("Sales", "ann", "pw"), Alias("Sales", "ann", "other"));
+  EXPECT_NE(Alias("Sales", "ann", "pw"), Alias("Sales", "bob", "pw"));
   // Parts do not run into each other: "AB"+"C" is not "A"+"BC".
-  EXPECT_NE(ConnectionKeyOf(Alias("AB", "C", "")), ConnectionKeyOf(Alias("A", "BC", "")));
+  EXPECT_NE(Alias("AB", "C", ""), Alias("A", "BC", ""));
   // Two databases on one server, or two drivers, never share.
-  EXPECT_NE(ConnectionKeyOf(Server("PG", "srv", "shop")), ConnectionKeyOf(Server("PG", "srv", "stock")));
-  EXPECT_NE(ConnectionKeyOf(Server("PG", "srv", "shop")), ConnectionKeyOf(Server("MSSQL", "srv", "shop")));
-  EXPECT_EQ(ConnectionKeyOf(Server("pg", "srv", "shop")), ConnectionKeyOf(Server("PG", "srv", "shop")));
+  EXPECT_NE(Server("PG", "srv", "shop"), Server("PG", "srv", "stock"));
+  EXPECT_NE(Server("PG", "srv", "shop"), Server("MSSQL", "srv", "shop"));
+  EXPECT_EQ(Server("pg", "srv", "shop"), Server("PG", "srv", "shop"));
 }
 
 TEST(ConnectionKeys, AFileDatabaseIsKeyedByDriverAndAbsolutePath) {
@@ -73,7 +73,7 @@ TEST(ConnectionKeys, AFileDatabaseIsKeyedByDriverAndAbsolutePath) {
 }
 
 TEST(ConnectionRegistry, SharesOneConnectionPerKeyOnAThreadAndClosesItWithItsLastHolder) {
-  const TConnectionKey key = ConnectionKeyOf(Alias("Registry", "ann", "pw"));
+  const TConnectionKey key = Alias("Registry", "ann", "pw");
   int opened = 0;
   auto open = [&] {
     ++opened;
@@ -86,7 +86,7 @@ TEST(ConnectionRegistry, SharesOneConnectionPerKeyOnAThreadAndClosesItWithItsLas
   EXPECT_EQ(opened, 1);
   EXPECT_EQ(LiveConnectionCount(), before + 1);
 
-  std::shared_ptr<TDbConnection> other = AcquireConnection(ConnectionKeyOf(Alias("Registry", "ann", "x")), open);
+  std::shared_ptr<TDbConnection> other = AcquireConnection(Alias("Registry", "ann", "x"), open);
   EXPECT_NE(other, first);
   EXPECT_EQ(opened, 2);
 
@@ -99,7 +99,7 @@ TEST(ConnectionRegistry, SharesOneConnectionPerKeyOnAThreadAndClosesItWithItsLas
 }
 
 TEST(ConnectionRegistry, EachThreadGetsAConnectionOfItsOwn) {
-  const TConnectionKey key = ConnectionKeyOf(Alias("Threads", "ann", "pw"));
+  const TConnectionKey key = Alias("Threads", "ann", "pw");
   std::atomic<int> opened{0};
   auto open = [&] {
     ++opened;
@@ -119,7 +119,7 @@ TEST(ConnectionRegistry, EachThreadGetsAConnectionOfItsOwn) {
 }
 
 TEST(ConnectionRegistry, AFailedOpenRegistersNothing) {
-  const TConnectionKey key = ConnectionKeyOf(Alias("Failing", "ann", "pw"));
+  const TConnectionKey key = Alias("Failing", "ann", "pw");
   const size_t before = LiveConnectionCount();
   EXPECT_THROW(AcquireConnection(key, []() -> std::unique_ptr<TDbConnection> { throw std::runtime_error("down"); }),
                std::runtime_error);

@@ -130,7 +130,7 @@ TEST(DataSetKinds, EveryKindReadsBackWhatItStoredAndWritesTheSameBytesAgain) {
     EXPECT_EQ(back->PostRecords, 250);
     EXPECT_EQ(back->Purpose, TablePurposeBit(ttDest));
     EXPECT_EQ(back->DataBaseInfo->PassWord, "s3cret");
-    ASSERT_NE(back->FieldDefs, nullptr);
+    ASSERT_NE(back->FieldDefs.get(), nullptr);
     ASSERT_EQ(back->FieldDefs->Count(), 2);
     EXPECT_EQ(back->FieldDefs->GetObj(1)->DataTypeName, "VARCHAR(12)");
     EXPECT_EQ(WriteObjectBytes(*back), bytes);

@@ -91,7 +91,7 @@ TEST_F(SqliteKinds, ANewTableIsCreatedFromTheStoredDefinitionsAndTheirDeclaredTy
   ASSERT_EQ(d->FieldDefs->Count(), 3);
   EXPECT_FALSE(d->FieldDefs->GetObj(0)->DataTypeName.empty());
   EXPECT_TRUE(d->FieldDefs->GetObj(0)->Required());
-  ASSERT_NE(d->IndexDefs, nullptr);
+  ASSERT_NE(d->IndexDefs.get(), nullptr);
   ASSERT_GE(d->IndexDefs->Count(), 1);
   EXPECT_EQ(d->IndexDefs->GetObj(0)->FieldExpression, "ID");
   d->AfterImport();
@@ -190,6 +190,7 @@ TEST_F(SqliteKinds, FieldValuesComeByNameAndAnythingElseIsComputed) {
   Fill(2);
   auto d = Orders();
   d->BeforeImport();
+  CreatePubVarList();
   SetVarList(d->GetVarList());
   EXPECT_EQ(d->GetFieldValue(TVariant("CODE")).AsString(), "C1");
   EXPECT_EQ(d->GetFieldValue(TVariant("Orders.PRICE * 2")).AsFloat(), 3.0);
