@@ -159,6 +159,8 @@ TEST(DataSetKinds, AConfiguredFileDatabaseTableIsStoredExactlyAsExpected) {
   const std::string expected =
       kvtest::ReadFile(kvtest::TestDataFolder() + "/kinds/filedb_table_stream.txt");
   EXPECT_EQ(ObjectBinaryToText(WriteObjectBytes(d)), expected);
+  // The text form holds every byte: it converts back to exactly the stored bytes.
+  EXPECT_EQ(ObjectTextToBinary(expected), WriteObjectBytes(d));
 }
 
 TEST(DataSetKinds, PostRecordsOfZeroReadsBackAsZeroNotAsTheDefault) {

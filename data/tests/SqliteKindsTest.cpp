@@ -55,7 +55,8 @@ protected:
     code->DataType = ftString;
     code->Size = 10;
     TKVFieldDef* price = d->FieldDefs->AddFieldDef("PRICE");
-    price->DataType = ftFloat;
+    price->DataType = ftFMTBcd;
+    price->Size = 10;
     price->Precision = 2;
     d->IndexDefs.reset(new TKVIndexDefs);
     TKVIndexDef* pk = d->IndexDefs->AddIndexDef();
@@ -261,6 +262,7 @@ TEST_F(SqliteKinds, TheDatabaseFunctionsReadTheOpenTable) {
                         Case{"FieldValue(Orders, 'CODE')", "C2"}, Case{"FieldValue(Orders, 0) + 10", "12"},
                         Case{"FieldCount(Orders)", "3"}, Case{"FieldName(Orders, 1)", "CODE"},
                         Case{"FieldNo(Orders, 'PRICE')", "3"}, Case{"FieldLen(Orders, 'CODE')", "10"},
+                        Case{"FieldDec(Orders, 'PRICE')", "2"}, Case{"FieldValue(Orders, 'PRICE')", "3"},
                         Case{"FieldName(Orders, 7)", "FieldName"}, Case{"FieldNo(Orders, 7)", "-1"},
                         Case{"FieldPriorValue(Orders, 'CODE')", "C1"}, Case{"FieldNextValue(Orders, 'CODE')", "C3"},
                         Case{"Orders.ID * 100", "200"}, Case{"ORDERS.code", "C2"}, Case{"DBEOF(0)", "Yes"},
