@@ -77,7 +77,7 @@ TEST_F(DBFunctions, DefineFieldsOfAStaleHandleDefinesNothing) {
   // Unnamed fields get no variable.
   TFakeCursor unnamed({Field("", etInteger, 1, 12), Field("X", etInteger, 2, 12)}, {{"1", "2"}});
   List->DefineFields(unnamed.Handle(), "T");
-  EXPECT_EQ(List->Count(), 2);  // T and T.X
+  EXPECT_EQ(List->Count(), 2);            // T and T.X
   EXPECT_EQ(Eval("T.X"), "etInteger 2");  // a one-letter name is a character constant in the node
   EXPECT_THROW(RegisterDBCursor(nullptr), EDBFunctionError);
 }
