@@ -6,7 +6,9 @@ set -euo pipefail
 packages=(
   build-essential g++ cmake ninja-build pkg-config python3
   libgtest-dev libgmock-dev googletest libbenchmark-dev
-  libsqlite3-dev sqlite3 unixodbc-dev
+  libsqlite3-dev sqlite3 unixodbc-dev unixodbc libpq-dev
+  postgresql-15 postgresql-client-15 odbc-postgresql libsqliteodbc
+  python3-dbfread python3-dbf
   clang libclang-rt-14-dev
 )
 
