@@ -188,12 +188,28 @@ TSqliteTableDataSet::~TSqliteTableDataSet() { CloseForDestroy(); }
 
 void TSqliteTableDataSet::SetConnection(std::shared_ptr<TSqliteConnection> connection) {
   Close();
+  ReleaseStatements();  // they belong to the old connection
   connection_ = std::move(connection);
 }
 
 void TSqliteTableDataSet::SetTableName(const std::string& name) {
   Close();
+  ReleaseStatements();
   tableName_ = name;
+}
+
+void TSqliteTableDataSet::ReleaseStatements() {
+  row_ = nullptr;
+  forward_.reset();
+  backward_.reset();
+  at_.reset();
+  update_.reset();
+  delete_.reset();
+  deleteAll_.reset();
+  count_.reset();
+  inserts_.clear();
+  fullInsert_ = nullptr;
+  locates_.clear();
 }
 
 bool TSqliteTableDataSet::GetPublishedString(std::string_view name, std::string& value) const {
@@ -294,8 +310,10 @@ int64_t TSqliteTableDataSet::EmptyTable() {
     conn.WriteFailed(e);
     throw;
   }
-  wrote_ = true;
   conn.WriteDone(postRecords_);
+  // A closed dataset has no close to commit at: the removal is committed now.
+  if (!Active()) conn.CommitPending();
+  wrote_ = Active();
   if (Active()) {
     recordCount_ = 0;
     pos_ = TPos::BeforeFirst;
@@ -388,17 +406,7 @@ void TSqliteTableDataSet::InternalOpen() {
 }
 
 void TSqliteTableDataSet::InternalClose() {
-  row_ = nullptr;
-  forward_.reset();
-  backward_.reset();
-  at_.reset();
-  update_.reset();
-  delete_.reset();
-  deleteAll_.reset();
-  count_.reset();
-  inserts_.clear();
-  fullInsert_ = nullptr;
-  locates_.clear();
+  ReleaseStatements();
   pos_ = TPos::BeforeFirst;
   if (wrote_ && connection_) {
     wrote_ = false;

@@ -75,8 +75,8 @@ public:
   // Creates the table and its indexes from FieldDefs()/IndexDefs() in one
   // step when the table does not exist yet; true when it was created.
   bool CreateTable();
-  // Removes every row with one statement inside the write transaction;
-  // returns how many.
+  // Removes every row with one statement inside the write transaction
+  // (committed at once when the dataset is closed); returns how many.
   int64_t EmptyTable();
   // Commits pending writes now.
   void Commit();
@@ -116,6 +116,7 @@ private:
   std::string QuotedTable() const;
   void ReadDefinitions();
   void PrepareCursor();
+  void ReleaseStatements();
   TSqliteStatement& Prepared(std::unique_ptr<TSqliteStatement>& slot, const std::string& sql);
   // Steps `st` (bound to a rowid bound) and stands on its row: true when there was one.
   bool StepTo(TSqliteStatement& st);

@@ -427,6 +427,10 @@ TEST_F(SqliteDataSets, EmptyTableRemovesEveryRowInTheTransaction) {
   Add(*t, 9, "z");
   t->Close();
   EXPECT_EQ(Count(path_, "t"), 1);
+  EXPECT_EQ(t->EmptyTable(), 1);  // closed: committed at once
+  EXPECT_EQ(Count(path_, "t"), 0);
+  t->SetTableName("nope");
+  EXPECT_NE(ErrorOf([&] { t->EmptyTable(); }).find("no such table: nope"), std::string::npos);
 }
 
 TEST_F(SqliteDataSets, ARefusedRowFailsAloneAndTheRestOfTheBatchCommits) {
