@@ -138,6 +138,47 @@ TEST_F(SqliteDataSets, TheWalkGoesOnAfterWritesMadeDuringIt) {
   EXPECT_EQ(Count(path_, "t"), 4);
 }
 
+TEST_F(SqliteDataSets, ASourceWalkGoesOnWhileAnotherDatasetOnTheConnectionWrites) {
+  Exec("CREATE TABLE src(ID INTEGER, NAME TEXT); CREATE TABLE dst(ID INTEGER, NAME TEXT);"
+       "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 250) "
+       "INSERT INTO src SELECT i, 'n' || i FROM n");
+  auto src = Table("src");
+  auto dst = Table("dst");
+  dst->SetPostRecords(7);
+  src->Open();
+  dst->Open();
+  int64_t sum = 0;
+  for (src->First(); !src->Eof(); src->Next()) {
+    sum += src->FieldByName("ID").AsInteger();
+    Add(*dst, src->FieldByName("ID").AsInteger(), src->FieldByName("NAME").AsString());
+  }
+  EXPECT_EQ(sum, 250 * 251 / 2);
+  EXPECT_EQ(src->RecNo(), 250);
+  EXPECT_EQ(dst->RecordCount(), 250);
+  EXPECT_EQ(Count(path_, "dst"), 245);  // 35 commits of 7
+  dst->Close();
+  EXPECT_EQ(Count(path_, "dst"), 250);
+  src->Close();
+}
+
+TEST_F(SqliteDataSets, AColumnNamedRowidDoesNotHideTheRowid) {
+  Exec("CREATE TABLE r(rowid TEXT, ID INTEGER); INSERT INTO r VALUES ('x', 1), ('y', 2), ('z', 3)");
+  auto t = Table("r");
+  t->Open();
+  EXPECT_EQ(Walk(*t, "rowid"), (Names{"x", "y", "z"}));
+  t->Prior();
+  const TBookmark b = t->GetBookmark();
+  t->First();
+  t->GotoBookmark(b);
+  EXPECT_EQ(t->FieldByName("ID").AsInteger(), 2);
+  EXPECT_TRUE(t->Locate("rowid", TVariant("z")));
+  t->Edit();
+  t->FieldByName("rowid").SetAsString("zz");
+  t->Post();
+  t->Delete();
+  EXPECT_EQ(Walk(*t, "rowid"), (Names{"x", "y"}));
+}
+
 TEST_F(SqliteDataSets, ReadingAMillionRowsStreams) {
   Exec("CREATE TABLE big(ID INTEGER, NAME TEXT);"
        "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 1000000) "
