@@ -533,6 +533,28 @@ TEST_F(SqliteDataSets, AConflictThatRollsBackTheTransactionIsReportedAsLostRows)
   EXPECT_EQ(Count(path_, "t"), 1);
 }
 
+TEST_F(SqliteDataSets, ACommitThatFailsIsAnErrorAndKeepsNothingHalfDone) {
+  // A deferred foreign key is checked at COMMIT, which then fails.
+  Exec("PRAGMA foreign_keys = ON; CREATE TABLE p(ID INTEGER PRIMARY KEY);"
+       "CREATE TABLE t(ID INTEGER, NAME TEXT REFERENCES p(ID) DEFERRABLE INITIALLY DEFERRED); INSERT INTO p VALUES (1)");
+  auto t = Table("t");
+  t->SetPostRecords(0);
+  t->Open();
+  Add(*t, 1, "1");
+  Add(*t, 2, "7");  // no parent 7
+  const std::string e = ErrorOf<EDatabaseError>([&] { t->Close(); });
+  EXPECT_NE(e.find("FOREIGN KEY constraint failed"), std::string::npos) << e;
+  EXPECT_NE(e.find("the 2 rows written since the last commit were lost"), std::string::npos) << e;
+  EXPECT_FALSE(t->Active());
+  EXPECT_FALSE(conn_->Database().InTransaction());
+  EXPECT_EQ(Count(path_, "t"), 0);
+  // The connection goes on: the next run commits.
+  t->Open();
+  Add(*t, 3, "1");
+  t->Close();
+  EXPECT_EQ(Count(path_, "t"), 1);
+}
+
 TEST_F(SqliteDataSets, CommitsEveryPostRecordsWritesAndWhenTheDatasetCloses) {
   Exec("CREATE TABLE t(ID INTEGER, NAME TEXT)");
   struct Case {
