@@ -123,6 +123,8 @@ private:
   bool Seek(int64_t rowid);
   // The statement standing on the current row (positioned again when needed); null when the row is gone.
   TSqliteStatement* CurrentRow();
+  // Resets the statement standing on the current row (it keeps a read snapshot open) and forgets it.
+  void LeaveRow();
   TGetResult Move(bool forward);
   // Runs one write inside the connection's transaction; true when the
   // statement returned a row, whose first column goes to `returned`.

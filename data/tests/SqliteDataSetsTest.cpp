@@ -88,6 +88,15 @@ TEST_F(SqliteDataSets, WalksInRowidOrderBothWaysWithRecNoAndBookmarks) {
   EXPECT_EQ(t->FieldByName("NAME").AsString(), "d");
   t->Prior();
   EXPECT_EQ(t->FieldByName("NAME").AsString(), "c");
+  t->GotoBookmark(50);  // the last row: Next finds nothing and the fields still read it
+  t->Next();
+  EXPECT_TRUE(t->Eof());
+  EXPECT_EQ(t->FieldByName("NAME").AsString(), "e");
+  ASSERT_TRUE(t->Locate("ID", TVariant(1)));
+  t->Prior();
+  EXPECT_TRUE(t->Bof());
+  EXPECT_EQ(t->FieldByName("NAME").AsString(), "a");
+  t->SetRecNo(3);
   EXPECT_EQ(ErrorOf([&] { t->GotoBookmark(35); }), "Bookmark not found");
   EXPECT_EQ(ErrorOf([&] { t->SetRecNo(6); }), "SetRecNo: out of range");
   EXPECT_EQ(t->FieldByName("NAME").AsString(), "c");
