@@ -31,6 +31,12 @@
 // TSqliteQueryDataSet: the rows of one read-only statement, forward only
 // (IsUniDirectional): First runs the statement again, except right after
 // Open or while still on the first row with nothing read beyond it.
+//
+// Ownership: a dataset shares its connection (the connection lives while
+// any dataset holds it); the statements a dataset prepares are its own and
+// go when it closes or its connection or table changes. Close a writing
+// dataset explicitly: the destructor commits too, but cannot report a
+// failing commit.
 #pragma once
 
 #include <cstdint>
