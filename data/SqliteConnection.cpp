@@ -2,9 +2,22 @@
 
 namespace kv {
 
-TSqliteConnection::TSqliteConnection(const std::string& path, TSqliteOpenMode mode) : db_(path, mode) {}
+namespace {
+// WAL pages between two automatic checkpoints (32 MiB of 4 KiB pages). A
+// checkpoint syncs the file to disk; at SQLite's default (1000 pages) a run
+// committing every 100 rows spends most of its time waiting for those syncs.
+constexpr int kWalCheckpointPages = 8192;
+}  // namespace
 
-TSqliteConnection::~TSqliteConnection() = default;
+TSqliteConnection::TSqliteConnection(const std::string& path, TSqliteOpenMode mode) : db_(path, mode) {
+  if (!db_.IsReadOnly()) db_.Exec("PRAGMA wal_autocheckpoint=" + std::to_string(kWalCheckpointPages));
+}
+
+TSqliteConnection::~TSqliteConnection() {
+  // The statements go before the database that prepared them.
+  begin_.reset();
+  commit_.reset();
+}
 
 std::string TSqliteConnection::Describe() const { return db_.Path(); }
 
@@ -28,7 +41,9 @@ void TSqliteConnection::BeginWrite() {
   if (db_.InTransaction()) return;
   // Writes counted as pending without a transaction: SQLite ended it behind our back.
   if (pending_ > 0) RaiseLost(db_.Path() + ": cannot write", "");
-  db_.Begin();
+  // Prepared once: a run committing every 100 rows begins and commits 10,000 times per million rows.
+  if (!begin_) begin_ = db_.Prepare("BEGIN IMMEDIATE");
+  begin_->Execute();
 }
 
 void TSqliteConnection::WriteDone(int32_t postRecords) {
@@ -48,7 +63,8 @@ void TSqliteConnection::CommitPending() {
     return;
   }
   try {
-    db_.Commit();
+    if (!commit_) commit_ = db_.Prepare("COMMIT");
+    commit_->Execute();
   } catch (const Exception& e) {
     // A COMMIT that fails leaves nothing half-done: what it could not keep is undone and reported.
     if (db_.InTransaction()) {

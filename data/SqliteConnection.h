@@ -65,6 +65,7 @@ private:
   [[noreturn]] void RaiseLost(std::string_view what, std::string_view reason);
 
   TSqliteDatabase db_;
+  std::unique_ptr<TSqliteStatement> begin_, commit_;  // prepared on first use
   int64_t pending_ = 0;
   int64_t commits_ = 0;
   uint64_t generation_ = 0;

@@ -188,12 +188,28 @@ TSqliteTableDataSet::~TSqliteTableDataSet() { CloseForDestroy(); }
 
 void TSqliteTableDataSet::SetConnection(std::shared_ptr<TSqliteConnection> connection) {
   Close();
+  ReleaseStatements();  // they belong to the old connection
   connection_ = std::move(connection);
 }
 
 void TSqliteTableDataSet::SetTableName(const std::string& name) {
   Close();
+  ReleaseStatements();
   tableName_ = name;
+}
+
+void TSqliteTableDataSet::ReleaseStatements() {
+  row_ = nullptr;
+  forward_.reset();
+  backward_.reset();
+  at_.reset();
+  update_.reset();
+  delete_.reset();
+  deleteAll_.reset();
+  count_.reset();
+  inserts_.clear();
+  fullInsert_ = nullptr;
+  locates_.clear();
 }
 
 bool TSqliteTableDataSet::GetPublishedString(std::string_view name, std::string& value) const {
@@ -294,8 +310,10 @@ int64_t TSqliteTableDataSet::EmptyTable() {
     conn.WriteFailed(e);
     throw;
   }
-  wrote_ = true;
   conn.WriteDone(postRecords_);
+  // A closed dataset has no close to commit at: the removal is committed now.
+  if (!Active()) conn.CommitPending();
+  wrote_ = Active();
   if (Active()) {
     recordCount_ = 0;
     pos_ = TPos::BeforeFirst;
@@ -388,17 +406,7 @@ void TSqliteTableDataSet::InternalOpen() {
 }
 
 void TSqliteTableDataSet::InternalClose() {
-  row_ = nullptr;
-  forward_.reset();
-  backward_.reset();
-  at_.reset();
-  update_.reset();
-  delete_.reset();
-  deleteAll_.reset();
-  count_.reset();
-  inserts_.clear();
-  fullInsert_ = nullptr;
-  locates_.clear();
+  ReleaseStatements();
   pos_ = TPos::BeforeFirst;
   if (wrote_ && connection_) {
     wrote_ = false;
@@ -431,9 +439,13 @@ bool TSqliteTableDataSet::Seek(int64_t rowid) {
 TSqliteStatement* TSqliteTableDataSet::CurrentRow() {
   if (pos_ != TPos::OnRow) return nullptr;
   if (row_ && rowGeneration_ == connection_->Generation()) return row_;
-  if (row_ && row_ != at_.get()) row_->Reset();
-  row_ = nullptr;
+  LeaveRow();
   return Seek(rowid_) ? row_ : nullptr;
+}
+
+void TSqliteTableDataSet::LeaveRow() {
+  if (row_) row_->Reset();
+  row_ = nullptr;
 }
 
 void TSqliteTableDataSet::InternalFirst() {
@@ -454,7 +466,7 @@ TDataSet::TGetResult TSqliteTableDataSet::Move(bool forward) {
   // Going on in the same direction from the row the statement stands on needs no new search.
   const bool streaming = from == TPos::OnRow && row_ == &st && rowGeneration_ == connection_->Generation();
   if (!streaming) {
-    if (row_ && row_ != &st) row_->Reset();
+    LeaveRow();
     st.Reset();
     const int64_t bound = from == TPos::OnRow ? (forward ? rowid_ + 1 : rowid_ - 1) : (forward ? INT64_MIN : INT64_MAX);
     sqlite3_bind_int64(st.Handle(), 1, bound);
@@ -588,12 +600,9 @@ TSqliteStatement& TSqliteTableDataSet::InsertStatement(const std::vector<TVarian
 
 bool TSqliteTableDataSet::RunWrite(TSqliteStatement& st, int64_t& returned) {
   TSqliteConnection& conn = *connection_;
-  if (!conn.Database().InTransaction() && row_) {
-    // A statement standing on a row holds a read snapshot; beginning to write from an old one fails
-    // at once (no waiting) when another connection committed meanwhile, so let it go first.
-    row_->Reset();
-    row_ = nullptr;
-  }
+  // A statement standing on a row holds a read snapshot; beginning to write from an old one fails
+  // at once (no waiting) when another connection committed meanwhile, so let it go first.
+  if (!conn.Database().InTransaction()) LeaveRow();
   conn.BeginWrite();
   bool row = false;
   try {
@@ -638,8 +647,7 @@ void TSqliteTableDataSet::InternalPost(const std::vector<TVariant>& values, bool
     rowid_ = rowid;
   }
   // The row was just written: it stands there at this generation without a statement on it.
-  if (row_) row_->Reset();
-  row_ = nullptr;
+  LeaveRow();
   pos_ = TPos::OnRow;
   rowGeneration_ = connection_->Generation();
 }
@@ -648,8 +656,7 @@ void TSqliteTableDataSet::InternalDelete() {
   if (pos_ != TPos::OnRow) return;
   TSqliteStatement& st = Prepared(delete_, "DELETE FROM " + QuotedTable() + " WHERE " + rowidName_ + " = ?1");
   sqlite3_bind_int64(st.Handle(), 1, rowid_);
-  if (row_) row_->Reset();
-  row_ = nullptr;
+  LeaveRow();
   int64_t none = 0;
   RunWrite(st, none);
   if (connection_->Database().Changes() > 0 && recordCount_ > 0) --recordCount_;
@@ -740,7 +747,7 @@ bool TSqliteTableDataSet::InternalLocate(const std::vector<TField*>& fields, con
   const int64_t rowid = found ? sqlite3_column_int64(st.Handle(), 0) : 0;
   st.Reset();
   if (!found) return false;
-  if (row_ && row_ != at_.get()) row_->Reset();
+  LeaveRow();
   if (!Seek(rowid)) return false;
   recNo_ = 0;
   Resync();  // the base's cursor flags follow the engine's new row

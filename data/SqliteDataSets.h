@@ -31,6 +31,12 @@
 // TSqliteQueryDataSet: the rows of one read-only statement, forward only
 // (IsUniDirectional): First runs the statement again, except right after
 // Open or while still on the first row with nothing read beyond it.
+//
+// Ownership: a dataset shares its connection (the connection lives while
+// any dataset holds it); the statements a dataset prepares are its own and
+// go when it closes or its connection or table changes. Close a writing
+// dataset explicitly: the destructor commits too, but cannot report a
+// failing commit.
 #pragma once
 
 #include <cstdint>
@@ -75,8 +81,8 @@ public:
   // Creates the table and its indexes from FieldDefs()/IndexDefs() in one
   // step when the table does not exist yet; true when it was created.
   bool CreateTable();
-  // Removes every row with one statement inside the write transaction;
-  // returns how many.
+  // Removes every row with one statement inside the write transaction
+  // (committed at once when the dataset is closed); returns how many.
   int64_t EmptyTable();
   // Commits pending writes now.
   void Commit();
@@ -116,12 +122,15 @@ private:
   std::string QuotedTable() const;
   void ReadDefinitions();
   void PrepareCursor();
+  void ReleaseStatements();
   TSqliteStatement& Prepared(std::unique_ptr<TSqliteStatement>& slot, const std::string& sql);
   // Steps `st` (bound to a rowid bound) and stands on its row: true when there was one.
   bool StepTo(TSqliteStatement& st);
   bool Seek(int64_t rowid);
   // The statement standing on the current row (positioned again when needed); null when the row is gone.
   TSqliteStatement* CurrentRow();
+  // Resets the statement standing on the current row (it keeps a read snapshot open) and forgets it.
+  void LeaveRow();
   TGetResult Move(bool forward);
   // Runs one write inside the connection's transaction; true when the
   // statement returned a row, whose first column goes to `returned`.

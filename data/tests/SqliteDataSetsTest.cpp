@@ -88,6 +88,15 @@ TEST_F(SqliteDataSets, WalksInRowidOrderBothWaysWithRecNoAndBookmarks) {
   EXPECT_EQ(t->FieldByName("NAME").AsString(), "d");
   t->Prior();
   EXPECT_EQ(t->FieldByName("NAME").AsString(), "c");
+  t->GotoBookmark(50);  // the last row: Next finds nothing and the fields still read it
+  t->Next();
+  EXPECT_TRUE(t->Eof());
+  EXPECT_EQ(t->FieldByName("NAME").AsString(), "e");
+  ASSERT_TRUE(t->Locate("ID", TVariant(1)));
+  t->Prior();
+  EXPECT_TRUE(t->Bof());
+  EXPECT_EQ(t->FieldByName("NAME").AsString(), "a");
+  t->SetRecNo(3);
   EXPECT_EQ(ErrorOf([&] { t->GotoBookmark(35); }), "Bookmark not found");
   EXPECT_EQ(ErrorOf([&] { t->SetRecNo(6); }), "SetRecNo: out of range");
   EXPECT_EQ(t->FieldByName("NAME").AsString(), "c");
@@ -136,6 +145,47 @@ TEST_F(SqliteDataSets, TheWalkGoesOnAfterWritesMadeDuringIt) {
   EXPECT_EQ(Walk(*t, "NAME"), (Names{"n1", "two", "n4", "n5"}));
   t->Close();
   EXPECT_EQ(Count(path_, "t"), 4);
+}
+
+TEST_F(SqliteDataSets, ASourceWalkGoesOnWhileAnotherDatasetOnTheConnectionWrites) {
+  Exec("CREATE TABLE src(ID INTEGER, NAME TEXT); CREATE TABLE dst(ID INTEGER, NAME TEXT);"
+       "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 250) "
+       "INSERT INTO src SELECT i, 'n' || i FROM n");
+  auto src = Table("src");
+  auto dst = Table("dst");
+  dst->SetPostRecords(7);
+  src->Open();
+  dst->Open();
+  int64_t sum = 0;
+  for (src->First(); !src->Eof(); src->Next()) {
+    sum += src->FieldByName("ID").AsInteger();
+    Add(*dst, src->FieldByName("ID").AsInteger(), src->FieldByName("NAME").AsString());
+  }
+  EXPECT_EQ(sum, 250 * 251 / 2);
+  EXPECT_EQ(src->RecNo(), 250);
+  EXPECT_EQ(dst->RecordCount(), 250);
+  EXPECT_EQ(Count(path_, "dst"), 245);  // 35 commits of 7
+  dst->Close();
+  EXPECT_EQ(Count(path_, "dst"), 250);
+  src->Close();
+}
+
+TEST_F(SqliteDataSets, AColumnNamedRowidDoesNotHideTheRowid) {
+  Exec("CREATE TABLE r(rowid TEXT, ID INTEGER); INSERT INTO r VALUES ('x', 1), ('y', 2), ('z', 3)");
+  auto t = Table("r");
+  t->Open();
+  EXPECT_EQ(Walk(*t, "rowid"), (Names{"x", "y", "z"}));
+  t->Prior();
+  const TBookmark b = t->GetBookmark();
+  t->First();
+  t->GotoBookmark(b);
+  EXPECT_EQ(t->FieldByName("ID").AsInteger(), 2);
+  EXPECT_TRUE(t->Locate("rowid", TVariant("z")));
+  t->Edit();
+  t->FieldByName("rowid").SetAsString("zz");
+  t->Post();
+  t->Delete();
+  EXPECT_EQ(Walk(*t, "rowid"), (Names{"x", "y"}));
 }
 
 TEST_F(SqliteDataSets, ReadingAMillionRowsStreams) {
@@ -427,6 +477,10 @@ TEST_F(SqliteDataSets, EmptyTableRemovesEveryRowInTheTransaction) {
   Add(*t, 9, "z");
   t->Close();
   EXPECT_EQ(Count(path_, "t"), 1);
+  EXPECT_EQ(t->EmptyTable(), 1);  // closed: committed at once
+  EXPECT_EQ(Count(path_, "t"), 0);
+  t->SetTableName("nope");
+  EXPECT_NE(ErrorOf([&] { t->EmptyTable(); }).find("no such table: nope"), std::string::npos);
 }
 
 TEST_F(SqliteDataSets, ARefusedRowFailsAloneAndTheRestOfTheBatchCommits) {
@@ -484,6 +538,28 @@ TEST_F(SqliteDataSets, AConflictThatRollsBackTheTransactionIsReportedAsLostRows)
   EXPECT_NE(e.find("the 3 rows written since the last commit were lost"), std::string::npos) << e;
   t->Cancel();
   Add(*t, 5, "e");  // a new transaction begins
+  t->Close();
+  EXPECT_EQ(Count(path_, "t"), 1);
+}
+
+TEST_F(SqliteDataSets, ACommitThatFailsIsAnErrorAndKeepsNothingHalfDone) {
+  // A deferred foreign key is checked at COMMIT, which then fails.
+  Exec("PRAGMA foreign_keys = ON; CREATE TABLE p(ID INTEGER PRIMARY KEY);"
+       "CREATE TABLE t(ID INTEGER, NAME TEXT REFERENCES p(ID) DEFERRABLE INITIALLY DEFERRED); INSERT INTO p VALUES (1)");
+  auto t = Table("t");
+  t->SetPostRecords(0);
+  t->Open();
+  Add(*t, 1, "1");
+  Add(*t, 2, "7");  // no parent 7
+  const std::string e = ErrorOf<EDatabaseError>([&] { t->Close(); });
+  EXPECT_NE(e.find("FOREIGN KEY constraint failed"), std::string::npos) << e;
+  EXPECT_NE(e.find("the 2 rows written since the last commit were lost"), std::string::npos) << e;
+  EXPECT_FALSE(t->Active());
+  EXPECT_FALSE(conn_->Database().InTransaction());
+  EXPECT_EQ(Count(path_, "t"), 0);
+  // The connection goes on: the next run commits.
+  t->Open();
+  Add(*t, 3, "1");
   t->Close();
   EXPECT_EQ(Count(path_, "t"), 1);
 }
