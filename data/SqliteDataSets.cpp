@@ -228,8 +228,9 @@ std::string TSqliteTableDataSet::QuotedTable() const { return SqliteQuoteIdentif
 
 bool TSqliteTableDataSet::TableExists() { return Conn().Database().TableExists(tableName_); }
 
-TSqliteStatement& TSqliteTableDataSet::Prepared(std::unique_ptr<TSqliteStatement>& slot, const std::string& sql) {
-  if (!slot) slot = Conn().Database().Prepare(sql);
+TSqliteStatement& TSqliteTableDataSet::Prepared(std::unique_ptr<TSqliteStatement>& slot,
+                                                const std::function<std::string()>& sql) {
+  if (!slot) slot = Conn().Database().Prepare(sql());
   return *slot;
 }
 
@@ -300,7 +301,7 @@ bool TSqliteTableDataSet::CreateTable() {
 int64_t TSqliteTableDataSet::EmptyTable() {
   TSqliteConnection& conn = Conn();
   if (Active()) CheckBrowseMode();
-  auto& st = Prepared(deleteAll_, "DELETE FROM " + QuotedTable());
+  auto& st = Prepared(deleteAll_, [&] { return "DELETE FROM " + QuotedTable(); });
   conn.BeginWrite();
   int64_t removed = 0;
   try {
@@ -527,7 +528,7 @@ int TSqliteTableDataSet::InternalRecordCount() {
 int TSqliteTableDataSet::InternalGetRecNo() {
   if (pos_ != TPos::OnRow) return -1;
   if (recNo_ == 0) {
-    auto& st = Prepared(count_, "SELECT count(*) FROM " + QuotedTable() + " WHERE " + rowidName_ + " <= ?1");
+    auto& st = Prepared(count_, [&] { return "SELECT count(*) FROM " + QuotedTable() + " WHERE " + rowidName_ + " <= ?1"; });
     sqlite3_bind_int64(st.Handle(), 1, rowid_);
     st.Step();
     recNo_ = sqlite3_column_int64(st.Handle(), 0);
@@ -631,12 +632,13 @@ void TSqliteTableDataSet::InternalPost(const std::vector<TVariant>& values, bool
     ++recordCount_;
     recNo_ = 0;
   } else {
-    std::string sets;
-    for (size_t i = 0; i < columns_.size(); ++i)
-      sets += (i ? ", " : "") + columns_[i].quoted + " = ?" + std::to_string(i + 1);
-    TSqliteStatement& st = Prepared(update_, "UPDATE " + QuotedTable() + " SET " + sets + " WHERE " + rowidName_ +
-                                                 " = ?" + std::to_string(columns_.size() + 1) + " RETURNING " +
-                                                 rowidName_);
+    TSqliteStatement& st = Prepared(update_, [&] {
+      std::string sets;
+      for (size_t i = 0; i < columns_.size(); ++i)
+        sets += (i ? ", " : "") + columns_[i].quoted + " = ?" + std::to_string(i + 1);
+      return "UPDATE " + QuotedTable() + " SET " + sets + " WHERE " + rowidName_ + " = ?" +
+             std::to_string(columns_.size() + 1) + " RETURNING " + rowidName_;
+    });
     for (size_t i = 0; i < columns_.size(); ++i) BindValue(st, static_cast<int>(i + 1), i, values[i]);
     sqlite3_bind_int64(st.Handle(), static_cast<int>(columns_.size() + 1), rowid_);
     // The rowid changes when the row's INTEGER PRIMARY KEY does: RETURNING tells the new one.
@@ -654,7 +656,7 @@ void TSqliteTableDataSet::InternalPost(const std::vector<TVariant>& values, bool
 
 void TSqliteTableDataSet::InternalDelete() {
   if (pos_ != TPos::OnRow) return;
-  TSqliteStatement& st = Prepared(delete_, "DELETE FROM " + QuotedTable() + " WHERE " + rowidName_ + " = ?1");
+  TSqliteStatement& st = Prepared(delete_, [&] { return "DELETE FROM " + QuotedTable() + " WHERE " + rowidName_ + " = ?1"; });
   sqlite3_bind_int64(st.Handle(), 1, rowid_);
   LeaveRow();
   int64_t none = 0;
@@ -741,7 +743,7 @@ bool TSqliteTableDataSet::InternalLocate(const std::vector<TField*>& fields, con
   for (size_t i = 0; i < fields.size(); ++i)
     if (!LocateKey(*fields[i], values[i], bound[i])) return false;
   auto& slot = locates_[key];
-  TSqliteStatement& st = Prepared(slot, LocateSql(fields, options));
+  TSqliteStatement& st = Prepared(slot, [&] { return LocateSql(fields, options); });
   for (size_t i = 0; i < bound.size(); ++i) st.Bind(static_cast<int>(i + 1), bound[i]);
   const bool found = st.Step();
   const int64_t rowid = found ? sqlite3_column_int64(st.Handle(), 0) : 0;

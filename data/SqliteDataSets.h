@@ -41,6 +41,7 @@
 
 #include <cstdint>
 #include <map>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -123,7 +124,8 @@ private:
   void ReadDefinitions();
   void PrepareCursor();
   void ReleaseStatements();
-  TSqliteStatement& Prepared(std::unique_ptr<TSqliteStatement>& slot, const std::string& sql);
+  // The statement in `slot`, prepared from `sql()` the first time (the text is built only then).
+  TSqliteStatement& Prepared(std::unique_ptr<TSqliteStatement>& slot, const std::function<std::string()>& sql);
   // Steps `st` (bound to a rowid bound) and stands on its row: true when there was one.
   bool StepTo(TSqliteStatement& st);
   bool Seek(int64_t rowid);
