@@ -8,12 +8,14 @@
 #include <cstring>
 
 #include "data/DbfFormat.h"
+#include "data/DbfSqliteModule.h"
 #include "foundation/CharClass.h"
 #include "foundation/Format.h"
 
 namespace kv {
 
 KV_IMPLEMENT_CLASS(TDbfTableDataSet, TDataSet)
+KV_IMPLEMENT_CLASS(TDbfQueryDataSet, TSqliteQueryDataSet)
 
 using dbf::TDbfField;
 using dbf::TDbfFieldSpec;
@@ -70,6 +72,33 @@ std::vector<std::string> TDbfConnection::TableFiles() const {
   for (const std::string& name : FolderEntries(folder_))
     if (EndsWithDbf(name)) files.push_back(name);
   return files;
+}
+
+std::shared_ptr<TSqliteConnection> TDbfConnection::QueryConnection() {
+  if (!sqlite_) {
+    auto sqlite = std::make_shared<TSqliteConnection>(":memory:");
+    RegisterDbfModule(sqlite->Database());
+    sqlite_ = std::move(sqlite);
+    attached_.clear();
+  }
+  for (const std::string& file : TableFiles()) {
+    const std::string name = file.substr(0, file.size() - 4);
+    const std::string key = AsciiUpperCase(name);
+    if (attached_.count(key)) continue;
+    try {
+      TDbfTable::Open(folder_ + "/" + file, false);  // its own error, without SQLite's words around it
+      AttachDbfTable(sqlite_->Database(), name, folder_ + "/" + file);
+      attached_[key] = "";
+    } catch (const Exception& e) {
+      attached_[key] = e.Message();
+    }
+  }
+  return sqlite_;
+}
+
+std::string TDbfConnection::QueryTableError(const std::string& name) const {
+  const auto it = attached_.find(AsciiUpperCase(name));
+  return it == attached_.end() ? std::string() : it->second;
 }
 
 // ---- Type mapping ---------------------------------------------------------------
@@ -427,6 +456,36 @@ bool TDbfTableDataSet::InternalLocate(const std::vector<TField*>& fields, const 
     }
   }
   return false;
+}
+
+// ---- TDbfQueryDataSet -----------------------------------------------------------
+
+void TDbfQueryDataSet::SetDbfConnection(std::shared_ptr<TDbfConnection> connection) {
+  Close();
+  dbf_ = std::move(connection);
+}
+
+void TDbfQueryDataSet::InternalOpen() {
+  if (!dbf_) throw EDatabaseError("A query over dBase tables has no connection");
+  SetConnection(dbf_->QueryConnection());
+  try {
+    TSqliteQueryDataSet::InternalOpen();
+  } catch (const EDatabaseError& e) {
+    // "no such table: NAME" for a file that is there but did not open: say why.
+    const std::string message = e.Message();
+    const size_t at = message.find("no such table: ");
+    if (at != std::string::npos) {
+      std::string name = message.substr(at + 15);
+      name = name.substr(0, name.find_first_of(" \n\t"));
+      if (name.rfind("temp.", 0) == 0 || name.rfind("main.", 0) == 0) name = name.substr(5);
+      const std::string why = dbf_->QueryTableError(name);
+      if (!why.empty()) throw EDatabaseError(Format("The table %s cannot be queried: %s", name, why));
+    }
+    // SQLite's messages name the in-memory database: name the folder instead.
+    const std::string memory = ":memory:: ";
+    if (message.rfind(memory, 0) == 0) throw EDatabaseError(dbf_->Folder() + ": " + message.substr(memory.size()));
+    throw;
+  }
 }
 
 }  // namespace kv

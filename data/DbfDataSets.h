@@ -29,6 +29,7 @@
 #pragma once
 
 #include <cstdint>
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -37,6 +38,7 @@
 #include "data/DataSet.h"
 #include "data/DbConnection.h"
 #include "data/DbfTable.h"
+#include "data/SqliteDataSets.h"
 
 namespace kv {
 
@@ -52,9 +54,21 @@ public:
   // The table files (*.dbf, any letter case) of the folder, sorted.
   std::vector<std::string> TableFiles() const;
 
+  // The in-memory SQLite database the folder's queries run in: each table
+  // file is a virtual table (data/DbfSqliteModule.h) named after the file
+  // without its extension (of names equal but for letter case, the first
+  // in byte order). Made at the first call; files that appeared since are
+  // added at each call. A file that does not open as a table is left out
+  // and its error kept (QueryTableError).
+  std::shared_ptr<TSqliteConnection> QueryConnection();
+  // Why the table `name` (any letter case) is not in the query database; "" when it is or no file has that name.
+  std::string QueryTableError(const std::string& name) const;
+
 private:
   std::string folder_;
   dbf::TDbfFlavour flavour_;
+  std::shared_ptr<TSqliteConnection> sqlite_;
+  std::map<std::string, std::string> attached_;  // upper-cased table name -> error ("" when attached)
 };
 
 // ---- Type mapping (documented in docs/datasets.md) ----
@@ -129,6 +143,26 @@ private:
   uint32_t pos_ = 0;        // current record number; 0 before the first, count + 1 after the last
   int64_t shown_ = -1;      // records shown, -1 until counted
   int32_t writes_ = 0;      // since the last header update
+};
+
+// The rows of one read-only SQL statement over the tables of a folder:
+// the SQLite query dataset on the connection's query database
+// (TDbfConnection::QueryConnection). The statement sees the tables as they
+// are when it runs.
+class KVCORE_EXPORT TDbfQueryDataSet : public TSqliteQueryDataSet {
+  KV_CLASS(TDbfQueryDataSet, TSqliteQueryDataSet)
+public:
+  // Setting the connection closes the dataset first.
+  void SetDbfConnection(std::shared_ptr<TDbfConnection> connection);
+  const std::shared_ptr<TDbfConnection>& DbfConnection() const { return dbf_; }
+
+protected:
+  // Brings the query database up to date with the folder, then runs the
+  // statement; a table left out names the reason.
+  void InternalOpen() override;
+
+private:
+  std::shared_ptr<TDbfConnection> dbf_;
 };
 
 }  // namespace kv

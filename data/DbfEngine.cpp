@@ -51,10 +51,15 @@ public:
     return true;
   }
 
-  std::unique_ptr<TDataSet> NewQuery() const override { return nullptr; }
-  bool IsQuery(const TDataSet&) const override { return false; }
-  void BindQuery(TDataSet&, std::shared_ptr<TDbConnection>, const std::string&) const override {
-    throw EDatabaseError("Queries over dBase tables are not supported yet");
+  std::unique_ptr<TDataSet> NewQuery() const override { return std::make_unique<TDbfQueryDataSet>(); }
+  bool IsQuery(const TDataSet& dataSet) const override { return ObjCast<TDbfQueryDataSet>(&dataSet) != nullptr; }
+
+  // The statement runs in SQLite over the folder's tables (TDbfQueryDataSet).
+  void BindQuery(TDataSet& query, std::shared_ptr<TDbConnection> connection, const std::string& sql) const override {
+    auto* dbf = ObjCast<TDbfQueryDataSet>(&query);
+    if (!dbf) throw EDatabaseError("Not a query over dBase tables");
+    dbf->SetDbfConnection(DbfConnectionOf(connection));
+    dbf->SetSQL(sql);
   }
 
 private:
