@@ -566,16 +566,13 @@ void TDbfTable::WriteMemos(TDbfRecordImage& image) {
 void TDbfTable::WriteRecord(uint32_t recNo, const std::string& bytes) {
   file_->WriteAt(headerLength_ + static_cast<uint64_t>(recNo - 1) * recordLength_, bytes.data(), bytes.size());
   if (recNo >= cacheFirst_ && recNo < cacheFirst_ + cacheCount_)
-    std::memcpy(cache_.data() + static_cast<size_t>(recNo - cacheFirst_) * recordLength_, bytes.data(), bytes.size());
+    std::memcpy(cache_.data() + static_cast<size_t>(recNo - cacheFirst_) * recordLength_, bytes.data(), recordLength_);
 }
 
 uint32_t TDbfTable::Append(TDbfRecordImage& image) {
   if (count_ == UINT32_MAX) throw EDatabaseError(Format("%s is full", Path()));
   WriteMemos(image);
-  std::string bytes = image.bytes;
-  bytes += static_cast<char>(kEndOfFile);
-  WriteRecord(count_ + 1, bytes.substr(0, recordLength_));
-  file_->WriteAt(headerLength_ + static_cast<uint64_t>(count_) * recordLength_ + recordLength_, bytes.data() + recordLength_, 1);
+  WriteRecord(count_ + 1, image.bytes + static_cast<char>(kEndOfFile));
   ++count_;
   dirty_ = true;
   return count_;
@@ -583,8 +580,11 @@ uint32_t TDbfTable::Append(TDbfRecordImage& image) {
 
 void TDbfTable::Rewrite(uint32_t recNo, TDbfRecordImage& image) {
   if (recNo < 1 || recNo > count_) throw EDatabaseError(Format("%s: there is no record %d", Path(), recNo));
-  WriteMemos(image);
-  if (memo_) memo_->Sync();
+  // New memos reach the disk before the record that names them replaces the old one.
+  if (!image.memos.empty()) {
+    WriteMemos(image);
+    memo_->Sync();
+  }
   WriteRecord(recNo, image.bytes);
   dirty_ = true;
 }

@@ -146,6 +146,7 @@ private:
   bool NullBit(const uint8_t* record, int bit) const;
   void EncodeField(size_t index, const TVariant& value, uint8_t* out, TDbfRecordImage& image);
   void WriteMemos(TDbfRecordImage& image);
+  // Writes `bytes` (a record, maybe followed by the end-of-file byte) at record `recNo`.
   void WriteRecord(uint32_t recNo, const std::string& bytes);
   void WriteHeaderCount();
 
