@@ -333,7 +333,10 @@ TVariant TDbfTable::Value(const uint8_t* record, size_t index, uint32_t recNo) {
         int64_t i = 0;
         if (TryTextToInteger(t, i)) return TVariant(i);
         double d = 0;
-        if (TryTextToFloat(t, d) && d == std::floor(d) && std::fabs(d) < 9e18) return TVariant(static_cast<int64_t>(d));
+        if (TryTextToFloat(t, d)) {
+          if (d == std::floor(d) && std::fabs(d) < 9e18) return TVariant(static_cast<int64_t>(d));
+          return bad("holds \"" + std::string(t) + "\", which is not a whole number of a 64-bit integer's range");
+        }
       } else {
         double d = 0;
         if (TryTextToFloat(t, d)) return TVariant(d);

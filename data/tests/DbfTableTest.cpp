@@ -498,12 +498,16 @@ TEST_F(DbfTableOne, CorruptOrTruncatedFilesAreClearErrors) {
 
 TEST_F(DbfTableOne, BadValuesInRecordsNameTheRecordAndField) {
   struct Case {
-    size_t at;  // in the second record
+    size_t at;  // in the second record (0: the flag byte)
     const char* bytes;
+    const char* field;
     const char* error;
   };
   const Case cases[] = {
-      {1, "x y", "record 2, field 'ID' holds \"x y\", which is not a number"},
+      {1, "x y", "ID", "is corrupt: record 2, field 'ID' holds \"x y\", which is not a number"},
+      {1, "1.5", "ID", "record 2, field 'ID' holds \"1.5\", which is not a whole number"},
+      {1, "***", "ID", "record 2, field 'ID' holds \"***\", which is not a number"},
+      {5, "\x81", "NAME", "record 2, field 'NAME' holds bytes that are not CP1252 text: 81"},
   };
   for (const Case& c : cases) {
     std::string bytes = ValidTable();
@@ -512,7 +516,7 @@ TEST_F(DbfTableOne, BadValuesInRecordsNameTheRecordAndField) {
     auto t = Table("bad", TDbfFlavour::DBase);
     t->Open();
     t->Next();
-    const std::string error = ErrorOf<EDatabaseError>([&] { t->FieldByName("ID").AsString(); });
+    const std::string error = ErrorOf<EDatabaseError>([&] { t->FieldByName(c.field).AsString(); });
     EXPECT_NE(error.find(c.error), std::string::npos) << error;
   }
 }
