@@ -198,6 +198,38 @@ TEST_P(DbfInterop, FilesTheyWriteOpenHere) {
   EXPECT_EQ(lines[columns.size() + 2], full);
 }
 
+// FoxPro 2 tables (version 0xF5): F numbers and memos in a .fpt with
+// ten-digit block numbers, text in code page 850.
+TEST(DbfInteropFoxPro2, TablesTheyWriteOpenHere) {
+  TempFolder dir("dbffp2");
+  RunTool({"write", dir.File("fp2.dbf"),
+           R"({"type":"fp","codepage":"cp850","fields":"NAME C(8); NUM F(12,4); NOTE M",)"
+           R"("rows":[["Ärger",-1.25,"über"],["x",null,null]]})"});
+  TDbfTableDataSet t;
+  t.SetConnection(std::make_shared<TDbfConnection>(dir.Path(), TDbfFlavour::DBase));
+  t.SetTableName("fp2");
+  t.Open();
+  EXPECT_EQ(t.Table()->Version(), 0xF5);
+  EXPECT_EQ(t.Table()->CodePage(), "CP850");
+  EXPECT_EQ(t.FieldDefs()[1].DataTypeName, "F(12,4)");
+  EXPECT_EQ(t.FieldByName("NAME").AsString(), "Ärger");
+  EXPECT_EQ(t.FieldByName("NUM").AsFloat(), -1.25);
+  EXPECT_EQ(t.FieldByName("NOTE").AsString(), "über");
+  t.Next();
+  EXPECT_TRUE(t.FieldByName("NUM").IsNull());
+  EXPECT_TRUE(t.FieldByName("NOTE").IsNull());
+  // Appended here, read there.
+  t.Append();
+  t.FieldByName("NAME").SetValue(TVariant("Öl"));
+  t.FieldByName("NUM").SetValue(TVariant(3.5));
+  t.FieldByName("NOTE").SetValue(TVariant("mémo"));
+  t.Post();
+  t.Close();
+  const Strings lines = RunTool({"read", dir.File("fp2.dbf")});
+  ASSERT_EQ(lines.size(), 7u);
+  EXPECT_EQ(lines[5], "row\tÖl\t3.5\tmémo");
+}
+
 INSTANTIATE_TEST_SUITE_P(Flavours, DbfInterop, ::testing::Values(TDbfFlavour::DBase, TDbfFlavour::FoxPro),
                          [](const auto& info) { return info.param == TDbfFlavour::DBase ? "DBase" : "FoxPro"; });
 
