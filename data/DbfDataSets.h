@@ -103,7 +103,7 @@ public:
   void EmptyTable();
   // Brings the header up to date now.
   void Commit();
-  // The open table file (null while closed).
+  // The open table file, owned by the dataset (null while closed).
   dbf::TDbfTable* Table() const { return table_.get(); }
 
   // "TableName".

@@ -1,6 +1,7 @@
 #include "data/DbfTable.h"
 
 #include <iconv.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cctype>
@@ -714,11 +715,16 @@ std::unique_ptr<TDbfTable> TDbfTable::Create(const std::string& path, const std:
   }
   h[kHeaderSize + fields.size() * kFieldDescSize] = kFieldTerminator;
   h[headerLength] = kEndOfFile;
-  {
+  // The memo file comes first: a table naming memos never lacks its memo file.
+  const std::string memoPath = MemoPath(path, fox);
+  if (memo) TDbfMemoFile::Create(memoPath, fox ? TMemoKind::FoxPro : TMemoKind::DBase3);
+  try {
     TDbfFile file(path, TDbfFile::CreateNew);
     file.WriteAt(0, h.data(), h.size());
+  } catch (...) {
+    if (memo) ::unlink(memoPath.c_str());
+    throw;
   }
-  if (memo) TDbfMemoFile::Create(MemoPath(path, fox), fox ? TMemoKind::FoxPro : TMemoKind::DBase3);
   return Open(path, true);
 }
 
