@@ -26,14 +26,20 @@ void Check(bool ok) {
   if (!ok) std::abort();
 }
 
+// A scratch folder of this process, removed with its files at exit.
+struct TScratch {
+  std::string dir = (::access("/dev/shm", W_OK) == 0 ? "/dev/shm" : "/tmp") + std::string("/dbf-fuzz-") +
+                    std::to_string(::getpid());
+  TScratch() { ::mkdir(dir.c_str(), 0700); }
+  ~TScratch() {
+    for (const char* name : {"/t.dbf", "/t.dbt", "/t.fpt"}) ::unlink((dir + name).c_str());
+    ::rmdir(dir.c_str());
+  }
+};
+
 const std::string& Folder() {
-  static const std::string folder = [] {
-    std::string dir = (::access("/dev/shm", W_OK) == 0 ? "/dev/shm" : "/tmp") + std::string("/dbf-fuzz-") +
-                      std::to_string(::getpid());
-    ::mkdir(dir.c_str(), 0700);
-    return dir;
-  }();
-  return folder;
+  static const TScratch scratch;
+  return scratch.dir;
 }
 
 void Write(const std::string& path, std::string_view bytes) {
