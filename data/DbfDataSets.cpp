@@ -314,7 +314,7 @@ void TDbfTableDataSet::InternalOpen() {
 
 void TDbfTableDataSet::InternalClose() {
   std::unique_ptr<TDbfTable> table = std::move(table_);
-  if (table && writable_) table->Commit();
+  if (table && writable_) table->Commit(true);
 }
 
 void TDbfTableDataSet::InternalLast() { pos_ = table_->RecordCount() + 1; }

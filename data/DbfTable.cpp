@@ -74,7 +74,7 @@ std::string TDbfField::TypeName() const {
 
 TDbfTable::~TDbfTable() {
   try {
-    if (file_ && file_->Writable()) Commit();
+    if (file_ && file_->Writable()) Commit(true);
   } catch (...) {
     // The records stay as they are; the header keeps its last count.
   }
@@ -614,12 +614,12 @@ void TDbfTable::WriteHeaderCount() {
   committedCount_ = count_;
 }
 
-void TDbfTable::Commit() {
+void TDbfTable::Commit(bool durable) {
   if (!dirty_) return;
   if (memo_) memo_->Sync();
   file_->Sync();  // the records are on the disk before the header counts them
   WriteHeaderCount();
-  file_->Sync();
+  if (durable) file_->Sync();
   dirty_ = false;
 }
 

@@ -127,8 +127,10 @@ public:
   void Rewrite(uint32_t recNo, TDbfRecordImage& image);
   void SetDeleted(uint32_t recNo, bool deleted);
   void Zap();
-  // Flushes written records and updates the header's record count and date.
-  void Commit();
+  // Flushes written records, then updates the header's record count and
+  // date; with `durable` the header is flushed too (else the next Commit
+  // or the OS does it: a power cut meanwhile keeps the previous count).
+  void Commit(bool durable = false);
 
   // Converts between UTF-8 and the table's code page: EDatabaseError (with
   // `what` in the message) when the text does not convert.
