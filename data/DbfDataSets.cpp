@@ -67,6 +67,14 @@ std::string TDbfConnection::TablePath(const std::string& tableName) const {
   return exact;
 }
 
+std::shared_ptr<TDbfTable> TDbfConnection::OpenTable(const std::string& path) {
+  auto& slot = open_[path];
+  if (auto table = slot.lock()) return table;
+  std::shared_ptr<TDbfTable> table = TDbfTable::Open(path, ::access(path.c_str(), W_OK) == 0);
+  slot = table;
+  return table;
+}
+
 std::vector<std::string> TDbfConnection::TableFiles() const {
   std::vector<std::string> files;
   for (const std::string& name : FolderEntries(folder_))
@@ -282,14 +290,15 @@ bool TDbfTableDataSet::CreateTable() {
 
 void TDbfTableDataSet::EmptyTable() {
   if (!Active()) {
-    TDbfTable::Open(Path(), true)->Zap();
+    const std::shared_ptr<TDbfTable> table = connection_->OpenTable(Path());
+    if (!table->Writable()) throw EDatabaseError(Format("%s is read-only", table->Path()));
+    table->Zap();
     return;
   }
   CheckBrowseMode();
   if (!writable_) throw EDatabaseError(Format("%s is read-only", table_->Path()));
   table_->Zap();
   writes_ = 0;
-  shown_ = 0;
   pos_ = 0;
   Resync();
 }
@@ -300,20 +309,18 @@ void TDbfTableDataSet::Commit() {
 }
 
 void TDbfTableDataSet::InternalOpen() {
-  const std::string path = Path();
-  writable_ = ::access(path.c_str(), W_OK) == 0;
-  table_ = TDbfTable::Open(path, writable_);
+  table_ = connection_->OpenTable(Path());
+  writable_ = table_->Writable();
   FieldDefs().Clear();
   int no = 0;
   for (const TDbfField& f : table_->Fields()) FieldDefs().Add(DbfFieldDefOf(f, ++no));
   IndexDefs().Clear();
   pos_ = 0;
-  shown_ = -1;
   writes_ = 0;
 }
 
 void TDbfTableDataSet::InternalClose() {
-  std::unique_ptr<TDbfTable> table = std::move(table_);
+  std::shared_ptr<TDbfTable> table = std::move(table_);
   if (table && writable_) table->Commit(true);
 }
 
@@ -360,11 +367,7 @@ bool TDbfTableDataSet::InternalGetFieldValue(const TField& field, TVariant& valu
 }
 
 int TDbfTableDataSet::InternalRecordCount() {
-  if (shown_ < 0) {
-    shown_ = 0;
-    for (uint32_t r = 1; r <= table_->RecordCount(); ++r) shown_ += !TDbfTable::IsDeleted(table_->Record(r));
-  }
-  return static_cast<int>(std::min<int64_t>(shown_, INT32_MAX));
+  return static_cast<int>(std::min<uint32_t>(table_->LiveCount(), INT32_MAX));
 }
 
 int TDbfTableDataSet::InternalGetRecNo() { return IsShown(pos_) ? static_cast<int>(pos_) : -1; }
@@ -391,7 +394,6 @@ void TDbfTableDataSet::InternalPost(const std::vector<TVariant>& values, bool in
   if (inserting) {
     dbf::TDbfRecordImage image = table_->EncodeRecord(values, nullptr, table_->RecordCount() + 1);
     pos_ = table_->Append(image);
-    if (shown_ >= 0) ++shown_;
   } else {
     if (!IsShown(pos_)) throw EDatabaseError(Format("%s: the record being edited is gone", table_->Path()));
     const std::string base(reinterpret_cast<const char*>(table_->Record(pos_)), table_->RecordLength());
@@ -409,7 +411,6 @@ void TDbfTableDataSet::InternalPost(const std::vector<TVariant>& values, bool in
 void TDbfTableDataSet::InternalDelete() {
   if (!IsShown(pos_)) return;
   table_->SetDeleted(pos_, true);
-  if (shown_ > 0) --shown_;
   uint32_t r = Visible(pos_, true);
   if (r == 0) r = Visible(pos_, false);
   pos_ = r;

@@ -2,7 +2,11 @@
 // (data/DbfTable.h reads and writes the files).
 //
 // TDbfConnection: the folder (Path) and the flavour its driver names
-// (DBASE or FOXPRO: the kind of table CreateTable makes). Tables are
+// (DBASE or FOXPRO: the kind of table CreateTable makes). The datasets of
+// one connection (one thread, see data/Connections.h) that open the same
+// table share one open table file, so a job reading and writing one table
+// through two datasets sees one set of records; the file is opened for
+// writing once (see DbfTable.h for the lock that refuses other writers). Tables are
 // found by TableName: a name without an extension gets ".dbf"; when no
 // file has the exact name, a file in the folder whose name matches ignoring
 // ASCII letter case is taken (tables copied from other systems are often
@@ -51,6 +55,11 @@ public:
   // The file of table `tableName` (see above); the exact path (with
   // ".dbf" added when the name has no extension) when none exists.
   std::string TablePath(const std::string& tableName) const;
+  // The open table file at `path`, shared by the datasets of this
+  // connection (opened writable when the file may be written, else read
+  // only); the caller shares ownership.
+  std::shared_ptr<dbf::TDbfTable> OpenTable(const std::string& path);
+
   // The table files (*.dbf, any letter case) of the folder, sorted.
   std::vector<std::string> TableFiles() const;
 
@@ -69,6 +78,7 @@ private:
   dbf::TDbfFlavour flavour_;
   std::shared_ptr<TSqliteConnection> sqlite_;
   std::map<std::string, std::string> attached_;  // upper-cased table name -> error ("" when attached)
+  std::map<std::string, std::weak_ptr<dbf::TDbfTable>> open_;  // by path
 };
 
 // ---- Type mapping (documented in docs/datasets.md) ----
@@ -103,7 +113,7 @@ public:
   void EmptyTable();
   // Brings the header up to date now.
   void Commit();
-  // The open table file, owned by the dataset (null while closed).
+  // The open table file, shared with the connection's other datasets (null while closed).
   dbf::TDbfTable* Table() const { return table_.get(); }
 
   // "TableName".
@@ -138,10 +148,9 @@ private:
   std::string tableName_;
   int32_t postRecords_ = 100;
   uint8_t language_;
-  std::unique_ptr<dbf::TDbfTable> table_;
+  std::shared_ptr<dbf::TDbfTable> table_;
   bool writable_ = false;
   uint32_t pos_ = 0;        // current record number; 0 before the first, count + 1 after the last
-  int64_t shown_ = -1;      // records shown, -1 until counted
   int32_t writes_ = 0;      // since the last header update
 };
 

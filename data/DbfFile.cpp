@@ -1,6 +1,7 @@
 #include "data/DbfFile.h"
 
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -64,6 +65,15 @@ void TDbfFile::WriteAt(uint64_t offset, const void* data, size_t length) {
 
 void TDbfFile::Truncate(uint64_t size) {
   if (::ftruncate(fd_, static_cast<off_t>(size)) != 0) Fail("truncate");
+}
+
+bool TDbfFile::TryLock() {
+  while (::flock(fd_, LOCK_EX | LOCK_NB) != 0) {
+    if (errno == EINTR) continue;
+    if (errno == EWOULDBLOCK) return false;
+    Fail("lock");
+  }
+  return true;
 }
 
 void TDbfFile::Sync() {

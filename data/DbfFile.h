@@ -31,6 +31,10 @@ public:
   void Truncate(uint64_t size);
   // Waits until what was written is on the disk.
   void Sync();
+  // Takes the file's exclusive lock (flock) without waiting; false when
+  // another open of the file (any process or thread) holds it. Released
+  // when the file closes.
+  bool TryLock();
 
 private:
   [[noreturn]] void Fail(const char* doing) const;

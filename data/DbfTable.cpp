@@ -100,6 +100,8 @@ std::string TDbfTable::MemoPath(const std::string& tablePath, bool fpt) {
 std::unique_ptr<TDbfTable> TDbfTable::Open(const std::string& path, bool writable) {
   std::unique_ptr<TDbfTable> t(new TDbfTable());
   t->file_ = std::make_unique<TDbfFile>(path, writable ? TDbfFile::ReadWrite : TDbfFile::ReadOnly);
+  if (writable && !t->file_->TryLock())
+    throw EDatabaseError(Format("%s is open for writing elsewhere (another dataset, thread or program)", path));
   const uint64_t size = t->file_->Size();
   std::vector<uint8_t> header(kHeaderSize);
   if (t->file_->ReadAt(0, header.data(), kHeaderSize) < kHeaderSize)
@@ -291,6 +293,15 @@ const uint8_t* TDbfTable::Record(uint32_t recNo) {
     if (cacheCount_ == 0) throw EDatabaseError(Format("%s is truncated: record %d is missing", Path(), recNo));
   }
   return cache_.data() + static_cast<size_t>(recNo - cacheFirst_) * recordLength_;
+}
+
+uint32_t TDbfTable::LiveCount() {
+  if (live_ < 0) {
+    int64_t live = 0;
+    for (uint32_t r = 1; r <= count_; ++r) live += !IsDeleted(Record(r));
+    live_ = live;
+  }
+  return static_cast<uint32_t>(live_);
 }
 
 bool TDbfTable::NullBit(const uint8_t* record, int bit) const {
@@ -578,6 +589,7 @@ uint32_t TDbfTable::Append(TDbfRecordImage& image) {
   WriteMemos(image);
   WriteRecord(count_ + 1, image.bytes + static_cast<char>(kEndOfFile));
   ++count_;
+  if (live_ >= 0) ++live_;
   dirty_ = true;
   return count_;
 }
@@ -595,6 +607,8 @@ void TDbfTable::Rewrite(uint32_t recNo, TDbfRecordImage& image) {
 
 void TDbfTable::SetDeleted(uint32_t recNo, bool deleted) {
   std::string record(reinterpret_cast<const char*>(Record(recNo)), recordLength_);
+  if (IsDeleted(reinterpret_cast<const uint8_t*>(record.data())) == deleted) return;
+  if (live_ >= 0) live_ += deleted ? -1 : 1;
   record[0] = static_cast<char>(deleted ? kDeletedFlag : kLiveFlag);
   WriteRecord(recNo, record);
   dirty_ = true;
@@ -625,6 +639,7 @@ void TDbfTable::Commit(bool durable) {
 
 void TDbfTable::Zap() {
   count_ = 0;
+  live_ = 0;
   WriteHeaderCount();
   file_->Sync();
   const uint8_t eof = kEndOfFile;

@@ -30,7 +30,10 @@
 //   - Zap sets the record count to 0 first, then shortens the files.
 // The destructor commits.
 //
-// One writer at a time: nothing locks the file against other programs.
+// One writer at a time: a table opened writable holds the file's exclusive
+// lock (flock), and a second writable open, from this process or another
+// using the same locks, is refused with an error saying so. Readers take no
+// lock and see the records the header counts.
 #pragma once
 
 #include <cstdint>
@@ -83,7 +86,8 @@ public:
   TDbfTable(const TDbfTable&) = delete;
   TDbfTable& operator=(const TDbfTable&) = delete;
 
-  // Opens `path` (and its memo file when it has memo fields).
+  // Opens `path` (and its memo file when it has memo fields); writable:
+  // takes the lock (see above).
   static std::unique_ptr<TDbfTable> Open(const std::string& path, bool writable);
   // Creates a new, empty table (and memo file) at `path`; EDatabaseError
   // when the file exists or a field cannot be stored (names repeated or
@@ -97,6 +101,7 @@ public:
   static std::string MemoPath(const std::string& tablePath, bool fpt);
 
   const std::string& Path() const { return file_->Path(); }
+  bool Writable() const { return file_->Writable(); }
   uint8_t Version() const { return version_; }
   uint8_t Language() const { return language_; }
   const std::string& CodePage() const { return codePage_; }
@@ -106,6 +111,9 @@ public:
   // Records stored, deleted ones included, appended ones not committed yet included.
   uint32_t RecordCount() const { return count_; }
   size_t RecordLength() const { return recordLength_; }
+  // Records not deleted: counted at the first call (one pass over the
+  // records), then kept by Append, SetDeleted and Zap.
+  uint32_t LiveCount();
 
   // The bytes of record `recNo` (1..RecordCount()); valid until the next
   // call on this table.
@@ -163,6 +171,7 @@ private:
   uint32_t recordLength_ = 0;
   uint32_t count_ = 0;           // records, appended ones included
   uint32_t committedCount_ = 0;  // the count the header holds
+  int64_t live_ = -1;            // records not deleted, -1 until counted
   bool dirty_ = false;
   std::vector<TDbfField> fields_;
   int nullFlagsOffset_ = -1;  // of _NullFlags in the record, -1 when none

@@ -322,6 +322,35 @@ TEST_F(DbfTableOne, ACrashLosesOnlyTheRowsAfterTheLastHeaderUpdate) {
   EXPECT_EQ(t->RecordCount(), 10);
 }
 
+// Two datasets of one connection on one table share it: each sees the
+// other's appends and deletes at once. A writer of another connection
+// (another thread's, another program's) is refused while it is open.
+TEST_F(DbfTableOne, DatasetsOfOneConnectionShareATableAndOtherWritersAreRefused) {
+  People({"a", "b"})->Close();
+  auto conn = Conn(TDbfFlavour::DBase);
+  TDbfTableDataSet one, two;
+  for (TDbfTableDataSet* t : {&one, &two}) {
+    t->SetConnection(conn);
+    t->SetTableName("people");
+    t->Open();
+  }
+  EXPECT_EQ(one.Table(), two.Table());
+  Add(one, 3, "c");
+  EXPECT_EQ(two.RecordCount(), 3);
+  ASSERT_TRUE(two.Locate("NAME", TVariant("a")));
+  two.Delete();
+  EXPECT_EQ(one.RecordCount(), 2);
+  EXPECT_EQ(Walk(one, "NAME"), (Strings{"b", "c"}));
+
+  auto other = Table("people", TDbfFlavour::DBase);
+  EXPECT_NE(ErrorOf<EDatabaseError>([&] { other->Open(); }).find("people.dbf is open for writing elsewhere"),
+            std::string::npos);
+  one.Close();
+  two.Close();
+  other->Open();
+  EXPECT_EQ(Walk(*other, "NAME"), (Strings{"b", "c"}));
+}
+
 TEST_F(DbfTableOne, TableNamesWithOrWithoutExtensionAndAnyLetterCase) {
   People({"x"})->Close();
   ASSERT_EQ(::rename(dir_.File("people.dbf").c_str(), dir_.File("PEOPLE.DBF").c_str()), 0);
