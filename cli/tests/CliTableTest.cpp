@@ -7,6 +7,8 @@
 #include <vector>
 
 #include "RunCli.h"
+#include "data/DbfTable.h"
+#include "foundation/DateUtils.h"
 #include "testsupport/TempFiles.h"
 
 namespace {
@@ -75,8 +77,9 @@ TEST_F(CliTable, RefusesBadCommandLinesAndNamesWhatIsWrong) {
       {{"table", "--path", db, "--table", "items", "--password", "pw"}, 2, "never taken from the command line"},
       {{"table", "--path", db, "--table", "items", "--rows", "-1"}, 2, "--rows needs a number"},
       {{"table", "--path", db, "--table", "nosuch"}, 1, "nosuch"},
-      {{"table", "--driver", "dbase", "--path", dir.Path(), "--table", "t"}, 1,
-       "No database engine for the file database driver \"DBASE\""},
+      {{"table", "--driver", "paradox", "--path", dir.Path(), "--table", "t"}, 1, "Paradox tables are not supported yet"},
+      {{"table", "--driver", "dbase", "--path", dir.Path(), "--table", "t"}, 1, "t.dbf: No such file"},
+      {{"table", "--driver", "foxpro", "--path", dir.File("none"), "--table", "t"}, 1, "does not exist"},
       {{"table", "--alias", "Sales", "--user", "ann", "--password-env", "VANDREL_TEST_UNSET_PW", "--table", "t"}, 1,
        "VANDREL_TEST_UNSET_PW is not set"},
   };
@@ -85,6 +88,39 @@ TEST_F(CliTable, RefusesBadCommandLinesAndNamesWhatIsWrong) {
     const CliResult r = RunCli(c.args);
     EXPECT_EQ(r.status, c.status) << r.err;
     EXPECT_NE(r.err.find(c.errorPart), std::string::npos) << r.err;
+  }
+}
+
+// dBase and FoxPro tables: Chinese text in code page 936, a deleted record
+// left out, Null, the stored types in the definitions.
+TEST_F(CliTable, PrintsDBaseAndFoxProTables) {
+  using kv::dbf::TDbfFlavour;
+  for (TDbfFlavour flavour : {TDbfFlavour::DBase, TDbfFlavour::FoxPro}) {
+    const bool fox = flavour == TDbfFlavour::FoxPro;
+    const std::string name = fox ? "fox" : "dbase";
+    const std::vector<kv::dbf::TDbfFieldSpec> fields = {
+        {"ID", 'N', 4, 0, false}, {"NAME", 'C', 8, 0, true}, {"BORN", 'D', 8, 0, true}};
+    auto table = kv::dbf::TDbfTable::Create(dir.File(name + ".dbf"), fields, flavour, 0x7A);
+    const std::vector<std::vector<kv::TVariant>> rows = {
+        {kv::TVariant(1), kv::TVariant("中文"), kv::TVariant::FromDateTime(kv::EncodeDate(2024, 5, 31))},
+        {kv::TVariant(2), kv::TVariant("gone"), kv::TVariant::Null()},
+        {kv::TVariant(3), kv::TVariant::Null(), kv::TVariant::Null()}};
+    for (const auto& row : rows) {
+      kv::dbf::TDbfRecordImage image = table->EncodeRecord(row, nullptr, table->RecordCount() + 1);
+      table->Append(image);
+    }
+    table->SetDeleted(2, true);
+    table.reset();
+
+    CliResult r = RunCli({"table", "--driver", fox ? "FoxPro" : "DBASE", "--path", dir.Path(), "--table", name});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(Lines(r.out), (Strings{"ID\tNAME\tBORN", "1\t中文\t2024-05-31", "3\t\\N\t\\N"})) << name;
+    r = RunCli({"table", "--driver", "dbase", "--path", dir.Path(), "--table", name + ".dbf", "--defs"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(Lines(r.out), (Strings{"field\tname\ttype\tsize\tprecision\trequired\tdeclared",
+                                     "field\tID\tInteger\t4\t0\tno\tN(4,0)", "field\tNAME\tString\t8\t0\tno\tC(8)",
+                                     "field\tBORN\tDate\t0\t0\tno\tD"}))
+        << name;
   }
 }
 

@@ -218,8 +218,7 @@ TEST(DataSetKinds, AKindWithoutItsEngineFailsToOpenNamingTheDriver) {
     const char* driver;
     const char* message;
   };
-  for (const Case& c : {Case{ctDBParams, "dBase", "No database engine for the file database driver \"DBASE\""},
-                        Case{ctDBParams, "NOSUCH", "No database engine for the driver \"NOSUCH\""},
+  for (const Case& c : {Case{ctDBParams, "NOSUCH", "No database engine for the driver \"NOSUCH\""},
                         Case{ctAlias, "", "No database engine for data sources (aliases)"}}) {
     TKVFileDBDataSet d;
     d.DataBaseInfo->ConnectType = c.type;

@@ -1,0 +1,492 @@
+#include "data/DbfDataSets.h"
+
+#include <dirent.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstring>
+
+#include "data/DbfFormat.h"
+#include "data/DbfSqliteModule.h"
+#include "foundation/CharClass.h"
+#include "foundation/Format.h"
+
+namespace kv {
+
+KV_IMPLEMENT_CLASS(TDbfTableDataSet, TDataSet)
+KV_IMPLEMENT_CLASS(TDbfQueryDataSet, TSqliteQueryDataSet)
+
+using dbf::TDbfField;
+using dbf::TDbfFieldSpec;
+using dbf::TDbfFlavour;
+using dbf::TDbfTable;
+
+// ---- TDbfConnection -------------------------------------------------------------
+
+TDbfConnection::TDbfConnection(std::string folder, TDbfFlavour flavour) : folder_(std::move(folder)), flavour_(flavour) {
+  struct stat st{};
+  if (folder_.empty()) throw EDatabaseError("No folder of dBase tables: the dataset's Path is empty");
+  if (::stat(folder_.c_str(), &st) != 0 || !S_ISDIR(st.st_mode))
+    throw EDatabaseError(Format("The folder of dBase tables %s does not exist", folder_));
+}
+
+namespace {
+
+bool HasExtension(const std::string& name) {
+  const size_t dot = name.find_last_of('.');
+  return dot != std::string::npos && dot > 0 && name.find('/', dot) == std::string::npos;
+}
+
+bool EndsWithDbf(const std::string& name) {
+  return name.size() > 4 && AsciiUpperCase(std::string_view(name).substr(name.size() - 4)) == ".DBF";
+}
+
+std::vector<std::string> FolderEntries(const std::string& folder) {
+  std::vector<std::string> names;
+  if (DIR* dir = ::opendir(folder.c_str())) {
+    while (const dirent* e = ::readdir(dir)) names.emplace_back(e->d_name);
+    ::closedir(dir);
+  }
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+}  // namespace
+
+std::string TDbfConnection::TablePath(const std::string& tableName) const {
+  if (tableName.empty()) throw EDatabaseError("No dBase table: the dataset's TableName is empty");
+  if (tableName.find('/') != std::string::npos)
+    throw EDatabaseError(Format("The dBase table name '%s' names another folder: put the folder in Path", tableName));
+  const std::string file = HasExtension(tableName) ? tableName : tableName + ".dbf";
+  const std::string exact = folder_ + "/" + file;
+  if (::access(exact.c_str(), F_OK) == 0) return exact;
+  const std::string folded = AsciiUpperCase(file);
+  for (const std::string& name : FolderEntries(folder_))
+    if (AsciiUpperCase(name) == folded) return folder_ + "/" + name;
+  return exact;
+}
+
+std::shared_ptr<TDbfTable> TDbfConnection::OpenTable(const std::string& path) {
+  auto& slot = open_[path];
+  if (auto table = slot.lock()) return table;
+  std::shared_ptr<TDbfTable> table = TDbfTable::Open(path, ::access(path.c_str(), W_OK) == 0);
+  slot = table;
+  return table;
+}
+
+std::vector<std::string> TDbfConnection::TableFiles() const {
+  std::vector<std::string> files;
+  for (const std::string& name : FolderEntries(folder_))
+    if (EndsWithDbf(name)) files.push_back(name);
+  return files;
+}
+
+std::shared_ptr<TSqliteConnection> TDbfConnection::QueryConnection() {
+  if (!sqlite_) {
+    auto sqlite = std::make_shared<TSqliteConnection>(":memory:");
+    RegisterDbfModule(sqlite->Database());
+    sqlite_ = std::move(sqlite);
+    attached_.clear();
+  }
+  for (const std::string& file : TableFiles()) {
+    const std::string name = file.substr(0, file.size() - 4);
+    const std::string key = AsciiUpperCase(name);
+    if (attached_.count(key)) continue;
+    try {
+      TDbfTable::Open(folder_ + "/" + file, false);  // its own error, without SQLite's words around it
+      AttachDbfTable(sqlite_->Database(), name, folder_ + "/" + file);
+      attached_[key] = "";
+    } catch (const Exception& e) {
+      attached_[key] = e.Message();
+    }
+  }
+  return sqlite_;
+}
+
+std::string TDbfConnection::QueryTableError(const std::string& name) const {
+  const auto it = attached_.find(AsciiUpperCase(name));
+  return it == attached_.end() ? std::string() : it->second;
+}
+
+// ---- Type mapping ---------------------------------------------------------------
+
+TFieldDef DbfFieldDefOf(const TDbfField& field, int fieldNo) {
+  TFieldDef def;
+  def.Name = field.name;
+  def.FieldNo = fieldNo;
+  def.DataTypeName = field.TypeName();
+  switch (field.type) {
+    case dbf::kTypeChar:
+      def.DataType = ftString;
+      def.Size = field.length;
+      break;
+    case dbf::kTypeNumeric:
+    case dbf::kTypeFloat:
+      def.DataType = field.decimals > 0 || field.length > 20 ? ftFloat : field.length <= 9 ? ftInteger : ftLargeint;
+      def.Size = field.length;
+      def.Precision = field.decimals;
+      break;
+    case dbf::kTypeLogical: def.DataType = ftBoolean; break;
+    case dbf::kTypeDate: def.DataType = ftDate; break;
+    case dbf::kTypeMemo: def.DataType = ftMemo; break;
+    case dbf::kTypeInteger: def.DataType = ftInteger; break;
+    case dbf::kTypeDouble: def.DataType = ftFloat; break;
+    case dbf::kTypeDateTime: def.DataType = ftDateTime; break;
+    case dbf::kTypeCurrency:
+      def.DataType = ftCurrency;
+      def.Precision = 4;
+      break;
+    default: def.DataType = ftUnknown; break;
+  }
+  return def;
+}
+
+namespace {
+
+// "C(20)", "N(10,2)", "L" ...: false when `text` is not a stored type of `flavour`.
+bool ParseTypeName(const std::string& text, TDbfFlavour flavour, TDbfFieldSpec& spec) {
+  if (text.empty()) return false;
+  const char type = AsciiUpperCase(text.substr(0, 1))[0];
+  const bool fox = flavour == TDbfFlavour::FoxPro;
+  const std::string fixed = fox ? "LDMIBTY" : "LDM";
+  if (text.size() == 1) {
+    if (fixed.find(type) == std::string::npos) return false;
+    spec.type = type;
+    return true;
+  }
+  if (type != dbf::kTypeChar && type != dbf::kTypeNumeric && type != dbf::kTypeFloat) return false;
+  int length = 0, decimals = 0;
+  char close = 0;
+  const std::string rest = text.substr(1);
+  const int n = std::sscanf(rest.c_str(), "(%d,%d%c", &length, &decimals, &close);
+  if (n == 3 && close == ')' && type != dbf::kTypeChar) {
+    spec.type = type;
+    spec.length = length;
+    spec.decimals = decimals;
+    return true;
+  }
+  if (std::sscanf(rest.c_str(), "(%d%c", &length, &close) == 2 && close == ')') {
+    spec.type = type;
+    spec.length = length;
+    return true;
+  }
+  return false;
+}
+
+void SpecFromDataType(const TFieldDef& def, TDbfFlavour flavour, TDbfFieldSpec& spec) {
+  const bool fox = flavour == TDbfFlavour::FoxPro;
+  auto number = [&](int length, int decimals) {
+    spec.type = dbf::kTypeNumeric;
+    spec.length = length;
+    spec.decimals = decimals;
+  };
+  switch (def.DataType) {
+    case ftString:
+    case ftFixedChar:
+    case ftWideString:
+      spec.type = dbf::kTypeChar;
+      spec.length = def.Size > 0 ? def.Size : static_cast<int>(dbf::kMaxCharLength);
+      break;
+    case ftGuid:
+      spec.type = dbf::kTypeChar;
+      spec.length = 38;
+      break;
+    case ftSmallint:
+    case ftWord: number(6, 0); break;
+    case ftInteger:
+    case ftAutoInc:
+      if (fox) spec.type = dbf::kTypeInteger;
+      else number(11, 0);
+      break;
+    case ftLargeint: number(20, 0); break;
+    case ftFloat:
+      if (def.Size > 0 && def.Size <= static_cast<int>(dbf::kMaxNumericLength)) number(def.Size, def.Precision);
+      else if (fox) spec.type = dbf::kTypeDouble;
+      else number(20, def.Precision > 0 ? def.Precision : 6);
+      break;
+    case ftCurrency:
+      if (fox) spec.type = dbf::kTypeCurrency;
+      else number(20, 4);
+      break;
+    case ftBCD:
+    case ftFMTBcd: {
+      const int scale = std::max(0, def.Precision);
+      const int digits = def.Size > 0 ? def.Size : 18;
+      number(std::min(static_cast<int>(dbf::kMaxNumericLength), digits + (scale > 0 ? 2 : 1)), scale);
+      break;
+    }
+    case ftBoolean: spec.type = dbf::kTypeLogical; break;
+    case ftDate: spec.type = dbf::kTypeDate; break;
+    case ftTime:
+      if (fox) spec.type = dbf::kTypeDateTime;
+      else spec.type = dbf::kTypeChar, spec.length = 12;
+      break;
+    case ftDateTime:
+    case ftTimeStamp:
+      if (fox) spec.type = dbf::kTypeDateTime;
+      else spec.type = dbf::kTypeChar, spec.length = 23;
+      break;
+    case ftMemo:
+    case ftFmtMemo:
+    case ftOraClob: spec.type = dbf::kTypeMemo; break;
+    default:
+      throw EDatabaseError(Format("Field '%s' of type %s cannot be stored in a %s table", def.Name,
+                                  FieldTypeName(def.DataType), fox ? "FoxPro" : "dBase"));
+  }
+}
+
+}  // namespace
+
+TDbfFieldSpec DbfFieldSpecOf(const TFieldDef& def, TDbfFlavour flavour) {
+  TDbfFieldSpec spec;
+  spec.name = def.Name;
+  if (!ParseTypeName(def.DataTypeName, flavour, spec)) SpecFromDataType(def, flavour, spec);
+  spec.nullable = flavour == TDbfFlavour::FoxPro && !def.Required();
+  return spec;
+}
+
+// ---- TDbfTableDataSet -----------------------------------------------------------
+
+TDbfTableDataSet::TDbfTableDataSet() : language_(dbf::kDefaultLanguage) {}
+
+TDbfTableDataSet::~TDbfTableDataSet() { CloseForDestroy(); }
+
+void TDbfTableDataSet::SetConnection(std::shared_ptr<TDbfConnection> connection) {
+  Close();
+  connection_ = std::move(connection);
+}
+
+void TDbfTableDataSet::SetTableName(const std::string& name) {
+  Close();
+  tableName_ = name;
+}
+
+void TDbfTableDataSet::SetCodePage(const std::string& codePage) {
+  if (!dbf::LanguageOfCodePage(codePage, language_))
+    throw EDatabaseError(Format("The code page '%s' cannot be recorded in a dBase table", codePage));
+}
+
+bool TDbfTableDataSet::GetPublishedString(std::string_view name, std::string& value) const {
+  if (name != "TableName") return TDataSet::GetPublishedString(name, value);
+  value = tableName_;
+  return true;
+}
+
+std::string TDbfTableDataSet::Path() const {
+  if (!connection_) throw EDatabaseError("A dBase table has no connection");
+  return connection_->TablePath(tableName_);
+}
+
+bool TDbfTableDataSet::TableExists() const { return ::access(Path().c_str(), F_OK) == 0; }
+
+bool TDbfTableDataSet::CreateTable() {
+  if (TableExists()) return false;
+  std::vector<TDbfFieldSpec> specs;
+  for (const TFieldDef& def : FieldDefs()) specs.push_back(DbfFieldSpecOf(def, connection_->Flavour()));
+  TDbfTable::Create(Path(), specs, connection_->Flavour(), language_);
+  return true;
+}
+
+void TDbfTableDataSet::EmptyTable() {
+  if (!Active()) {
+    const std::shared_ptr<TDbfTable> table = connection_->OpenTable(Path());
+    if (!table->Writable()) throw EDatabaseError(Format("%s is read-only", table->Path()));
+    table->Zap();
+    return;
+  }
+  CheckBrowseMode();
+  if (!writable_) throw EDatabaseError(Format("%s is read-only", table_->Path()));
+  table_->Zap();
+  writes_ = 0;
+  pos_ = 0;
+  Resync();
+}
+
+void TDbfTableDataSet::Commit() {
+  if (table_) table_->Commit();
+  writes_ = 0;
+}
+
+void TDbfTableDataSet::InternalOpen() {
+  table_ = connection_->OpenTable(Path());
+  writable_ = table_->Writable();
+  FieldDefs().Clear();
+  int no = 0;
+  for (const TDbfField& f : table_->Fields()) FieldDefs().Add(DbfFieldDefOf(f, ++no));
+  IndexDefs().Clear();
+  pos_ = 0;
+  writes_ = 0;
+}
+
+void TDbfTableDataSet::InternalClose() {
+  std::shared_ptr<TDbfTable> table = std::move(table_);
+  if (table && writable_) table->Commit(true);
+}
+
+void TDbfTableDataSet::InternalLast() { pos_ = table_->RecordCount() + 1; }
+
+bool TDbfTableDataSet::IsShown(uint32_t recNo) {
+  return recNo >= 1 && recNo <= table_->RecordCount() && !TDbfTable::IsDeleted(table_->Record(recNo));
+}
+
+uint32_t TDbfTableDataSet::Visible(uint32_t from, bool forward) {
+  const uint32_t count = table_->RecordCount();
+  if (forward) {
+    for (uint32_t r = from + 1; r <= count; ++r)
+      if (!TDbfTable::IsDeleted(table_->Record(r))) return r;
+  } else {
+    for (uint32_t r = std::min(from, count + 1); r-- > 1;)
+      if (!TDbfTable::IsDeleted(table_->Record(r))) return r;
+  }
+  return 0;
+}
+
+TDataSet::TGetResult TDbfTableDataSet::InternalGetRecord(TGetMode mode) {
+  if (mode == gmCurrent) {
+    if (IsShown(pos_)) return grOK;
+    uint32_t r = Visible(pos_, true);
+    if (r == 0) r = Visible(pos_, false);
+    if (r == 0) return grEOF;
+    pos_ = r;
+    return grOK;
+  }
+  const uint32_t r = Visible(pos_, mode == gmNext);
+  if (r == 0) return mode == gmNext ? grEOF : grBOF;
+  pos_ = r;
+  return grOK;
+}
+
+bool TDbfTableDataSet::InternalGetFieldValue(const TField& field, TVariant& value) {
+  if (!IsShown(pos_)) {
+    value = TVariant::Null();
+    return false;
+  }
+  value = table_->Value(table_->Record(pos_), static_cast<size_t>(field.FieldNo() - 1), pos_);
+  return !value.IsNull();
+}
+
+int TDbfTableDataSet::InternalRecordCount() {
+  return static_cast<int>(std::min<uint32_t>(table_->LiveCount(), INT32_MAX));
+}
+
+int TDbfTableDataSet::InternalGetRecNo() { return IsShown(pos_) ? static_cast<int>(pos_) : -1; }
+
+void TDbfTableDataSet::InternalSetRecNo(int value) {
+  if (value < 1 || !IsShown(static_cast<uint32_t>(value)))
+    throw EDatabaseError(Format("%s: there is no record %d (or it is deleted)", table_->Path(), value));
+  pos_ = static_cast<uint32_t>(value);
+}
+
+TBookmark TDbfTableDataSet::InternalGetBookmark() { return IsShown(pos_) ? pos_ : kNoBookmark; }
+
+void TDbfTableDataSet::InternalGotoBookmark(TBookmark bookmark) {
+  if (bookmark < 1 || bookmark > UINT32_MAX || !IsShown(static_cast<uint32_t>(bookmark)))
+    throw EDatabaseError("Bookmark not found");
+  pos_ = static_cast<uint32_t>(bookmark);
+}
+
+void TDbfTableDataSet::Wrote() {
+  if (postRecords_ > 0 && ++writes_ >= postRecords_) Commit();
+}
+
+void TDbfTableDataSet::InternalPost(const std::vector<TVariant>& values, bool inserting, bool) {
+  if (inserting) {
+    dbf::TDbfRecordImage image = table_->EncodeRecord(values, nullptr, table_->RecordCount() + 1);
+    pos_ = table_->Append(image);
+  } else {
+    if (!IsShown(pos_)) throw EDatabaseError(Format("%s: the record being edited is gone", table_->Path()));
+    const std::string base(reinterpret_cast<const char*>(table_->Record(pos_)), table_->RecordLength());
+    const auto* record = reinterpret_cast<const uint8_t*>(base.data());
+    std::vector<TVariant> changed = values;
+    // A memo left as it was keeps its blocks.
+    for (size_t i = 0; i < changed.size() && i < table_->Fields().size(); ++i)
+      if (table_->Fields()[i].type == dbf::kTypeMemo && table_->Value(record, i, pos_) == changed[i]) changed[i] = TVariant();
+    dbf::TDbfRecordImage image = table_->EncodeRecord(changed, record, pos_);
+    table_->Rewrite(pos_, image);
+  }
+  Wrote();
+}
+
+void TDbfTableDataSet::InternalDelete() {
+  if (!IsShown(pos_)) return;
+  table_->SetDeleted(pos_, true);
+  uint32_t r = Visible(pos_, true);
+  if (r == 0) r = Visible(pos_, false);
+  pos_ = r;
+  Wrote();
+}
+
+bool TDbfTableDataSet::InternalLocate(const std::vector<TField*>& fields, const std::vector<TVariant>& values,
+                                      TLocateOptions options) {
+  struct TKey {
+    size_t index;
+    const TVariant* value;
+    std::string raw;  // the stored bytes to compare with; empty: decode and compare
+    uint32_t offset = 0;
+  };
+  const bool exact = options == 0;
+  std::vector<TKey> keys;
+  for (size_t k = 0; k < fields.size(); ++k) {
+    TKey key{static_cast<size_t>(fields[k]->FieldNo() - 1), &values[k], {}};
+    const TDbfField& f = table_->Fields()[key.index];
+    const TVariant& v = values[k];
+    if (exact && f.type == dbf::kTypeChar && f.nullBit < 0 && v.Type() == varString && !v.RawString().empty() &&
+        v.RawString().back() != ' ' && !table_->EncodeFieldBytes(key.index, v, key.raw))
+      return false;  // a text the field cannot hold is stored in no record
+    key.offset = f.offset;
+    keys.push_back(std::move(key));
+  }
+  const bool ci = (options >> loCaseInsensitive) & 1, partial = (options >> loPartialKey) & 1;
+  for (uint32_t r = 1; r <= table_->RecordCount(); ++r) {
+    const uint8_t* record = table_->Record(r);
+    if (TDbfTable::IsDeleted(record)) continue;
+    bool match = true;
+    for (const TKey& key : keys) {
+      if (!key.raw.empty()) {
+        match = std::memcmp(record + key.offset, key.raw.data(), key.raw.size()) == 0;
+      } else {
+        const TVariant stored = table_->Value(record, key.index, r);
+        match = VarMatches(stored, *key.value, ci, partial);
+      }
+      if (!match) break;
+    }
+    if (match) {
+      pos_ = r;
+      return true;
+    }
+  }
+  return false;
+}
+
+// ---- TDbfQueryDataSet -----------------------------------------------------------
+
+void TDbfQueryDataSet::SetDbfConnection(std::shared_ptr<TDbfConnection> connection) {
+  Close();
+  dbf_ = std::move(connection);
+}
+
+void TDbfQueryDataSet::InternalOpen() {
+  if (!dbf_) throw EDatabaseError("A query over dBase tables has no connection");
+  SetConnection(dbf_->QueryConnection());
+  try {
+    TSqliteQueryDataSet::InternalOpen();
+  } catch (const EDatabaseError& e) {
+    // "no such table: NAME" for a file that is there but did not open: say why.
+    const std::string message = e.Message();
+    const size_t at = message.find("no such table: ");
+    if (at != std::string::npos) {
+      std::string name = message.substr(at + 15);
+      name = name.substr(0, name.find_first_of(" \n\t"));
+      if (name.rfind("temp.", 0) == 0 || name.rfind("main.", 0) == 0) name = name.substr(5);
+      const std::string why = dbf_->QueryTableError(name);
+      if (!why.empty()) throw EDatabaseError(Format("The table %s cannot be queried: %s", name, why));
+    }
+    // SQLite's messages name the in-memory database: name the folder instead.
+    const std::string memory = ":memory:: ";
+    if (message.rfind(memory, 0) == 0) throw EDatabaseError(dbf_->Folder() + ": " + message.substr(memory.size()));
+    throw;
+  }
+}
+
+}  // namespace kv

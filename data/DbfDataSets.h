@@ -1,0 +1,177 @@
+// The dBase engine: dBase III/IV and (Visual) FoxPro tables in a folder
+// (data/DbfTable.h reads and writes the files).
+//
+// TDbfConnection: the folder (Path) and the flavour its driver names
+// (DBASE or FOXPRO: the kind of table CreateTable makes). The datasets of
+// one connection (one thread, see data/Connections.h) that open the same
+// table share one open table file, so a job reading and writing one table
+// through two datasets sees one set of records; the file is opened for
+// writing once (see DbfTable.h for the lock that refuses other writers). Tables are
+// found by TableName: a name without an extension gets ".dbf"; when no
+// file has the exact name, a file in the folder whose name matches ignoring
+// ASCII letter case is taken (tables copied from other systems are often
+// upper-case).
+//
+// TDbfTableDataSet
+//   - Records in file order; deleted records are never shown. RecNo is the
+//     record's number in the file (deleted ones counted, so numbers may
+//     skip) and is also the bookmark; SetRecNo of a deleted or missing
+//     record raises. RecordCount counts the records shown.
+//   - FieldDefs come from the header (DbfFieldDefOf): DataTypeName is the
+//     stored type, "C(20)", "N(10,2)", "L", "D", "M", "I", "B", "T", "Y".
+//   - Writes: Append and Insert add the record at the end of the file; Post
+//     in edit state rewrites the record in place; Delete marks it deleted.
+//     A row whose values do not fit is refused alone (Post raises naming
+//     the file, record and field; nothing is written; the dataset stays in
+//     insert/edit state). The header's record count is brought up to date
+//     every PostRecords writes and when the dataset closes (see DbfTable.h
+//     for what a crash can lose).
+//   - Locate scans the records; character keys searched exactly are
+//     compared as stored bytes, other keys decode only the key fields.
+//   - CreateTable makes the file from FieldDefs (DbfFieldSpecOf); tables
+//     get the code page set by SetCodePage (default CP1252).
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "KVCore_export.h"
+#include "data/DataSet.h"
+#include "data/DbConnection.h"
+#include "data/DbfTable.h"
+#include "data/SqliteDataSets.h"
+
+namespace kv {
+
+class KVCORE_EXPORT TDbfConnection : public TDbConnection {
+public:
+  TDbfConnection(std::string folder, dbf::TDbfFlavour flavour);
+  std::string Describe() const override { return folder_; }
+  const std::string& Folder() const { return folder_; }
+  dbf::TDbfFlavour Flavour() const { return flavour_; }
+  // The file of table `tableName` (see above); the exact path (with
+  // ".dbf" added when the name has no extension) when none exists.
+  std::string TablePath(const std::string& tableName) const;
+  // The open table file at `path`, shared by the datasets of this
+  // connection (opened writable when the file may be written, else read
+  // only); the caller shares ownership.
+  std::shared_ptr<dbf::TDbfTable> OpenTable(const std::string& path);
+
+  // The table files (*.dbf, any letter case) of the folder, sorted.
+  std::vector<std::string> TableFiles() const;
+
+  // The in-memory SQLite database the folder's queries run in: each table
+  // file is a virtual table (data/DbfSqliteModule.h) named after the file
+  // without its extension (of names equal but for letter case, the first
+  // in byte order). Made at the first call; files that appeared since are
+  // added at each call. A file that does not open as a table is left out
+  // and its error kept (QueryTableError).
+  std::shared_ptr<TSqliteConnection> QueryConnection();
+  // Why the table `name` (any letter case) is not in the query database; "" when it is or no file has that name.
+  std::string QueryTableError(const std::string& name) const;
+
+private:
+  std::string folder_;
+  dbf::TDbfFlavour flavour_;
+  std::shared_ptr<TSqliteConnection> sqlite_;
+  std::map<std::string, std::string> attached_;  // upper-cased table name -> error ("" when attached)
+  std::map<std::string, std::weak_ptr<dbf::TDbfTable>> open_;  // by path
+};
+
+// ---- Type mapping (documented in docs/datasets.md) ----
+// The field definition of a stored field.
+KVCORE_EXPORT TFieldDef DbfFieldDefOf(const dbf::TDbfField& field, int fieldNo);
+// The stored field a definition creates: its DataTypeName when that is a
+// stored type the flavour has ("N(10,2)"), else one derived from DataType.
+// EDatabaseError naming the field for a type the flavour cannot store.
+KVCORE_EXPORT dbf::TDbfFieldSpec DbfFieldSpecOf(const TFieldDef& def, dbf::TDbfFlavour flavour);
+
+class KVCORE_EXPORT TDbfTableDataSet : public TDataSet {
+  KV_CLASS(TDbfTableDataSet, TDataSet)
+public:
+  TDbfTableDataSet();
+  ~TDbfTableDataSet() override;
+
+  // Setting the connection or the table closes the dataset first.
+  void SetConnection(std::shared_ptr<TDbfConnection> connection);
+  const std::shared_ptr<TDbfConnection>& Connection() const { return connection_; }
+  void SetTableName(const std::string& name);
+  const std::string& TableName() const { return tableName_; }
+  // Writes between two header updates (default 100); <= 0: only at close.
+  void SetPostRecords(int32_t writes) { postRecords_ = writes; }
+  // The code page of tables CreateTable makes ("CP936", "GBK", "CP850", ...);
+  // EDatabaseError when no language byte names it.
+  void SetCodePage(const std::string& codePage);
+
+  bool TableExists() const;
+  // Creates the table file from FieldDefs() when it does not exist; true when created.
+  bool CreateTable();
+  // Removes every record (zap): the record count first, then the files shrink.
+  void EmptyTable();
+  // Brings the header up to date now.
+  void Commit();
+  // The open table file, shared with the connection's other datasets (null while closed).
+  dbf::TDbfTable* Table() const { return table_.get(); }
+
+  // "TableName".
+  bool GetPublishedString(std::string_view name, std::string& value) const override;
+
+protected:
+  void InternalOpen() override;
+  void InternalClose() override;
+  void InternalFirst() override { pos_ = 0; }
+  void InternalLast() override;
+  TGetResult InternalGetRecord(TGetMode mode) override;
+  bool InternalGetFieldValue(const TField& field, TVariant& value) override;
+  int InternalRecordCount() override;
+  int InternalGetRecNo() override;
+  void InternalSetRecNo(int value) override;
+  TBookmark InternalGetBookmark() override;
+  void InternalGotoBookmark(TBookmark bookmark) override;
+  bool InternalCanModify() const override { return writable_; }
+  void InternalPost(const std::vector<TVariant>& values, bool inserting, bool append) override;
+  void InternalDelete() override;
+  bool InternalLocate(const std::vector<TField*>& fields, const std::vector<TVariant>& values,
+                      TLocateOptions options) override;
+
+private:
+  std::string Path() const;
+  // The next (forward) or previous shown record after `from`; 0 when none.
+  uint32_t Visible(uint32_t from, bool forward);
+  bool IsShown(uint32_t recNo);
+  void Wrote();
+
+  std::shared_ptr<TDbfConnection> connection_;
+  std::string tableName_;
+  int32_t postRecords_ = 100;
+  uint8_t language_;
+  std::shared_ptr<dbf::TDbfTable> table_;
+  bool writable_ = false;
+  uint32_t pos_ = 0;        // current record number; 0 before the first, count + 1 after the last
+  int32_t writes_ = 0;      // since the last header update
+};
+
+// The rows of one read-only SQL statement over the tables of a folder:
+// the SQLite query dataset on the connection's query database
+// (TDbfConnection::QueryConnection). The statement sees the tables as they
+// are when it runs.
+class KVCORE_EXPORT TDbfQueryDataSet : public TSqliteQueryDataSet {
+  KV_CLASS(TDbfQueryDataSet, TSqliteQueryDataSet)
+public:
+  // Setting the connection closes the dataset first.
+  void SetDbfConnection(std::shared_ptr<TDbfConnection> connection);
+  const std::shared_ptr<TDbfConnection>& DbfConnection() const { return dbf_; }
+
+protected:
+  // Brings the query database up to date with the folder, then runs the
+  // statement; a table left out names the reason.
+  void InternalOpen() override;
+
+private:
+  std::shared_ptr<TDbfConnection> dbf_;
+};
+
+}  // namespace kv
