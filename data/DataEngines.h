@@ -5,7 +5,8 @@
 // from its connection parameters each time it connects, so changing the
 // driver of a configured dataset takes effect at the next open.
 //
-// Engines today: SQLITE (file databases: Path is the database file).
+// Engines: SQLITE (file databases: Path is the database file), DBASE and
+// FOXPRO (Path is the folder of the .dbf tables).
 // Parameters naming an engine that is not there raise EDatabaseError
 // "No database engine for ...".
 #pragma once
