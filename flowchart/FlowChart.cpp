@@ -47,7 +47,6 @@ TKVCustomFlowChart::~TKVCustomFlowChart() {
 
 void TKVCustomFlowChart::ItemChanged() {
   ++revision_;
-  for (auto& o : objects_) o->Invalidate();
   if (updateCount_ > 0 || loading_) {
     pendingChange_ = true;
     return;
@@ -441,7 +440,10 @@ void TKVCustomFlowChart::TakeContentFrom(TKVCustomFlowChart& other) {
   connections_ = std::move(other.connections_);
   other.objects_.clear();
   other.connections_.clear();
-  for (auto& o : objects_) o->owner_ = this;
+  for (auto& o : objects_) {
+    o->owner_ = this;
+    o->Invalidate();
+  }
   for (auto& c : connections_) c->owner_ = this;
   job_ = std::move(other.job_);
   RecalcExtent();

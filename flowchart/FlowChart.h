@@ -267,6 +267,7 @@ private:
   friend class TKVCustomFlowChart;
   friend class TKVFcConnection;
   void Invalidate() { outlineValid_ = false; }
+  uint64_t Stamp() const;
 
   int32_t left_ = 0, top_ = 0;
   uint16_t width_ = 0, height_ = 0;
@@ -277,6 +278,7 @@ private:
   std::vector<TKVFcConnection*> connections_;
   mutable TFcPolygon outline_;
   mutable bool outlineValid_ = false;
+  mutable uint64_t outlineStamp_ = 0;  // the chart's revision the outline was made at
 };
 
 // The head drawn at one end of a connection (sizes in display units).
@@ -517,6 +519,8 @@ public:
 
   // Called by items whose hit-test geometry changed.
   void ItemChanged();
+  // Counts changes; cached geometry and hit tests are kept while it stays.
+  uint64_t Revision() const { return revision_; }
 
 protected:
   virtual void DoChange();

@@ -244,8 +244,10 @@ std::array<TFcPoint, 16> TKVFcObject::LinkedPoints() const {
 
 TFcPoint TKVFcObject::LinkedPoint(int index) const { return LinkedPoints()[std::clamp(index, 0, 15)]; }
 
+uint64_t TKVFcObject::Stamp() const { return Owner() ? Owner()->Revision() : 0; }
+
 const TFcPolygon& TKVFcObject::Outline() const {
-  if (outlineValid_) return outline_;
+  if (outlineValid_ && outlineStamp_ == Stamp()) return outline_;
   TFcRect d = DisplayRect();
   Points p = LinkedPoints();
   switch (shapeType_) {
@@ -260,6 +262,7 @@ const TFcPolygon& TKVFcObject::Outline() const {
     default: outline_ = {{d.Left, d.Top}, {d.Right, d.Top}, {d.Right, d.Bottom}, {d.Left, d.Bottom}}; break;
   }
   outlineValid_ = true;
+  outlineStamp_ = Stamp();
   return outline_;
 }
 

@@ -8,6 +8,7 @@
 #include "foundation/ObjectStream.h"
 #include "testsupport/Errors.h"
 #include "testsupport/TempFiles.h"
+#include "testsupport/TestData.h"
 
 using namespace kv;
 using fctest::TTestJob;
@@ -417,4 +418,28 @@ TEST(ChartStreamBad, EmbeddedStreamsThatFail) {
   EXPECT_NE(err.find("connection 0"), std::string::npos) << err;
 }
 
+}  // namespace
+
+namespace {
+// The fuzz target's seed corpus: real files that must load and write back stably.
+TEST(ChartStreamCorpus, SeedFilesLoadAndWriteBackStably) {
+  std::string dir = kvtest::TestDataFolder() + "/../../fuzz/corpus/";
+  for (const char* name : {"empty.job", "two_shapes.job", "every_shape.job", "older_table.job"}) {
+    std::string bytes = kvtest::ReadFile(dir + name);
+    ASSERT_FALSE(bytes.empty()) << name;
+    TKVFlowChart chart;
+    chart.LoadFromFile(dir + name);
+    std::string once = Save(chart);
+    TKVFlowChart again;
+    Load(again, once);
+    EXPECT_EQ(Save(again), once) << name;
+    if (std::string(name) == "older_table.job") {
+      EXPECT_EQ(chart.GetObject(0)->DataSet()->ClassType(), TKVODBCDataSet::StaticClass());
+      EXPECT_NE(once, bytes);  // the converted dataset is written under its new class
+    }
+    if (std::string(name) == "two_shapes.job") {
+      EXPECT_EQ(once, bytes);
+    }
+  }
+}
 }  // namespace
