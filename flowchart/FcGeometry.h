@@ -34,6 +34,13 @@ struct KVCORE_EXPORT TFcRect {
   TFcPoint Center() const { return {Left + (Right - Left) / 2, Top + (Bottom - Top) / 2}; }
 };
 
+// Display coordinates are kept within +-kFcMaxCoord, so that sums and
+// differences of a few of them never overflow 32 bits, whatever a file holds.
+constexpr int32_t kFcMaxCoord = 1 << 29;
+constexpr int32_t ClampCoord(int64_t v) {
+  return static_cast<int32_t>(v < -kFcMaxCoord ? -kFcMaxCoord : v > kFcMaxCoord ? kFcMaxCoord : v);
+}
+
 using TFcPolygon = std::vector<TFcPoint>;
 using TFcPolyline = std::vector<TFcPoint>;
 

@@ -275,12 +275,14 @@ void TKVCustomFlowChart::SetScrollOrigin(TFcPoint origin) {
   ItemChanged();
 }
 
-TFcPoint TKVCustomFlowChart::ChartPoint(TFcPoint window) const { return {window.X + scroll_.X, window.Y + scroll_.Y}; }
+TFcPoint TKVCustomFlowChart::ChartPoint(TFcPoint window) const {
+  return {ClampCoord(int64_t(window.X) + scroll_.X), ClampCoord(int64_t(window.Y) + scroll_.Y)};
+}
 
 // v * zoom / 100 rounded to the nearest (halves away from zero).
 int32_t TKVCustomFlowChart::Scale(int32_t v) const {
   int64_t n = int64_t(v) * EffectiveZoom();
-  return static_cast<int32_t>(n >= 0 ? (n + 50) / 100 : -((-n + 50) / 100));
+  return ClampCoord(n >= 0 ? (n + 50) / 100 : -((-n + 50) / 100));
 }
 
 TFcPoint TKVCustomFlowChart::ScalePoint(TFcPoint chart100) const { return {Scale(chart100.X), Scale(chart100.Y)}; }
@@ -289,7 +291,7 @@ TFcPoint TKVCustomFlowChart::UnscalePoint(TFcPoint display) const {
   int z = EffectiveZoom();
   auto un = [z](int32_t v) {
     int64_t n = int64_t(v) * 100;
-    return static_cast<int32_t>(n >= 0 ? (n + z / 2) / z : -((-n + z / 2) / z));
+    return ClampCoord(n >= 0 ? (n + z / 2) / z : -((-n + z / 2) / z));
   };
   return {un(display.X), un(display.Y)};
 }

@@ -204,7 +204,7 @@ void TKVFcObject::SetVisible(bool visible) {
 }
 
 TFcRect TKVFcObject::DisplayRect() const {
-  TFcPoint lt = Owner() ? Owner()->ScalePoint({left_, top_}) : TFcPoint{left_, top_};
+  TFcPoint lt = Owner() ? Owner()->ScalePoint({left_, top_}) : TFcPoint{ClampCoord(left_), ClampCoord(top_)};
   int32_t w = Owner() ? Owner()->Scale(width_) : width_;
   int32_t h = Owner() ? Owner()->Scale(height_) : height_;
   return {lt.X, lt.Y, lt.X + w - 1, lt.Y + h - 1};
@@ -371,7 +371,8 @@ std::vector<TFcPoint> TKVFcConnection::RealPoints() const {
   std::vector<TFcPoint> out;
   out.reserve(points_.size() + 2);
   if (source_) out.push_back(source_->LinkedPoint(pointSource_));
-  for (TFcPoint p : points_) out.push_back(Owner() ? Owner()->ScalePoint(p) : p);
+  for (TFcPoint p : points_)
+    out.push_back(Owner() ? Owner()->ScalePoint(p) : TFcPoint{ClampCoord(p.X), ClampCoord(p.Y)});
   if (dest_) out.push_back(dest_->LinkedPoint(pointDest_));
   return out;
 }

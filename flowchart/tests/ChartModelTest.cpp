@@ -2,12 +2,15 @@
 // with its cascade, z-order, unions, selection, connection points, zoom.
 #include <gtest/gtest.h>
 
+#include <climits>
+
 #include "TestLinks.h"
 #include "data/OracleDataSets.h"
 #include "data/QueryDataSet.h"
 #include "data/TableDataSets.h"
 #include "data/TextDataSet.h"
 #include "flowchart/FlowChart.h"
+#include "foundation/ObjectStream.h"
 
 using namespace kv;
 using fctest::TTestJob;
@@ -326,4 +329,53 @@ TEST(ChartSaveChart, ListsTheLiveItemsUnderTheirNames) {
   EXPECT_EQ(a->GetConnectionCount(), 1);  // a loop is listed once
 }
 
+}  // namespace
+
+namespace {
+TEST(ChartBounds, ExtremeCoordinatesStayWithinRange) {
+  TKVFlowChart chart;
+  chart.SetZoom(65534);
+  for (int t = 0; t < kFcShapeTypeCount; ++t) {
+    TKVFcObject* o = chart.CreateObject(INT32_MAX, INT32_MIN, 65535, 65535, static_cast<TKVFcShapeType>(t), dotText);
+    EXPECT_EQ(o->DisplayRect().Left, kFcMaxCoord);
+    EXPECT_EQ(o->DisplayRect().Top, -kFcMaxCoord);
+    EXPECT_EQ(o->Outline().empty(), false);
+  }
+  TKVFcConnection* c = chart.CreateConnection(chart.GetObject(0), chart.GetObject(1), 8, 0);
+  c->SetIntermediate({{INT32_MIN, INT32_MAX}});
+  c->SetStyle(fclCurved);
+  c->SetText("far");
+  EXPECT_FALSE(c->DisplayRect().IsEmpty());
+  EXPECT_TRUE(chart.GetHitTestAt({INT32_MAX, INT32_MIN}).Has(htByObject));
+  chart.SetZoom(0);
+  EXPECT_EQ(chart.EffectiveZoom(), 1);
+}
+
+TEST(ChartSaveChart, WritesAndReadsBackInTheObjectStream) {
+  TKVFlowChart chart;
+  TKVFcObject* a = chart.CreateObject(7, 8, 9, 10, fcsHexagon, dotQuery);
+  a->SetText("Q");
+  TKVFcConnection* c = chart.CreateConnection(a, nullptr, 3, 0);
+  c->SetStyle(fclRectH);
+  TMemoryStream m;
+  StreamWriteObject(m, &chart.SaveChart());
+  m.SetPosition(0);
+  std::unique_ptr<TBaseObject> obj = StreamReadObject(m);
+  auto* back = ObjCast<TSaveChart>(obj.get());
+  ASSERT_NE(back, nullptr);
+  ASSERT_EQ(back->FObjects->Count(), 1);
+  ASSERT_EQ(back->FConnections->Count(), 1);
+  auto* o = ObjCast<TKVFcObject>(back->FObjects->Items(0));
+  ASSERT_NE(o, nullptr);
+  EXPECT_EQ(o->Left(), 7);
+  EXPECT_EQ(o->Height(), 10);
+  EXPECT_EQ(o->ShapeType(), fcsHexagon);
+  EXPECT_EQ(o->Text(), "Q");
+  ASSERT_NE(o->DataSet(), nullptr);
+  EXPECT_EQ(o->DataSet()->ClassType(), TKVQueryDataSet::StaticClass());
+  auto* k = ObjCast<TKVFcConnection>(back->FConnections->Items(0));
+  ASSERT_NE(k, nullptr);
+  EXPECT_EQ(k->Style(), fclRectH);
+  EXPECT_EQ(k->PointSource(), 3);
+}
 }  // namespace
