@@ -187,26 +187,16 @@ private:
     Need(n);
     s_.ReadBuffer(p, n);
   }
-  uint8_t U8() {
-    uint8_t v;
-    Raw(&v, 1);
+  template <class T>
+  T Num() {
+    T v;
+    Raw(&v, sizeof v);
     return v;
   }
-  uint16_t U16() {
-    uint16_t v;
-    Raw(&v, 2);
-    return v;
-  }
-  int16_t I16() {
-    int16_t v;
-    Raw(&v, 2);
-    return v;
-  }
-  int32_t I32() {
-    int32_t v;
-    Raw(&v, 4);
-    return v;
-  }
+  uint8_t U8() { return Num<uint8_t>(); }
+  uint16_t U16() { return Num<uint16_t>(); }
+  int16_t I16() { return Num<int16_t>(); }
+  int32_t I32() { return Num<int32_t>(); }
   std::string Str() {
     uint16_t n = U16();
     Need(n);
