@@ -443,3 +443,24 @@ TEST(ChartStreamCorpus, SeedFilesLoadAndWriteBackStably) {
   }
 }
 }  // namespace
+
+namespace {
+TEST(ChartStreamRoundTrip, WithoutHooksLinksAndJobAreKeptAsRead) {
+  TKVFlowChart made;
+  made.SetHooks(fctest::TestHooks());
+  made.Clear();
+  static_cast<TTestJob*>(made.Job())->Name = "J";
+  TKVFcObject* a = made.CreateObject(0, 0, 10, 10, fcsRectangle, dotText);
+  static_cast<TTestLink*>(made.CreateConnection(a, a, 1, 2)->DBLink())->Name = "self";
+  std::string bytes = Save(made);
+
+  TKVFlowChart plain;  // no hooks: nothing to wire, any class accepted
+  Load(plain, bytes);
+  auto* link = ObjCast<TTestLink>(plain.GetConnection(0)->DBLink());
+  ASSERT_NE(link, nullptr);
+  EXPECT_EQ(link->Name, "self");
+  EXPECT_EQ(link->Source, nullptr);
+  EXPECT_EQ(ObjCast<TTestJob>(plain.Job())->Name, "J");
+  EXPECT_EQ(Save(plain), bytes);
+}
+}  // namespace
