@@ -342,8 +342,15 @@ void TKVCustomFlowChart::LoadFromStream(TStream& stream) {
 
 void TKVCustomFlowChart::LoadFromFile(const std::string& fileName) {
   try {
-    TFileStream f(fileName, fmOpenRead | fmShareDenyWrite);
-    LoadFromStream(f);
+    // Read whole (job files are small): the reader then checks its counts
+    // against memory rather than asking the file for its size and position.
+    TMemoryStream m;
+    {
+      TFileStream f(fileName, fmOpenRead | fmShareDenyWrite);
+      m.LoadFromStream(f);
+    }
+    m.SetPosition(0);
+    LoadFromStream(m);
   } catch (const std::exception& e) {
     throw EReadError("Cannot read the job file \"" + fileName + "\": " + e.what());
   }
