@@ -71,41 +71,34 @@ Points RectanglePoints(int32_t L, int32_t T, int32_t W, int32_t H) {
   return p;
 }
 
+// A triangle's rule: two collapses (onto the midpoints of its slanted
+// sides), then four points on the base's neighbours move along one axis by
+// half a quarter: `addTo` by +h, `baseMinus`/`basePlus` to the apex-side
+// point `base` -h/+h, `subFrom` by -h.
+struct TriangleRule {
+  TKVFcShapeType type;
+  int collapse[2][3];
+  bool onY;
+  int addTo, baseMinus, basePlus, subFrom, base;
+};
+constexpr TriangleRule kTriangles[] = {
+    {fcsNorthTriangle, {{0, 1, 14}, {4, 3, 6}}, false, 13, 15, 5, 7, 2},
+    {fcsSouthTriangle, {{12, 11, 14}, {8, 9, 6}}, false, 15, 13, 7, 5, 10},
+    {fcsEastTriangle, {{4, 2, 5}, {8, 10, 7}}, true, 1, 3, 9, 11, 6},
+    {fcsWestTriangle, {{0, 2, 15}, {12, 10, 13}}, true, 3, 1, 11, 9, 14},
+};
+
 void TrianglePoints(Points& p, TKVFcShapeType type, int32_t qh, int32_t rh) {
-  switch (type) {
-    case fcsNorthTriangle:
-      Collapse(p, 0, 1, 14);
-      Collapse(p, 4, 3, 6);
-      p[13].X += qh;
-      p[15].X = p[2].X - qh;
-      p[5].X = p[2].X + qh;
-      p[7].X -= qh;
-      break;
-    case fcsSouthTriangle:
-      Collapse(p, 12, 11, 14);
-      Collapse(p, 8, 9, 6);
-      p[15].X += qh;
-      p[13].X = p[10].X - qh;
-      p[7].X = p[10].X + qh;
-      p[5].X -= qh;
-      break;
-    case fcsEastTriangle:
-      Collapse(p, 4, 2, 5);
-      Collapse(p, 8, 10, 7);
-      p[1].Y += rh;
-      p[3].Y = p[6].Y - rh;
-      p[9].Y = p[6].Y + rh;
-      p[11].Y -= rh;
-      break;
-    case fcsWestTriangle:
-      Collapse(p, 0, 2, 15);
-      Collapse(p, 12, 10, 13);
-      p[3].Y += rh;
-      p[1].Y = p[14].Y - rh;
-      p[11].Y = p[14].Y + rh;
-      p[9].Y -= rh;
-      break;
-    default: break;
+  for (const TriangleRule& t : kTriangles) {
+    if (t.type != type) continue;
+    for (const auto& c : t.collapse) Collapse(p, c[0], c[1], c[2]);
+    int32_t h = t.onY ? rh : qh;
+    auto at = [&](int i) -> int32_t& { return t.onY ? p[i].Y : p[i].X; };
+    int32_t base = at(t.base);
+    at(t.addTo) += h;
+    at(t.baseMinus) = base - h;
+    at(t.basePlus) = base + h;
+    at(t.subFrom) -= h;
   }
 }
 
