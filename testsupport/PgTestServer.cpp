@@ -255,7 +255,7 @@ std::string PgTestServer::Psql(const std::string& sql) const {
   WriteFile(file, sql);
   std::string output;
   int rc = Run(AsPostgres({Bin("psql"), "-X", "-q", "-A", "-t", "-v", "ON_ERROR_STOP=1", "-h", folder_, "-p",
-                           std::to_string(port_), "-U", superUser_, "-d", dbName_, "-f", file}),
+                           std::to_string(port_), "-U", user_, "-d", dbName_, "-f", file}),
                output);
   std::remove(file.c_str());
   if (rc != 0) throw std::runtime_error("psql failed (" + std::to_string(rc) + "): " + output);

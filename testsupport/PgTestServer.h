@@ -58,7 +58,8 @@ public:
   std::string TcpConnInfo() const;
   std::string SocketConnInfo() const;
 
-  // Runs `sql` with psql as the superuser on DbName() (over the socket);
+  // Runs `sql` with psql as User() on DbName() (over the socket, so the
+  // tables it creates belong to User());
   // returns psql's output (unaligned, tuples only); std::runtime_error with
   // the output when psql fails.
   std::string Psql(const std::string& sql) const;
