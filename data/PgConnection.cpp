@@ -48,7 +48,7 @@ TPgConnection::TPgConnection(const TPgConnectParams& params) {
   Connect(kw);
 }
 
-std::unique_ptr<TPgConnection> TPgConnection::FromConnInfo(const std::string& conninfo) {
+std::unique_ptr<TPgConnection> TPgConnection::FromConnInfo(const std::string& conninfo, const std::string& password) {
   std::unique_ptr<TPgConnection> c(new TPgConnection());
   char* err = nullptr;
   PQconninfoOption* opts = PQconninfoParse(conninfo.c_str(), &err);
@@ -69,6 +69,11 @@ std::unique_ptr<TPgConnection> TPgConnection::FromConnInfo(const std::string& co
     if (k == "password") c->password_ = o->val;
   }
   PQconninfoFree(opts);
+  if (!password.empty()) {
+    std::erase_if(kw, [](const auto& k) { return k.first == "password"; });
+    kw.emplace_back("password", password);
+    c->password_ = password;
+  }
   c->describe_ = "PostgreSQL database " + (db.empty() ? std::string("(default)") : db) + " on " +
                  (host.empty() ? std::string("(default server)") : host) + (user.empty() ? "" : " as " + user);
   c->Connect(kw);

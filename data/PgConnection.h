@@ -65,8 +65,9 @@ public:
   // Connects; EDatabaseError naming the server (never the password) when it cannot.
   explicit TPgConnection(const TPgConnectParams& params);
   // Connects with a libpq connection string ("host=... dbname=..."); the
-  // password, if any, comes from the string or PGPASSWORD.
-  static std::unique_ptr<TPgConnection> FromConnInfo(const std::string& conninfo);
+  // password is `password` when given, else what the string or PGPASSWORD
+  // holds.
+  static std::unique_ptr<TPgConnection> FromConnInfo(const std::string& conninfo, const std::string& password = "");
   ~TPgConnection() override;
 
   // "PostgreSQL database D on SERVER as USER".

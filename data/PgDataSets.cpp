@@ -688,9 +688,12 @@ void TPgQueryDataSet::Execute() {
   done_ = false;
   firstBatch_ = true;
   last_.clear();
+  changed_ = -1;
   if (!ReadsRows(sql_)) {
     batch_ = connection_->Exec(sql_);
     done_ = true;
+    const char* tuples = PQcmdTuples(batch_.get());
+    if (PQnfields(batch_.get()) == 0) changed_ = tuples && *tuples ? std::stoll(tuples) : 0;
     return;
   }
   static int counter = 0;  // cursor names only need to differ on one connection

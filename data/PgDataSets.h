@@ -207,6 +207,9 @@ public:
   const std::string& SQL() const { return sql_; }
   // How many times the statement was run since the dataset was made.
   int64_t ExecutionCount() const { return executions_; }
+  // The rows a statement that returns none inserted, updated or deleted
+  // (-1 for a statement that reads rows).
+  int64_t ChangedRows() const { return changed_; }
 
   bool IsUniDirectional() const override { return true; }
   bool GetPublishedString(std::string_view name, std::string& value) const override;
@@ -234,6 +237,7 @@ private:
   bool firstBatch_ = true;
   int64_t rowNo_ = 0;
   int64_t executions_ = 0;
+  int64_t changed_ = -1;
   TPgRow last_;         // the current row, kept once the batches have gone past it
 };
 
