@@ -160,6 +160,7 @@ void TPgConnection::CheckResult(const TPgResult& result, std::string_view what) 
 }
 
 TPgResult TPgConnection::Exec(const std::string& sql) {
+  if (copyOpen_) FinishCopy();
   if (!conn_ || Lost()) RaiseLost("");
   TPgResult r(PQexec(conn_, sql.c_str()));
   CheckResult(r, describe_);
@@ -167,6 +168,7 @@ TPgResult TPgConnection::Exec(const std::string& sql) {
 }
 
 TPgResult TPgConnection::ExecPrepared(const std::string& sql, const TPgParams& params) {
+  if (copyOpen_) FinishCopy();
   if (!conn_ || Lost()) RaiseLost("");
   auto it = prepared_.find(sql);
   if (it == prepared_.end()) {
@@ -184,11 +186,21 @@ TPgResult TPgConnection::ExecPrepared(const std::string& sql, const TPgParams& p
   return r;
 }
 
-int64_t TPgConnection::CopyIn(const std::string& copySql, const std::string& data) {
+void TPgConnection::BeginCopy(const std::string& copySql, std::function<void()> finish) {
   TPgResult start = Exec(copySql);
   if (PQresultStatus(start.get()) != PGRES_COPY_IN) Raise(describe_, "COPY did not start");
-  int ok = PQputCopyData(conn_, data.data(), static_cast<int>(data.size()));
-  PQputCopyEnd(conn_, ok == 1 ? nullptr : "client could not send the rows");
+  copyOpen_ = true;
+  finishCopy_ = std::move(finish);
+}
+
+void TPgConnection::PutCopyData(const std::string& rows) {
+  if (PQputCopyData(conn_, rows.data(), static_cast<int>(rows.size())) != 1) RaiseLost(PQerrorMessage(conn_));
+}
+
+int64_t TPgConnection::EndCopy() {
+  copyOpen_ = false;
+  finishCopy_ = nullptr;
+  if (PQputCopyEnd(conn_, nullptr) != 1) RaiseLost(PQerrorMessage(conn_));
   TPgResult end(PQgetResult(conn_));
   // Drain: libpq hands a null result once the command is done.
   while (TPgResult extra{PQgetResult(conn_)}) {
@@ -196,6 +208,14 @@ int64_t TPgConnection::CopyIn(const std::string& copySql, const std::string& dat
   CheckResult(end, describe_);
   const char* tuples = PQcmdTuples(end.get());
   return tuples && *tuples ? std::stoll(tuples) : 0;
+}
+
+void TPgConnection::FinishCopy() {
+  if (!copyOpen_) return;
+  std::function<void()> finish = std::move(finishCopy_);
+  finishCopy_ = nullptr;
+  if (finish) finish();
+  if (copyOpen_) EndCopy();
 }
 
 std::string TPgConnection::QuoteIdent(std::string_view name) {

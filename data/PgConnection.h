@@ -80,9 +80,16 @@ public:
   // Runs `sql` with text parameters $1..$n, prepared once per connection
   // and statement text.
   TPgResult ExecPrepared(const std::string& sql, const TPgParams& params);
-  // COPY `copySql` (a "COPY ... FROM STDIN" statement) with `data` in the
-  // text format; the rows copied.
-  int64_t CopyIn(const std::string& copySql, const std::string& data);
+  // A COPY `copySql` ("COPY ... FROM STDIN") fed row by row in the text
+  // format while the server stores the rows already sent. While it is open
+  // the connection runs nothing else: the next statement on it (from any
+  // dataset) first calls `finish`, which ends the COPY with EndCopy.
+  void BeginCopy(const std::string& copySql, std::function<void()> finish);
+  void PutCopyData(const std::string& rows);
+  // Ends the open COPY; the rows stored, or EDatabaseError with the server's
+  // message when it refused them (none stored).
+  int64_t EndCopy();
+  bool CopyOpen() const { return copyOpen_; }
   // Quotes an identifier as SQL text ("name" with inner quotes doubled).
   static std::string QuoteIdent(std::string_view name);
 
@@ -124,6 +131,9 @@ private:
   int nextHandler_ = 1;
   std::vector<std::pair<int, std::function<void()>>> beforeCommit_;
   bool committing_ = false;
+  bool copyOpen_ = false;
+  std::function<void()> finishCopy_;
+  void FinishCopy();
 };
 
 }  // namespace kv

@@ -2,6 +2,7 @@
 
 #include <libpq-fe.h>
 
+#include <algorithm>
 #include <climits>
 #include <exception>
 #include <utility>
@@ -277,7 +278,7 @@ void TPgTableDataSet::InternalClose() {
   commitHook_ = 0;
   window_.clear();
   current_.clear();
-  const bool wrote = wrote_ || !batch_.empty();
+  const bool wrote = wrote_ || copyOpen_;
   wrote_ = false;
   if (wrote) Commit();
 }
@@ -285,7 +286,7 @@ void TPgTableDataSet::InternalClose() {
 TPgRow TPgTableDataSet::KeyOf(const TPgRow& row) const {
   if (keyColumns_.empty()) return {row.empty() ? std::nullopt : row[0]};
   TPgRow key;
-  for (size_t k : keyColumns_) key.push_back(row[k + 1]);
+  for (size_t k : keyColumns_) key.push_back(k + 1 < row.size() ? row[k + 1] : std::nullopt);
   return key;
 }
 
@@ -387,6 +388,7 @@ TDataSet::TGetResult TPgTableDataSet::InternalGetRecord(TGetMode mode) {
 }
 
 bool TPgTableDataSet::InternalGetFieldValue(const TField& field, TVariant& value) {
+  if (currentPosted_ && current_.empty() && !lineStarts_.empty()) current_ = LineRow(lineStarts_.size() - 1);
   const size_t col = static_cast<size_t>(field.Index()) + 1;
   if (pos_ != TPos::OnRow || col >= current_.size() || !current_[col]) return false;
   if (!PgValueOf(field.DataType(), field.ValueKind(), *current_[col], value))
@@ -480,79 +482,130 @@ void TPgTableDataSet::InternalPost(const std::vector<TVariant>& values, bool ins
 }
 
 void TPgTableDataSet::AppendRow(const std::vector<TVariant>& values) {
-  TPending row;
-  row.values = values;
-  std::string columns;
-  TPgRow current(columns_.size() + 1);
-  for (size_t i = 0; i < columns_.size(); ++i) {
-    std::optional<std::string> text = PgTextOf(FieldDefs()[static_cast<int>(i)].DataType, values[i]);
-    current[i + 1] = text;
-    if (columns_[i].hasDefault && values[i].IsEmpty()) continue;  // the default applies
-    columns += (columns.empty() ? "" : ", ") + columns_[i].quoted;
-    row.text.push_back(std::move(text));
-  }
-  if (columns != batchColumns_) {
+  std::vector<bool> sets(columns_.size());
+  for (size_t i = 0; i < columns_.size(); ++i) sets[i] = !(columns_[i].hasDefault && values[i].IsEmpty());
+  if (sets != batchSets_) {
     FlushAppends();
-    batchColumns_ = columns;
+    batchSets_ = sets;
+    batchColumns_.clear();
+    for (size_t i = 0; i < columns_.size(); ++i)
+      if (sets[i]) batchColumns_ += (batchColumns_.empty() ? "" : ", ") + columns_[i].quoted;
   }
-  for (size_t i = 0; i < row.text.size(); ++i) {
-    if (i) copyData_ += '\t';
-    AppendCopyValue(copyData_, row.text[i]);
+  if (!copyOpen_) StartCopy();
+  lineStarts_.push_back(copyData_.size());
+  bool first = true;
+  for (size_t i = 0; i < columns_.size(); ++i) {
+    if (!sets[i]) continue;
+    if (!first) copyData_ += '\t';
+    first = false;
+    AppendCopyValue(copyData_, PgTextOf(FieldDefs()[static_cast<int>(i)].DataType, values[i]));
   }
   copyData_ += '\n';
-  batch_.push_back(std::move(row));
+  // Handed over in pieces: the server stores them while the next rows are made.
+  if (copyData_.size() - sentBytes_ >= 64 * 1024) {
+    Conn().PutCopyData(copyData_.substr(sentBytes_));
+    sentBytes_ = copyData_.size();
+  }
   ++recordCount_;
   wrote_ = true;
   window_.clear();
-  current_ = std::move(current);
+  current_.clear();  // read from the batch when asked for
   currentPosted_ = true;
   pos_ = TPos::OnRow;
   recNo_ = 0;
   const size_t limit = postRecords_ > 0 ? static_cast<size_t>(postRecords_) : static_cast<size_t>(kCopyBatch);
-  if (batch_.size() >= limit || copyData_.size() >= kMaxCopyBytes) FlushAppends();
+  if (lineStarts_.size() >= limit || copyData_.size() >= kMaxCopyBytes) FlushAppends();
+}
+
+void TPgTableDataSet::StartCopy() {
+  TPgConnection& c = Conn();
+  c.BeginWrite();
+  c.Exec("SAVEPOINT vandrel_copy");
+  ++copies_;
+  c.BeginCopy("COPY " + quotedTable_ + " (" + batchColumns_ + ") FROM STDIN", [this] { FlushAppends(); });
+  copyOpen_ = true;
+  sentBytes_ = 0;
+}
+
+TPgRow TPgTableDataSet::LineValues(size_t i) const {
+  const size_t end = i + 1 < lineStarts_.size() ? lineStarts_[i + 1] - 1 : copyData_.size() - 1;
+  TPgRow out;
+  std::string field;
+  bool null = false;
+  for (size_t p = lineStarts_[i]; p <= end; ++p) {
+    const char c = p < end ? copyData_[p] : '\t';
+    if (c == '\t') {
+      out.push_back(null ? std::nullopt : std::optional<std::string>(field));
+      field.clear();
+      null = false;
+    } else if (c == '\\' && p + 1 < end) {
+      const char e = copyData_[++p];
+      if (e == 'N') null = true;
+      else field += e == 'n' ? '\n' : e == 'r' ? '\r' : e == 't' ? '\t' : e;
+    } else {
+      field += c;
+    }
+  }
+  return out;
+}
+
+TPgRow TPgTableDataSet::LineRow(size_t i) const {
+  const TPgRow sent = LineValues(i);
+  TPgRow row(columns_.size() + 1);
+  for (size_t c = 0, k = 0; c < columns_.size(); ++c)
+    if (batchSets_[c] && k < sent.size()) row[c + 1] = sent[k++];
+  return row;
 }
 
 void TPgTableDataSet::FlushAppends() {
-  if (batch_.empty()) return;
-  std::vector<TPending> rows = std::move(batch_);
-  batch_.clear();
-  std::string data = std::move(copyData_);
-  copyData_.clear();
+  if (!copyOpen_) return;
+  copyOpen_ = false;
+  if (currentPosted_ && current_.empty() && !lineStarts_.empty()) current_ = LineRow(lineStarts_.size() - 1);
   TPgConnection& c = Conn();
+  const size_t rows = lineStarts_.size();
   std::vector<std::pair<size_t, std::string>> refused;
   try {
-    c.BeginWrite();
-    c.Exec("SAVEPOINT vandrel_copy");
     try {
-      ++copies_;
-      c.CopyIn("COPY " + quotedTable_ + " (" + batchColumns_ + ") FROM STDIN", data);
+      if (sentBytes_ < copyData_.size()) c.PutCopyData(copyData_.substr(sentBytes_));
+      c.EndCopy();
       c.Exec("RELEASE SAVEPOINT vandrel_copy");
     } catch (const EDatabaseError&) {
       if (!c.Connected()) throw;
       c.Exec("ROLLBACK TO SAVEPOINT vandrel_copy");
       c.Exec("RELEASE SAVEPOINT vandrel_copy");
-      InsertRowByRow(rows, refused);
+      InsertRowByRow(refused);
     }
   } catch (const EDatabaseError& e) {
+    copyData_.clear();
+    lineStarts_.clear();
     if (c.Connected()) throw;
-    recordCount_ -= static_cast<int64_t>(rows.size());
-    throw EDatabaseError(e.Message() + Format("; the %d appended rows not yet sent were lost",
-                                              static_cast<int64_t>(rows.size())));
+    recordCount_ -= static_cast<int64_t>(rows);
+    throw EDatabaseError(e.Message() + Format("; the %d appended rows not yet stored were lost",
+                                              static_cast<int64_t>(rows)));
   }
   refused_ += static_cast<int64_t>(refused.size());
   recordCount_ -= static_cast<int64_t>(refused.size());
-  c.WriteDone(postRecords_, static_cast<int64_t>(rows.size() - refused.size()));
-  if (!refused.empty()) ReportRefused(rows, refused);
+  try {
+    if (!refused.empty()) ReportRefused(refused);
+  } catch (...) {
+    copyData_.clear();
+    lineStarts_.clear();
+    c.WriteDone(postRecords_, static_cast<int64_t>(rows - refused.size()));
+    throw;
+  }
+  copyData_.clear();
+  lineStarts_.clear();
+  c.WriteDone(postRecords_, static_cast<int64_t>(rows - refused.size()));
 }
 
-void TPgTableDataSet::InsertRowByRow(std::vector<TPending>& rows, std::vector<std::pair<size_t, std::string>>& refused) {
+void TPgTableDataSet::InsertRowByRow(std::vector<std::pair<size_t, std::string>>& refused) {
   std::string params;
-  const size_t n = rows.empty() ? 0 : rows[0].text.size();
+  const size_t n = static_cast<size_t>(std::count(batchSets_.begin(), batchSets_.end(), true));
   for (size_t i = 0; i < n; ++i) params += (i ? ", $" : "$") + std::to_string(i + 1);
   const std::string sql = "INSERT INTO " + quotedTable_ + " (" + batchColumns_ + ") VALUES (" + params + ")";
-  for (size_t i = 0; i < rows.size(); ++i) {
+  for (size_t i = 0; i < lineStarts_.size(); ++i) {
     try {
-      Conn().RunRowWrite(sql, rows[i].text);
+      Conn().RunRowWrite(sql, LineValues(i));
     } catch (const EDatabaseError& e) {
       if (!Conn().Connected()) throw;
       refused.emplace_back(i, e.Message());
@@ -560,14 +613,22 @@ void TPgTableDataSet::InsertRowByRow(std::vector<TPending>& rows, std::vector<st
   }
 }
 
-void TPgTableDataSet::ReportRefused(const std::vector<TPending>& rows,
-                                   const std::vector<std::pair<size_t, std::string>>& refused) {
+void TPgTableDataSet::ReportRefused(const std::vector<std::pair<size_t, std::string>>& refused) {
   if (OnRefusedRow) {
-    for (const auto& [i, message] : refused) OnRefusedRow(rows[i].values, message);
+    for (const auto& [i, message] : refused) {
+      const TPgRow row = LineRow(i);
+      std::vector<TVariant> values(columns_.size());
+      for (size_t c = 0; c < columns_.size(); ++c) {
+        const TFieldDef& d = FieldDefs()[static_cast<int>(c)];
+        if (!row[c + 1] || !PgValueOf(d.DataType, FieldTypeValueKind(d.DataType), *row[c + 1], values[c]))
+          values[c] = batchSets_[c] ? TVariant::Null() : TVariant();
+      }
+      OnRefusedRow(values, message);
+    }
     return;
   }
   std::string m = Format("Table '%s': the server refused %d of %d appended rows (the others were stored)",
-                         tableName_, static_cast<int64_t>(refused.size()), static_cast<int64_t>(rows.size()));
+                         tableName_, static_cast<int64_t>(refused.size()), static_cast<int64_t>(lineStarts_.size()));
   for (size_t k = 0; k < refused.size() && k < kRefusedInMessage; ++k)
     m += "\n  row " + std::to_string(refused[k].first + 1) + " of the batch: " + refused[k].second;
   if (refused.size() > kRefusedInMessage) m += "\n  ...";

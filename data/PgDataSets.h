@@ -148,10 +148,6 @@ private:
     std::string select;  // the expression read (money as numeric)
     bool hasDefault = false;
   };
-  struct TPending {  // a buffered append
-    std::vector<TVariant> values;
-    TPgRow text;
-  };
 
   TPgConnection& Conn() const;
   uint32_t FindTable();
@@ -166,9 +162,13 @@ private:
   void RequireKey(const char* what) const;
   std::string KeyWhere(size_t firstParam) const;
   void AppendRow(const std::vector<TVariant>& values);
-  void SendBatch();
-  void InsertRowByRow(std::vector<TPending>& rows, std::vector<std::pair<size_t, std::string>>& refused);
-  void ReportRefused(const std::vector<TPending>& rows, const std::vector<std::pair<size_t, std::string>>& refused);
+  void StartCopy();
+  // The values of line `i` of the batch: as sent (the columns set), or as
+  // the dataset's row (ctid unknown, columns left to their default Null).
+  TPgRow LineValues(size_t i) const;
+  TPgRow LineRow(size_t i) const;
+  void InsertRowByRow(std::vector<std::pair<size_t, std::string>>& refused);
+  void ReportRefused(const std::vector<std::pair<size_t, std::string>>& refused);
 
   std::shared_ptr<TPgConnection> connection_;
   std::string tableName_;
@@ -186,9 +186,12 @@ private:
   std::vector<TPgRow> bookmarks_;   // key values by bookmark
   int64_t recNo_ = 0;               // 0: not known yet
   int64_t recordCount_ = 0;
-  std::vector<TPending> batch_;
-  std::string batchColumns_;        // the columns the buffered rows set
-  std::string copyData_;
+  bool copyOpen_ = false;           // a COPY of this dataset is open on the connection
+  std::vector<bool> batchSets_;     // the columns the rows of the batch set (the others take their default)
+  std::string batchColumns_;        // the same, as SQL text
+  std::string copyData_;            // the batch's rows as sent, kept until the server accepts them
+  std::vector<size_t> lineStarts_;  // where each row of the batch begins in copyData_
+  size_t sentBytes_ = 0;            // copyData_ handed to the connection so far
   int64_t refused_ = 0;
   int64_t copies_ = 0;
   int commitHook_ = 0;

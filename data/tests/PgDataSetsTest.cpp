@@ -462,7 +462,7 @@ TEST_F(PgDataSets, AServerStoppedMidRunGivesAClearErrorAndNoHang) {
     for (int i = 26; i <= 40; ++i) Add(*t, i, "C" + std::to_string(i), i);
   });
   EXPECT_NE(error.find("connection to the PostgreSQL server was lost"), std::string::npos) << error;
-  EXPECT_NE(error.find("appended rows not yet sent were lost"), std::string::npos) << error;
+  EXPECT_NE(error.find("appended rows not yet stored were lost"), std::string::npos) << error;
   EXPECT_NE(ErrorOf<EDatabaseError>([&] { t->First(); }).find("was lost"), std::string::npos);
   Server().Start();
   EXPECT_EQ(Count("stopped"), 20);
