@@ -187,6 +187,7 @@ private:
   int64_t recNo_ = 0;               // 0: not known yet
   int64_t recordCount_ = 0;
   bool copyOpen_ = false;           // a COPY of this dataset is open on the connection
+  bool copyOwnsTransaction_ = false;  // the COPY began the transaction (no savepoint around it)
   std::vector<bool> batchSets_;     // the columns the rows of the batch set (the others take their default)
   std::string batchColumns_;        // the same, as SQL text
   std::string copyData_;            // the batch's rows as sent, kept until the server accepts them

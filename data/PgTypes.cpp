@@ -1,5 +1,6 @@
 // PostgreSQL's types as field definitions and values, both ways.
 #include <cctype>
+#include <charconv>
 #include <cmath>
 #include <cstdio>
 
@@ -176,7 +177,12 @@ std::optional<std::string> PgTextOf(TFieldType type, const TVariant& value) {
     case varFloat:
       if (std::isnan(value.RawFloat())) return std::string("NaN");
       if (std::isinf(value.RawFloat())) return std::string(value.RawFloat() > 0 ? "Infinity" : "-Infinity");
-      return FloatToText(value.RawFloat());
+      {
+        // The shortest text that reads back as the same double (FloatToText keeps 15 digits only).
+        char buf[32];
+        const auto r = std::to_chars(buf, buf + sizeof buf, value.RawFloat());
+        return std::string(buf, r.ptr);
+      }
     case varDateTime: {
       std::string text = DateTimeToText(value.RawFloat());
       const size_t blank = text.find(' ');
