@@ -3,6 +3,7 @@
 #include <libpq-fe.h>
 
 #include <algorithm>
+#include <atomic>
 #include <climits>
 #include <exception>
 #include <utility>
@@ -215,15 +216,16 @@ bool TPgTableDataSet::CreateTable() {
   sql += ")";
   // One statement text: created with its indexes, or not at all.
   for (const std::string& i : indexes) sql += ";\n" + i;
+  // Inside the writers' transaction a savepoint keeps a refused CREATE from ending it.
   const bool ownTransaction = !Conn().InTransaction();
-  if (ownTransaction) Conn().Exec("BEGIN");
+  Conn().Exec(ownTransaction ? "BEGIN" : "SAVEPOINT vandrel_create");
   try {
     Conn().Exec(sql);
   } catch (const EDatabaseError&) {
-    if (ownTransaction && Conn().Connected()) Conn().Exec("ROLLBACK");
+    if (Conn().Connected()) Conn().Exec(ownTransaction ? "ROLLBACK" : "ROLLBACK TO SAVEPOINT vandrel_create");
     throw;
   }
-  if (ownTransaction) Conn().Exec("COMMIT");
+  Conn().Exec(ownTransaction ? "COMMIT" : "RELEASE SAVEPOINT vandrel_create");
   return true;
 }
 
@@ -765,7 +767,7 @@ void TPgQueryDataSet::Execute() {
     if (PQnfields(batch_.get()) == 0) changed_ = tuples && *tuples ? std::stoll(tuples) : 0;
     return;
   }
-  static int counter = 0;  // cursor names only need to differ on one connection
+  static std::atomic<int> counter{0};  // cursor names only need to differ on one connection
   const std::string name = "vandrel_cursor_" + std::to_string(++counter);
   const std::string declare = "DECLARE " + name + " NO SCROLL CURSOR WITH HOLD FOR " + sql_;
   if (connection_->InTransaction()) {

@@ -47,7 +47,9 @@
 // TPgQueryDataSet: the rows of one statement, forward only
 // (IsUniDirectional). A statement that reads rows (SELECT, WITH, VALUES,
 // TABLE) is read through a cursor WITH HOLD in batches (memory flat; the
-// cursor survives the commits of a destination on the same connection);
+// cursor survives the commits of a destination on the same connection --
+// at the first such commit the server sets the rest of the result aside
+// in its own temporary storage);
 // any other statement runs once and its result, if any, is the rows. First
 // runs the statement again, except right after Open or while still on the
 // first row with nothing read beyond it.
