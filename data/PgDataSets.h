@@ -14,8 +14,9 @@
 //     turn. Next, Prior, First, Last, bookmarks and RecNo reposition by key,
 //     also after writes made meanwhile. A bookmark is a number standing for
 //     the key values of the row; RecNo counts the keys up to the row.
-//   - A table without a primary key is read in physical order (by ctid)
-//     and can be appended to, but Edit and Delete raise: without a key no
+//   - A table without a primary key is read in physical order (by ctid,
+//     page range by page range, so each read costs what it covers) and
+//     can be appended to, but Edit and Delete raise: without a key no
 //     row can be named safely (a ctid changes when the row is updated).
 //   - FieldDefs/IndexDefs come from the catalog (PgFieldDefOf below);
 //     DataTypeName is the server's name of the type ("character
@@ -159,6 +160,10 @@ private:
   // Reads up to `limit` rows whose key compares to `key` by `op` (">", "<",
   // ">=", "=", or "" for all), descending with `desc`.
   std::vector<TPgRow> Fetch(const char* op, const TPgRow& key, bool desc, int limit, int64_t offset = 0);
+  // The same for a table without a key: rows after (before, with `desc`)
+  // the ctid `after` (none: from the start or the end).
+  std::vector<TPgRow> FetchByCtid(const std::optional<std::string>& after, bool desc, int limit);
+  int64_t PageCount();
   TGetResult Move(bool forward);
   void StandOn(TPgRow row);
   void RequireKey(const char* what) const;
@@ -175,6 +180,7 @@ private:
   std::shared_ptr<TPgConnection> connection_;
   std::string tableName_;
   std::string quotedTable_;
+  uint32_t tableOid_ = 0;
   int32_t postRecords_ = 100;
   std::vector<TColumn> columns_;
   std::vector<size_t> keyColumns_;  // primary-key columns; empty: ordered by ctid
