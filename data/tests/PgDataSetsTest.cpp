@@ -3,12 +3,14 @@
 // appends streamed through COPY with refused rows found one by one, the
 // cursor, locate, edit and delete, tables without a key, a source and a
 // destination sharing one connection, queries, the kinds on PostgreSQL,
-// a server stopped mid-run, and passwords kept out of every message.
+// two writers on two threads, a server stopped mid-run, and passwords kept
+// out of every message.
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "data/DataBaseInfo.h"
@@ -441,6 +443,35 @@ TEST_F(PgDataSets, TheKindsReachPostgreSqlByDriverName) {
   ASSERT_NE(ObjCast<TPgQueryDataSet>(q.GetDataset()), nullptr);
   EXPECT_EQ(q.GetDataset()->FieldByName("n").AsInteger(), 3);
   q.AfterImport();
+}
+
+TEST_F(PgDataSets, TwoLinksAppendingOnTwoThreadsEachGetTheirOwnConnection) {
+  Server().Psql("drop table if exists threaded; create table threaded(id int primary key, who text)");
+  auto writer = [](int first, const std::string& who) {
+    TKVODBCDataSet d;
+    d.DataBaseInfo->DriverName = "POSTGRESQL";
+    d.DataBaseInfo->ServerName = Server().SocketDir() + ":" + std::to_string(Server().Port());
+    d.DataBaseInfo->DataBaseName = Server().DbName();
+    d.DataBaseInfo->UserName = Server().User();
+    d.TableName = "threaded";
+    d.PostRecords = 50;
+    d.BeforeImport();
+    TDataSet& t = *d.GetDataset();
+    for (int i = first; i < first + 300; ++i) {
+      t.Append();
+      t.FieldByName("id").SetValue(TVariant(i));
+      t.FieldByName("who").SetValue(TVariant(who));
+      t.Post();
+    }
+    d.AfterImport();
+  };
+  const size_t before = LiveConnectionCount();
+  std::thread one(writer, 1, "one");
+  std::thread two(writer, 1001, "two");
+  one.join();
+  two.join();
+  EXPECT_EQ(LiveConnectionCount(), before);
+  EXPECT_EQ(Server().Psql("select who, count(*) from threaded group by who order by who"), "one|300\ntwo|300\n");
 }
 
 TEST_F(PgDataSets, PasswordsNeverAppearInErrors) {
