@@ -249,13 +249,13 @@ void PgTestServer::Remove() {
   watchdogPipe_ = -1;
 }
 
-std::string PgTestServer::Psql(const std::string& sql) const {
+std::string PgTestServer::Psql(const std::string& sql, bool superUser) const {
   static std::atomic<int> counter{0};
   std::string file = folder_ + "/statement-" + std::to_string(counter++) + ".sql";  // readable by postgres
   WriteFile(file, sql);
   std::string output;
   int rc = Run(AsPostgres({Bin("psql"), "-X", "-q", "-A", "-t", "-v", "ON_ERROR_STOP=1", "-h", folder_, "-p",
-                           std::to_string(port_), "-U", user_, "-d", dbName_, "-f", file}),
+                           std::to_string(port_), "-U", superUser ? superUser_ : user_, "-d", dbName_, "-f", file}),
                output);
   std::remove(file.c_str());
   if (rc != 0) throw std::runtime_error("psql failed (" + std::to_string(rc) + "): " + output);

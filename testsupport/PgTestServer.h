@@ -58,11 +58,11 @@ public:
   std::string TcpConnInfo() const;
   std::string SocketConnInfo() const;
 
-  // Runs `sql` with psql as User() on DbName() (over the socket, so the
-  // tables it creates belong to User());
+  // Runs `sql` with psql as User() (as SuperUser() with `superUser`) on
+  // DbName() over the socket, so the tables it creates belong to User();
   // returns psql's output (unaligned, tuples only); std::runtime_error with
   // the output when psql fails.
-  std::string Psql(const std::string& sql) const;
+  std::string Psql(const std::string& sql, bool superUser = false) const;
 
   // The server of this program, made on first use (not started).
   static PgTestServer& Shared();

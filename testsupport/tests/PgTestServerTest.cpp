@@ -42,7 +42,8 @@ TEST(PgTestServer, PasswordLoginsOverTcpAndTrustedSocket) {
   EXPECT_NE(PsqlAs(wrong, "not the password", out), 0);
   EXPECT_NE(out.find("password authentication failed"), std::string::npos) << out;
   EXPECT_EQ(PsqlAs(s.SocketConnInfo(), "", out), 0) << out;
-  EXPECT_EQ(s.Psql("select 6*7"), "42\n");
+  EXPECT_EQ(s.Psql("select current_user"), s.User() + "\n");
+  EXPECT_EQ(s.Psql("select current_user", true), s.SuperUser() + "\n");
 }
 
 TEST(PgTestServer, StopsAndStartsAgainKeepingData) {
