@@ -193,7 +193,7 @@ void TPgConnection::BeginCopy(const std::string& copySql, std::function<void()> 
   finishCopy_ = std::move(finish);
 }
 
-void TPgConnection::PutCopyData(const std::string& rows) {
+void TPgConnection::PutCopyData(std::string_view rows) {
   if (PQputCopyData(conn_, rows.data(), static_cast<int>(rows.size())) != 1) RaiseLost(PQerrorMessage(conn_));
 }
 

@@ -85,7 +85,7 @@ public:
   // the connection runs nothing else: the next statement on it (from any
   // dataset) first calls `finish`, which ends the COPY with EndCopy.
   void BeginCopy(const std::string& copySql, std::function<void()> finish);
-  void PutCopyData(const std::string& rows);
+  void PutCopyData(std::string_view rows);
   // Ends the open COPY; the rows stored, or EDatabaseError with the server's
   // message when it refused them (none stored).
   int64_t EndCopy();

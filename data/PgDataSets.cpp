@@ -536,7 +536,7 @@ void TPgTableDataSet::AppendRow(const std::vector<TVariant>& values) {
   copyData_ += '\n';
   // Handed over in pieces: the server stores them while the next rows are made.
   if (copyData_.size() - sentBytes_ >= 64 * 1024) {
-    Conn().PutCopyData(copyData_.substr(sentBytes_));
+    Conn().PutCopyData(std::string_view(copyData_).substr(sentBytes_));
     sentBytes_ = copyData_.size();
   }
   ++recordCount_;
@@ -602,7 +602,7 @@ void TPgTableDataSet::FlushAppends() {
   std::vector<std::pair<size_t, std::string>> refused;
   try {
     try {
-      if (sentBytes_ < copyData_.size()) c.PutCopyData(copyData_.substr(sentBytes_));
+      if (sentBytes_ < copyData_.size()) c.PutCopyData(std::string_view(copyData_).substr(sentBytes_));
       c.EndCopy();
       if (!copyOwnsTransaction_) c.Exec("RELEASE SAVEPOINT vandrel_copy");
     } catch (const EDatabaseError&) {
