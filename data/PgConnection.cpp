@@ -186,8 +186,9 @@ TPgResult TPgConnection::ExecPrepared(const std::string& sql, const TPgParams& p
   return r;
 }
 
-void TPgConnection::BeginCopy(const std::string& copySql, std::function<void()> finish) {
-  TPgResult start = Exec(copySql);
+void TPgConnection::BeginCopy(const std::string& copySql, std::function<void()> finish, bool beginTransaction) {
+  if (beginTransaction && pending_ > 0) RaiseLost("the transaction ended");
+  TPgResult start = Exec(beginTransaction ? "BEGIN; " + copySql : copySql);
   if (PQresultStatus(start.get()) != PGRES_COPY_IN) Raise(describe_, "COPY did not start");
   copyOpen_ = true;
   finishCopy_ = std::move(finish);

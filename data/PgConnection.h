@@ -84,7 +84,9 @@ public:
   // format while the server stores the rows already sent. While it is open
   // the connection runs nothing else: the next statement on it (from any
   // dataset) first calls `finish`, which ends the COPY with EndCopy.
-  void BeginCopy(const std::string& copySql, std::function<void()> finish);
+  // With `beginTransaction` the write transaction is begun in the same
+  // round trip (BeginWrite's rules apply).
+  void BeginCopy(const std::string& copySql, std::function<void()> finish, bool beginTransaction = false);
   void PutCopyData(std::string_view rows);
   // Ends the open COPY; the rows stored, or EDatabaseError with the server's
   // message when it refused them (none stored).

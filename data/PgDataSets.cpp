@@ -555,10 +555,10 @@ void TPgTableDataSet::StartCopy() {
   // A COPY that opens the transaction needs no savepoint: a refusal rolls
   // back nothing but the COPY itself (two round trips fewer per batch).
   copyOwnsTransaction_ = !c.InTransaction();
-  c.BeginWrite();
   if (!copyOwnsTransaction_) c.Exec("SAVEPOINT vandrel_copy");
   ++copies_;
-  c.BeginCopy("COPY " + quotedTable_ + " (" + batchColumns_ + ") FROM STDIN", [this] { FlushAppends(); });
+  c.BeginCopy("COPY " + quotedTable_ + " (" + batchColumns_ + ") FROM STDIN", [this] { FlushAppends(); },
+              copyOwnsTransaction_);
   copyOpen_ = true;
   sentBytes_ = 0;
 }
