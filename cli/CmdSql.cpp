@@ -3,6 +3,9 @@
 #include <iostream>
 
 #include "CliCommand.h"
+#include "CliDataSets.h"
+#include "data/PgConnection.h"
+#include "data/PgDataSets.h"
 #include "data/SqliteDatabase.h"
 
 namespace cli {
@@ -37,12 +40,71 @@ std::string FormatValue(const kv::TSqliteStatement& q, int column) {
   return "\\N";
 }
 
+// A value of a PostgreSQL result as one output field: NULL as \N, bytes as
+// x'<hex>', anything else as its text.
+std::string FormatPgValue(const kv::TField& field) {
+  if (field.IsNull()) return "\\N";
+  const kv::TFieldType t = field.DataType();
+  if (t == kv::ftBlob) {
+    static const char digits[] = "0123456789abcdef";
+    std::string r = "x'";
+    for (char c : field.AsString()) {
+      const unsigned char u = static_cast<unsigned char>(c);
+      r += digits[u >> 4];
+      r += digits[u & 15];
+    }
+    return r + "'";
+  }
+  return FormatCell(field.Value());
+}
+
+// One statement on a PostgreSQL server (`conninfo` without a password;
+// the password from `passwordEnv` or PGPASSWORD), printed as for SQLite.
+int RunPgSql(const std::string& conninfo, const std::string& passwordEnv, const std::string& sql) {
+  if (conninfo.find("password") != std::string::npos)
+    throw UsageError{"a password is never taken from the command line: use PGPASSWORD or --password-env VAR"};
+  std::string password;
+  if (!passwordEnv.empty()) {
+    const char* value = std::getenv(passwordEnv.c_str());
+    if (value == nullptr) throw kv::Exception("The environment variable " + passwordEnv + " is not set");
+    password = value;
+  }
+  std::shared_ptr<kv::TPgConnection> connection = kv::TPgConnection::FromConnInfo(conninfo, password);
+  kv::TPgQueryDataSet q(connection);
+  q.SetSQL(sql);
+  q.Open();
+  if (q.ChangedRows() >= 0 && q.FieldCount() == 0) {
+    std::cout << "changed: " << q.ChangedRows() << "\n";
+    return kExitOk;
+  }
+  std::string out;
+  for (int i = 0; i < q.FieldCount(); ++i) out += (i ? "\t" : "") + EscapeTerminalField(q.Fields(i).FieldName());
+  out += '\n';
+  for (; !q.Eof(); q.Next()) {
+    for (int i = 0; i < q.FieldCount(); ++i) out += (i ? "\t" : "") + FormatPgValue(q.Fields(i));
+    out += '\n';
+    if (out.size() > (1u << 16)) {
+      std::cout << out;
+      out.clear();
+    }
+  }
+  std::cout << out;
+  return kExitOk;
+}
+
 int RunSql(const std::vector<std::string>& args) {
   bool create = false;
+  std::string pg, passwordEnv;
   std::vector<std::string> positional;
   bool optionsDone = false;
-  for (const std::string& a : args) {
-    if (!optionsDone && a == "--create") {
+  for (size_t i = 0; i < args.size(); ++i) {
+    const std::string& a = args[i];
+    if (!optionsDone && (a == "--pg" || a == "--password-env")) {
+      if (i + 1 >= args.size()) throw UsageError{a + " needs a value"};
+      (a == "--pg" ? pg : passwordEnv) = args[++i];
+    } else if (!optionsDone && a == "--password") {
+      throw UsageError{"a password is never taken from the command line: use PGPASSWORD or --password-env VAR"};
+    } else if (!optionsDone && a == "--create") {
       create = true;
     } else if (!optionsDone && a == "--") {
       optionsDone = true;
@@ -51,6 +113,10 @@ int RunSql(const std::vector<std::string>& args) {
     } else {
       positional.push_back(a);
     }
+  }
+  if (!pg.empty()) {
+    if (positional.size() != 1) throw UsageError{"expected one STATEMENT after --pg CONNINFO"};
+    return RunPgSql(pg, passwordEnv, positional[0]);
   }
   if (positional.size() != 2) throw UsageError{"expected DBFILE and one STATEMENT"};
   const std::string& file = positional[0];
@@ -88,14 +154,17 @@ int RunSql(const std::vector<std::string>& args) {
 }
 
 const CommandRegistrar sql{Command{
-    "sql", "sql [--create] DBFILE STATEMENT",
+    "sql", "sql [--create] DBFILE STATEMENT\n    sql --pg CONNINFO [--password-env VAR] STATEMENT",
     "Runs one SQL statement on a SQLite database file. A statement that returns rows\n"
     "prints a header line of column names, then one line per row, fields separated by\n"
     "tabs (escaped as text-preview escapes them; NULL as \\N, a BLOB as x'<hex>', a real\n"
     "as the shortest text that reads back the same); any other statement prints\n"
     "\"changed: N\", the rows it inserted, updated or deleted. DBFILE must exist unless\n"
     "--create is given, which makes an empty database when it is missing. The file is\n"
-    "used in WAL mode; another program's lock is waited for up to 30 seconds.",
+    "used in WAL mode; another program's lock is waited for up to 30 seconds.\n"
+    "With --pg the statement runs on a PostgreSQL server named by a libpq connection\n"
+    "string (\"host=H port=P dbname=D user=U\"); the password comes from the variable\n"
+    "named by --password-env or from PGPASSWORD, never from the command line.",
     50, RunSql}};
 
 }  // namespace
