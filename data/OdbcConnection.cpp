@@ -53,7 +53,13 @@ std::string OdbcConnectionString(const TOdbcConnectParts& parts) {
   auto add = [&s](const char* key, const std::string& v) {
     if (!v.empty()) s += std::string(";") + key + "=" + OdbcConnectionValue(v);
   };
-  add("SERVER", parts.Server);
+  // "host:port" (one colon, digits after it) is the server and its port.
+  const size_t colon = parts.Server.find(':');
+  const bool withPort = colon != std::string::npos && colon > 0 && colon + 1 < parts.Server.size() &&
+                        parts.Server.find(':', colon + 1) == std::string::npos &&
+                        parts.Server.find_first_not_of("0123456789", colon + 1) == std::string::npos;
+  add("SERVER", withPort ? parts.Server.substr(0, colon) : parts.Server);
+  if (withPort) add("PORT", parts.Server.substr(colon + 1));
   add("DATABASE", parts.Database);
   add("UID", parts.User);
   add("PWD", parts.Password);

@@ -55,7 +55,8 @@ struct KVCORE_EXPORT TOdbcConnectParts {
 KVCORE_EXPORT std::string OdbcConnectionValue(std::string_view value);
 // "DRIVER={<driver>};SERVER=<server>;DATABASE=<database>;UID=<user>;PWD=<password>":
 // DRIVER always braced, the others as OdbcConnectionValue writes them and
-// left out when empty. Holds the password: never show it.
+// left out when empty. A server "host:port" (one colon, only digits after
+// it) gives SERVER=host;PORT=port. Holds the password: never show it.
 KVCORE_EXPORT std::string OdbcConnectionString(const TOdbcConnectParts& parts);
 
 // The diagnostic records of a handle joined into one text ("[SQLSTATE]

@@ -71,8 +71,55 @@ bool IsSqlite(const std::string& dbms) { return AsciiUpperCase(dbms).find("SQLIT
 
 // ---- Type mapping ----------------------------------------------------------------------------
 
+namespace {
+
+bool IsTextType(int sqlType) {
+  return sqlType == SQL_CHAR || sqlType == SQL_VARCHAR || sqlType == SQL_LONGVARCHAR || sqlType == SQL_WCHAR ||
+         sqlType == SQL_WVARCHAR || sqlType == SQL_WLONGVARCHAR;
+}
+
+// A type name "NUMERIC(10,2)", "DECIMAL(8)" or "NUMBER(10, 2)": true with its
+// size and precision (0 when not given).
+bool ParseDecimalTypeName(const std::string& typeName, int64_t& size, int& digits) {
+  const std::string upper = AsciiUpperCase(typeName);
+  const size_t open = upper.find('(');
+  std::string base = upper.substr(0, open);
+  while (!base.empty() && base.back() == ' ') base.pop_back();
+  if (base != "NUMERIC" && base != "DECIMAL" && base != "NUMBER") return false;
+  size = 0;
+  digits = 0;
+  if (open == std::string::npos) return true;
+  int64_t values[2] = {0, 0};
+  int n = 0;
+  for (size_t i = open + 1; i < upper.size() && upper[i] != ')'; ++i) {
+    const char c = upper[i];
+    if (c == ',') {
+      if (++n > 1) return false;
+    } else if (c >= '0' && c <= '9') {
+      values[n] = std::min<int64_t>(values[n] * 10 + (c - '0'), 1000);
+    } else if (c != ' ') {
+      return false;
+    }
+  }
+  size = values[0];
+  digits = static_cast<int>(values[1]);
+  return true;
+}
+
+}  // namespace
+
 TFieldDef OdbcFieldDefOf(const std::string& name, int sqlType, const std::string& typeName, int64_t size,
                          int digits) {
+  // Drivers without a decimal type of their own (SQLite's) report a declared
+  // NUMERIC(p,s) as text: the type name tells.
+  int64_t declaredSize = 0;
+  int declaredDigits = 0;
+  if ((IsTextType(sqlType) || sqlType == SQL_UNKNOWN_TYPE) &&
+      ParseDecimalTypeName(typeName, declaredSize, declaredDigits)) {
+    sqlType = SQL_DECIMAL;
+    size = declaredSize;
+    digits = declaredDigits;
+  }
   TFieldDef d;
   d.Name = name;
   d.DataTypeName = typeName;
