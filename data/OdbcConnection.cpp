@@ -2,8 +2,10 @@
 
 #include <sqlucode.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <locale.h>
 
 #include "foundation/DateUtils.h"
 #include "foundation/Format.h"
@@ -18,9 +20,41 @@ static_assert(sizeof(SQLWCHAR) == sizeof(char16_t));
 
 std::u16string Wide(std::string_view utf8) { return Utf8ToUtf16(utf8); }
 SQLWCHAR* W(std::u16string& s) { return reinterpret_cast<SQLWCHAR*>(s.data()); }
+// The text of `units` UTF-16 units at `p`, ending early at a zero unit: a
+// driver manager converting for a driver without wide functions reports
+// the length in bytes of the driver's text, not in units.
 std::string Narrow(const SQLWCHAR* p, size_t units) {
-  return Utf16ToUtf8(std::u16string_view(reinterpret_cast<const char16_t*>(p), units));
+  size_t n = 0;
+  while (n < units && p[n] != 0) ++n;
+  return Utf16ToUtf8(std::u16string_view(reinterpret_cast<const char16_t*>(p), n));
 }
+
+// While it lives, the calling thread's character type is UTF-8 (when the
+// system has such a locale). unixODBC picks the encoding it converts
+// statement texts to for drivers without wide functions (the SQLite driver)
+// when it connects, from the thread's locale: under the "C" locale every
+// character beyond ASCII would be dropped from SQL text.
+class TUtf8CtypeGuard {
+public:
+  TUtf8CtypeGuard() {
+    for (const char* name : {"C.UTF-8", "C.utf8", "en_US.UTF-8"}) {
+      utf8_ = newlocale(LC_CTYPE_MASK, name, static_cast<locale_t>(nullptr));
+      if (utf8_) break;
+    }
+    if (utf8_) old_ = uselocale(utf8_);
+  }
+  ~TUtf8CtypeGuard() {
+    if (!utf8_) return;
+    uselocale(old_);
+    freelocale(utf8_);
+  }
+  TUtf8CtypeGuard(const TUtf8CtypeGuard&) = delete;
+  TUtf8CtypeGuard& operator=(const TUtf8CtypeGuard&) = delete;
+
+private:
+  locale_t utf8_ = static_cast<locale_t>(nullptr);
+  locale_t old_ = static_cast<locale_t>(nullptr);
+};
 
 bool Ok(SQLRETURN rc) { return rc == SQL_SUCCESS || rc == SQL_SUCCESS_WITH_INFO; }
 
@@ -71,10 +105,11 @@ std::string OdbcDiagnostics(SQLSMALLINT handleType, SQLHANDLE handle) {
   for (SQLSMALLINT i = 1; i <= 8; ++i) {
     SQLWCHAR state[6] = {};
     SQLINTEGER native = 0;
-    SQLWCHAR text[1024];
+    SQLWCHAR text[1024] = {};
     SQLSMALLINT len = 0;
     if (!Ok(SQLGetDiagRecW(handleType, handle, i, state, &native, text, 1024, &len))) break;
-    const size_t units = static_cast<size_t>(std::min<SQLSMALLINT>(len, 1023));
+    text[1023] = 0;
+    const size_t units = static_cast<size_t>(std::clamp<SQLSMALLINT>(len, 0, 1023));
     std::string message = Narrow(text, units);
     while (!message.empty() && (message.back() == '\n' || message.back() == ' ')) message.pop_back();
     if (!out.empty()) out += "; ";
@@ -130,6 +165,25 @@ int TOdbcStatement::ColumnCount() const {
   SQLSMALLINT n = 0;
   Check(SQLNumResultCols(stmt_, &n), "cannot count the result columns");
   return n;
+}
+
+TOdbcColumn TOdbcStatement::DescribeColumn(int column) const {
+  SQLWCHAR name[512] = {};
+  SQLSMALLINT nameLen = 0, type = 0, digits = 0, nullable = 0;
+  SQLULEN size = 0;
+  const auto col = static_cast<SQLUSMALLINT>(column);
+  Check(SQLDescribeColW(stmt_, col, name, 512, &nameLen, &type, &size, &digits, &nullable),
+        "cannot describe the result columns");
+  TOdbcColumn c;
+  c.Name = Narrow(name, static_cast<size_t>(std::clamp<SQLSMALLINT>(nameLen, 0, 511)));
+  c.SqlType = type;
+  c.Size = static_cast<int64_t>(size);
+  c.Digits = digits;
+  SQLWCHAR typeName[128] = {};
+  SQLSMALLINT typeLen = 0;
+  if (Ok(SQLColAttributeW(stmt_, col, SQL_DESC_TYPE_NAME, typeName, sizeof typeName, &typeLen, nullptr)))
+    c.TypeName = Narrow(typeName, 127);
+  return c;
 }
 
 int64_t TOdbcStatement::RowCount() const {
@@ -366,6 +420,7 @@ void TOdbcConnection::Raise(const std::string& what) const {
 
 void TOdbcConnection::Open(const std::string& connectionString, const std::string& dsn, const std::string& user,
                            const std::string& password) {
+  const TUtf8CtypeGuard utf8;
   if (!Ok(SQLAllocHandle(SQL_HANDLE_ENV, SQL_NULL_HANDLE, &env_)))
     throw EDatabaseError("Cannot connect to " + describe_ + ": no ODBC environment");
   SQLSetEnvAttr(env_, SQL_ATTR_ODBC_VERSION, reinterpret_cast<SQLPOINTER>(SQL_OV_ODBC3), 0);
@@ -410,11 +465,11 @@ void TOdbcConnection::ReadInfo() {
 }
 
 std::string TOdbcConnection::InfoText(SQLUSMALLINT info) const {
-  SQLWCHAR buf[512];
+  SQLWCHAR buf[512] = {};
   SQLSMALLINT len = 0;
   if (!Ok(SQLGetInfoW(dbc_, info, buf, sizeof buf, &len))) return std::string();
-  const size_t units = std::min<size_t>(static_cast<size_t>(len) / sizeof(SQLWCHAR), 511);
-  return Narrow(buf, units);
+  buf[511] = 0;
+  return Narrow(buf, std::min<size_t>(static_cast<size_t>(std::max<SQLSMALLINT>(len, 0)), 511));
 }
 
 std::string TOdbcConnection::Describe() const { return describe_; }

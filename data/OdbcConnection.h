@@ -65,6 +65,16 @@ KVCORE_EXPORT std::string OdbcDiagnostics(SQLSMALLINT handleType, SQLHANDLE hand
 
 class TOdbcConnection;
 
+// A result column as the driver describes it.
+struct KVCORE_EXPORT TOdbcColumn {
+  std::string Name;
+  int SqlType = 0;       // SQL_* type code
+  int64_t Size = 0;      // column size
+  int Digits = 0;        // decimal digits
+  std::string TypeName;  // the driver's name of the type ("" when it gives none)
+  bool IsBinary() const { return SqlType == SQL_BINARY || SqlType == SQL_VARBINARY || SqlType == SQL_LONGVARBINARY; }
+};
+
 // One ODBC statement handle; made by TOdbcConnection::NewStatement, it must
 // go before its connection. Parameters are bound from values owned by the
 // statement (BindValue copies), so they stay valid until the next bind.
@@ -87,6 +97,8 @@ public:
   // Closes an open result (nothing when there is none).
   void CloseCursor();
   int ColumnCount() const;
+  // Result column `column` (1-based) of the executed or prepared statement.
+  TOdbcColumn DescribeColumn(int column) const;
   int64_t RowCount() const;
 
   // Binds parameter `position` (1-based) to `value` as a value of

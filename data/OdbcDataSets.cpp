@@ -705,22 +705,9 @@ void TOdbcQueryDataSet::InternalOpen() {
   std::vector<std::string> names;
   std::vector<TFieldDef> defs;
   for (int i = 1; i <= n; ++i) {
-    SQLWCHAR name[512];
-    SQLSMALLINT nameLen = 0, type = 0, digits = 0, nullable = 0;
-    SQLULEN size = 0;
-    if (!SQL_SUCCEEDED(SQLDescribeColW(stmt_->Handle(), static_cast<SQLUSMALLINT>(i), name, 512, &nameLen, &type,
-                                       &size, &digits, &nullable)))
-      stmt_->Raise("cannot describe the result columns");
-    names.push_back(Utf16ToUtf8(std::u16string_view(reinterpret_cast<const char16_t*>(name),
-                                                    static_cast<size_t>(std::min<SQLSMALLINT>(nameLen, 511)))));
-    SQLWCHAR typeName[128];
-    SQLSMALLINT typeLen = 0;
-    std::string tn;
-    if (SQL_SUCCEEDED(SQLColAttributeW(stmt_->Handle(), static_cast<SQLUSMALLINT>(i), SQL_DESC_TYPE_NAME, typeName,
-                                       sizeof typeName, &typeLen, nullptr)))
-      tn = Utf16ToUtf8(std::u16string_view(reinterpret_cast<const char16_t*>(typeName),
-                                           std::min<size_t>(static_cast<size_t>(typeLen) / 2, 127)));
-    defs.push_back(OdbcFieldDefOf("", type, tn, static_cast<int64_t>(size), digits));
+    const TOdbcColumn c = stmt_->DescribeColumn(i);
+    names.push_back(c.Name);
+    defs.push_back(OdbcFieldDefOf("", c.SqlType, c.TypeName, c.Size, c.Digits));
   }
   names = MakeUniqueNames(std::move(names));
   FieldDefs().Clear();

@@ -332,6 +332,14 @@ TEST_P(OdbcTables, AQueryRunsOncePerWalkWithItsParameters) {
   EXPECT_EQ(q.FieldByName("CODE").AsString(), "c4");
   q.Close();
 
+  // Text beyond ASCII in the statement itself, whatever the process's locale.
+  TOdbcQueryDataSet literal(conn);
+  literal.SetSQL("SELECT '价格' AS " + conn->QuoteIdentifier("名称"));
+  literal.Open();
+  EXPECT_EQ(literal.Fields(0).FieldName(), "名称");
+  EXPECT_EQ(literal.Fields(0).AsString(), "价格");
+  literal.Close();
+
   TOdbcQueryDataSet bad(conn);
   bad.SetSQL("SELECT * FROM no_such_table_here");
   EXPECT_NE(ErrorOf<EDatabaseError>([&] { bad.Open(); }), "(no error)");
