@@ -459,9 +459,6 @@ void TOdbcConnection::ReadInfo() {
   dbms_ = InfoText(SQL_DBMS_NAME);
   quote_ = InfoText(SQL_IDENTIFIER_QUOTE_CHAR);
   if (quote_ == " ") quote_.clear();
-  SQLUINTEGER rowCounts = 0;
-  if (Ok(SQLGetInfo(dbc_, SQL_PARAM_ARRAY_ROW_COUNTS, &rowCounts, sizeof rowCounts, nullptr)))
-    paramArrays_ = rowCounts == SQL_PARC_BATCH;
 }
 
 std::string TOdbcConnection::InfoText(SQLUSMALLINT info) const {

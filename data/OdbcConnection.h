@@ -164,8 +164,6 @@ public:
   // `name` quoted as the server quotes identifiers (SQL_IDENTIFIER_QUOTE_CHAR,
   // the quote doubled inside); as it is when the server has no quote.
   std::string QuoteIdentifier(const std::string& name) const;
-  // Whether the driver takes arrays of parameter sets (SQL_PARAM_ARRAY_ROW_COUNTS).
-  bool ParameterArrays() const { return paramArrays_; }
 
   // ---- Write-transaction bookkeeping of the datasets ----
   void BeginWrite() {}
@@ -190,7 +188,6 @@ private:
   std::string describe_;
   std::string dbms_;
   std::string quote_;
-  bool paramArrays_ = false;
   int64_t pending_ = 0;
   int64_t commits_ = 0;
 };
