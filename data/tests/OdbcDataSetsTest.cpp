@@ -390,6 +390,36 @@ TEST_P(OdbcTables, ATableIsCopiedIntoAnotherOfTheSameDatabaseWhileBothAreOpen) {
 INSTANTIATE_TEST_SUITE_P(Drivers, OdbcTables, ::testing::Values("sqlite", "postgres"),
                          [](const auto& info) { return info.param; });
 
+TEST(OdbcPostgres, AServerStoppedMidRunGivesAClearErrorAndNoHang) {
+  const Backend& b = PostgresBackend();
+  auto& server = kvtest::PgTestServer::Shared();
+  auto conn = std::shared_ptr<TOdbcConnection>(TOdbcConnection::ConnectDataSource(b.dsn, b.user, b.password));
+  conn->Execute("CREATE TABLE stopped_mid_run (id integer PRIMARY KEY)");
+  conn->Execute("INSERT INTO stopped_mid_run SELECT generate_series(1, 1000)");
+  conn->WriteDone(0);
+  conn->CommitPending();
+  TOdbcTableDataSet t(conn);
+  t.SetTableName("stopped_mid_run");
+  t.SetPostRecords(1);
+  t.Open();
+  t.Next();
+  server.Stop();
+  struct Restart {
+    kvtest::PgTestServer& s;
+    ~Restart() { s.Start(); }
+  } restart{server};
+  // Reading on past the fetched rows, or writing, fails with a message naming the data source.
+  const std::string error = ErrorOf<EDatabaseError>([&] {
+    for (int i = 0; i < 1000; ++i) t.Next();
+    t.Append();
+    t.FieldByName("id").SetAsInteger(5000);
+    t.Post();
+  });
+  EXPECT_NE(error.find("ODBC data source 'vt_pg'"), std::string::npos) << error;
+  EXPECT_NE(ErrorOf<EDatabaseError>([&] { TOdbcConnection::ConnectDataSource(b.dsn, b.user, b.password); }),
+            "(no error)");
+}
+
 // ---- Data sources, server drivers and passwords -------------------------------------------------
 
 TEST(OdbcDataSources, GetDataBaseTypeClassifiesATestSourceByItsDriversName) {
