@@ -321,6 +321,18 @@ bool TOdbcStatement::ReadText(int column, std::string& out) {
   return true;
 }
 
+bool TOdbcStatement::ReadTimeOfDay(int column, TVariant& out) {
+  SQL_TIME_STRUCT t{};
+  SQLLEN len = 0;
+  Check(SQLGetData(stmt_, static_cast<SQLUSMALLINT>(column), SQL_C_TYPE_TIME, &t, sizeof t, &len), "cannot read a time");
+  if (len == SQL_NULL_DATA) return false;
+  TDateTime v = 0;
+  if (!TryEncodeTime(t.hour, t.minute, t.second, 0, v))
+    throw EDatabaseError(Format("%s: column %d holds a time out of range", conn_.Describe(), column));
+  out = TVariant::FromDateTime(v);
+  return true;
+}
+
 bool TOdbcStatement::ReadBytes(int column, std::string& out) {
   out.clear();
   char buf[8192];

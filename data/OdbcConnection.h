@@ -111,6 +111,9 @@ public:
   // (varInteger, varFloat, varBoolean, varDateTime, varString; binary
   // columns as their bytes). False when NULL.
   bool Read(int column, TVarType kind, bool binary, TVariant& out);
+  // A TIME column as a date-time of day 0 (reading it as a time stamp
+  // would give today's date); false when NULL.
+  bool ReadTimeOfDay(int column, TVariant& out);
   // The text of column `column` into `out` (UTF-8); false when NULL.
   bool ReadText(int column, std::string& out);
   // The bytes of column `column` into `out`; false when NULL.

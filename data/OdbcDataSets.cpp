@@ -39,6 +39,7 @@ int32_t ClampSize(int64_t size) { return size < 0 ? 0 : size > INT32_MAX ? INT32
 
 // Reads one column of the row `st` stands on as a value of `type`.
 bool ReadValue(TOdbcStatement& st, int column, TFieldType type, TVariant& out) {
+  if (type == ftTime) return st.ReadTimeOfDay(column, out);
   const auto kind = static_cast<TVarType>(FieldTypeValueKind(type));
   return st.Read(column, type == ftVariant ? varString : kind, IsBinaryField(type), out);
 }
@@ -601,7 +602,7 @@ void TOdbcTableDataSet::InternalDelete() {
   TOdbcStatement& st = Prepared("DELETE FROM " + QuotedTable() + " WHERE " + RowCondition(keys));
   int position = 0;
   for (size_t k : keys) st.BindValue(++position, row_[k], static_cast<SQLSMALLINT>(columns_[k].sqlType));
-  RunWrite(st, false);
+  RunWrite(st, true);
   if (recordCount_ > 0) --recordCount_;
   // To the row that followed in the walk.
   onRow_ = walkRow_ = pending_ = false;

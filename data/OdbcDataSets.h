@@ -20,7 +20,10 @@
 //     was never set is left out, so the default applies), and UPDATE and
 //     DELETE of the current row identified by its primary key -- or, for a
 //     table without one, by the values of all its columns as they were read
-//     (rows equal in every column then change together). Writes go into the
+//     (rows equal in every column then change together). A row inserted
+//     with a key column left to its server default (a serial) has that key
+//     unknown here until the table is read again, so it cannot be changed
+//     before; an update or delete that finds no row raises. Writes go into the
 //     connection's transaction, committed every PostRecords writes and when
 //     the dataset closes. A row the server refuses fails alone: Post raises
 //     with the server's message and the dataset stays in insert/edit state.

@@ -284,6 +284,35 @@ TEST_P(OdbcTables, WritesAreCommittedEveryPostRecordsAndWhenTheTableCloses) {
   EXPECT_EQ(n.RawInteger(), 10);
 }
 
+TEST_P(OdbcTables, DatesAndTimesOfDayComeBackAsWritten) {
+  auto t = std::make_unique<TOdbcTableDataSet>(conn);
+  t->SetTableName(table);
+  t->FieldDefs().Add("ID", ftInteger, 0, true);
+  t->FieldDefs().Add("D", ftDate);
+  t->FieldDefs().Add("T", ftTime);
+  t->FieldDefs().Add("DT", ftDateTime);
+  t->IndexDefs().Add("PK", "ID", static_cast<TIndexOptions>(1u << ixPrimary));
+  ASSERT_TRUE(t->CreateTable());
+  t->Open();
+  EXPECT_EQ(t->FieldDefs()[1].DataType, ftDate);
+  EXPECT_EQ(t->FieldDefs()[2].DataType, ftTime);
+  t->Append();
+  t->FieldByName("ID").SetAsInteger(1);
+  t->FieldByName("D").SetAsDateTime(45000);           // 2023-03-15
+  t->FieldByName("T").SetAsDateTime(0.75);            // 18:00
+  t->FieldByName("DT").SetAsDateTime(-36522.5);       // 1800-01-01 12:00
+  t->Post();
+  t->Close();
+  t->Open();
+  ASSERT_FALSE(t->Eof());
+  EXPECT_DOUBLE_EQ(t->FieldByName("D").AsDateTime(), 45000);
+  EXPECT_DOUBLE_EQ(t->FieldByName("T").AsDateTime(), 0.75);
+  EXPECT_DOUBLE_EQ(t->FieldByName("DT").AsDateTime(), -36522.5);
+  // A row deleted meanwhile by someone else: the delete says so.
+  conn->Execute("DELETE FROM " + conn->QuoteIdentifier(table));
+  EXPECT_NE(ErrorOf<EDatabaseError>([&] { t->Delete(); }), "(no error)");
+}
+
 TEST_P(OdbcTables, EmptyTableRemovesEveryRowAtOnce) {
   auto t = NewTable();
   t->Open();
