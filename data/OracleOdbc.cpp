@@ -1,5 +1,8 @@
 #include "data/OracleOdbc.h"
 
+#include <functional>
+
+#include "data/OdbcDataSets.h"
 #include "foundation/CharClass.h"
 #include "foundation/Format.h"
 
@@ -47,6 +50,52 @@ TOdbcNamedStatement OdbcNamedParameters(const std::string& sql) {
 
 int OracleParameterSqlType(const TFieldDef& def) {
   return AsciiUpperCase(def.DataTypeName) == "DATE" ? SQL_TYPE_TIMESTAMP : 0;
+}
+
+namespace {
+
+// Runs `sql` with `params` and hands each row to `row`.
+void ForEachRow(TOdbcConnection& connection, const std::string& sql, std::vector<TVariant> params,
+                const std::function<void(TDataSet&)>& row) {
+  std::shared_ptr<TOdbcConnection> borrowed(&connection, [](TOdbcConnection*) {});
+  TOdbcQueryDataSet q(borrowed);
+  q.SetSQL(sql);
+  q.SetParameters(std::move(params));
+  q.Open();
+  for (; !q.Eof(); q.Next()) row(q);
+}
+
+}  // namespace
+
+bool OracleReadFieldDefs(TOdbcConnection& connection, const std::string& user, const std::string& table,
+                         TFieldDefs& fields, TIndexDefs& indexes) {
+  const TVariant owner(AsciiUpperCase(user)), name(AsciiUpperCase(table));
+  fields.Clear();
+  ForEachRow(connection, "select * from sys.all_tab_columns where Upper(OWNER)=? and Upper(table_name)=?",
+             {owner, name}, [&](TDataSet& q) {
+               TFieldDef d;
+               d.Name = q.FieldByName("COLUMN_NAME").AsString();
+               d.Precision = static_cast<int32_t>(q.FieldByName("DATA_SCALE").AsInteger());
+               d.Size = static_cast<int32_t>(q.FieldByName("DATA_PRECISION").AsInteger());
+               d.DataTypeName = q.FieldByName("DATA_TYPE").AsString();
+               fields.Add(d);
+             });
+  indexes.Clear();
+  std::string key;
+  ForEachRow(connection,
+             "select B.COLUMN_NAME from sys.all_indexes A, sys.all_ind_columns B where Upper(A.OWNER)=? and "
+             "Upper(A.table_name)=? AND A.OWNER=B.INDEX_OWNER AND A.TABLE_NAME=B.TABLE_NAME AND "
+             "A.INDEX_NAME=B.INDEX_NAME AND A.UNIQUENESS='UNIQUE'",
+             {owner, name}, [&](TDataSet& q) { key += (key.empty() ? "" : ";") + q.Fields(0).AsString(); });
+  if (!key.empty()) indexes.Add("", key);
+  return fields.Count() > 0;
+}
+
+std::vector<std::string> OracleTableNames(TOdbcConnection& connection, const std::string& user) {
+  std::vector<std::string> names;
+  ForEachRow(connection, "select TABLE_NAME from sys.all_tables where Upper(OWNER)=?", {TVariant(AsciiUpperCase(user))},
+             [&](TDataSet& q) { names.push_back(q.Fields(0).AsString()); });
+  return names;
 }
 
 TOdbcUpdateResolver::TOdbcUpdateResolver(std::shared_ptr<TOdbcConnection> connection, std::string table,

@@ -30,6 +30,19 @@ KVCORE_EXPORT TOdbcNamedStatement OdbcNamedParameters(const std::string& sql);
 // (by the value's kind).
 KVCORE_EXPORT int OracleParameterSqlType(const TFieldDef& def);
 
+// What GetFieldDef reads of an Oracle table owned by `user` from the
+// catalog views: FieldDefs cleared, then one definition per row of
+// sys.all_tab_columns (name COLUMN_NAME, size DATA_PRECISION, precision
+// DATA_SCALE, type name DATA_TYPE); IndexDefs cleared, then one index of the
+// columns of the table's unique indexes (sys.all_indexes, sys.all_ind_columns)
+// in row order, when there are any. Owner and table are compared upper-cased
+// and bound as parameters, never pasted into the SQL text. True when a
+// column was found.
+KVCORE_EXPORT bool OracleReadFieldDefs(TOdbcConnection& connection, const std::string& user, const std::string& table,
+                                       TFieldDefs& fields, TIndexDefs& indexes);
+// The names of the tables owned by `user` (sys.all_tables), in row order.
+KVCORE_EXPORT std::vector<std::string> OracleTableNames(TOdbcConnection& connection, const std::string& user);
+
 // Applies the changes of a cached-updates TKVMemDataSet to `table` on
 // `connection`: an insertion as an INSERT of every field, a modification as
 // an UPDATE of every field and a deletion as a DELETE, both of the row whose

@@ -143,6 +143,52 @@ TEST(OracleOverOdbc, TheCreateTableOfOracleTypeNamesRunsAndItsSelectAndDeleteWor
   EXPECT_TRUE(t.IsEmpty());
 }
 
+TEST(OracleOverOdbc, FieldDefinitionsAndTableNamesComeFromTheCatalogViewsWithNamesBound) {
+  auto conn = SqliteSource();
+  // The catalog views, as tables of an attached database named sys.
+  const std::string sys = kvtest::NewTempFolder("orasys") + "/sys.db";
+  conn->CommitPending();
+  conn->Execute("ATTACH DATABASE '" + sys + "' AS sys");
+  for (const char* sql : {
+           "CREATE TABLE sys.all_tab_columns (OWNER TEXT, TABLE_NAME TEXT, COLUMN_NAME TEXT, DATA_TYPE TEXT, "
+           "DATA_PRECISION INTEGER, DATA_SCALE INTEGER)",
+           "CREATE TABLE sys.all_indexes (OWNER TEXT, TABLE_NAME TEXT, INDEX_NAME TEXT, UNIQUENESS TEXT)",
+           "CREATE TABLE sys.all_ind_columns (INDEX_OWNER TEXT, TABLE_NAME TEXT, INDEX_NAME TEXT, COLUMN_NAME TEXT)",
+           "CREATE TABLE sys.all_tables (OWNER TEXT, TABLE_NAME TEXT)",
+           "INSERT INTO sys.all_tab_columns VALUES ('SCOTT', 'ORDERS', 'ID', 'NUMBER', 10, 0), "
+           "('SCOTT', 'ORDERS', 'PRICE', 'NUMBER', 10, 2), ('SCOTT', 'ORDERS', 'WHEN_', 'DATE', NULL, NULL), "
+           "('OTHER', 'ORDERS', 'X', 'CHAR', 1, 0), ('SCOTT', 'O''B', 'Q', 'CHAR', 1, 0)",
+           "INSERT INTO sys.all_indexes VALUES ('SCOTT', 'ORDERS', 'PK_ORDERS', 'UNIQUE'), "
+           "('SCOTT', 'ORDERS', 'BY_PRICE', 'NONUNIQUE')",
+           "INSERT INTO sys.all_ind_columns VALUES ('SCOTT', 'ORDERS', 'PK_ORDERS', 'ID'), "
+           "('SCOTT', 'ORDERS', 'BY_PRICE', 'PRICE')",
+           "INSERT INTO sys.all_tables VALUES ('SCOTT', 'ORDERS'), ('OTHER', 'T2'), ('SCOTT', 'O''B')",
+       }) {
+    conn->Execute(sql);
+  }
+  TFieldDefs fields;
+  TIndexDefs indexes;
+  ASSERT_TRUE(OracleReadFieldDefs(*conn, "scott", "orders", fields, indexes));
+  ASSERT_EQ(fields.Count(), 3);
+  EXPECT_EQ(fields[1].Name, "PRICE");
+  EXPECT_EQ(fields[1].Size, 10);
+  EXPECT_EQ(fields[1].Precision, 2);
+  EXPECT_EQ(fields[1].DataTypeName, "NUMBER");
+  EXPECT_EQ(fields[2].DataTypeName, "DATE");
+  EXPECT_EQ(fields[2].Size, 0);
+  ASSERT_EQ(indexes.Count(), 1);
+  EXPECT_EQ(indexes[0].Fields, "ID");
+  // A quote in a name is a value, not SQL.
+  ASSERT_TRUE(OracleReadFieldDefs(*conn, "Scott", "o'b", fields, indexes));
+  EXPECT_EQ(fields.Count(), 1);
+  EXPECT_EQ(indexes.Count(), 0);
+  EXPECT_FALSE(OracleReadFieldDefs(*conn, "scott", "missing", fields, indexes));
+  EXPECT_EQ(fields.Count(), 0);
+  EXPECT_EQ(OracleTableNames(*conn, "scott"), (std::vector<std::string>{"ORDERS", "O'B"}));
+  EXPECT_TRUE(OracleTableNames(*conn, "nobody").empty());
+  conn->CommitPending();
+}
+
 class OracleCachedUpdates : public ::testing::TestWithParam<std::string> {};
 
 TEST_P(OracleCachedUpdates, ChangesAreAppliedAndARefusedOneIsReportedToTheReconcileCallback) {
