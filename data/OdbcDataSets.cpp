@@ -329,10 +329,16 @@ void TOdbcTableDataSet::ReadColumns() {
   if (rc != SQL_SUCCESS && rc != SQL_SUCCESS_WITH_INFO) st->Raise("cannot read the columns of '" + tableName_ + "'");
   FieldDefs().Clear();
   columns_.clear();
+  schema_.clear();
+  bool first = true;
   while (st->Fetch()) {
-    // Result columns: 3 TABLE_NAME, 4 COLUMN_NAME, 5 DATA_TYPE, 6 TYPE_NAME, 7 COLUMN_SIZE,
+    // Result columns: 2 TABLE_SCHEM, 3 TABLE_NAME, 4 COLUMN_NAME, 5 DATA_TYPE, 6 TYPE_NAME, 7 COLUMN_SIZE,
     // 9 DECIMAL_DIGITS, 11 NULLABLE, 13 COLUMN_DEF (read in that order: some drivers need it).
-    if (CatalogText(*st, 3) != tableName_) continue;
+    // Tables of the same name in other schemas are left out: the first schema listed is the table's.
+    const std::string schema = CatalogText(*st, 2);
+    if (CatalogText(*st, 3) != tableName_ || (!first && schema != schema_)) continue;
+    schema_ = schema;
+    first = false;
     const std::string column = CatalogText(*st, 4);
     const int sqlType = static_cast<int>(CatalogInteger(*st, 5));
     const std::string typeName = CatalogText(*st, 6);
@@ -357,11 +363,14 @@ void TOdbcTableDataSet::ReadIndexes() {
   std::u16string name = Utf8ToUtf16(tableName_);
   auto* wname = reinterpret_cast<SQLWCHAR*>(name.data());
   const auto len = static_cast<SQLSMALLINT>(name.size());
+  std::u16string schema = Utf8ToUtf16(schema_);
+  auto* wschema = schema.empty() ? nullptr : reinterpret_cast<SQLWCHAR*>(schema.data());
+  const auto schemaLen = static_cast<SQLSMALLINT>(schema.size());
   {
     auto st = conn.NewStatement();
     std::vector<std::pair<int64_t, std::string>> key;
     std::string pkName;
-    const SQLRETURN rc = SQLPrimaryKeysW(st->Handle(), nullptr, 0, nullptr, 0, wname, len);
+    const SQLRETURN rc = SQLPrimaryKeysW(st->Handle(), nullptr, 0, wschema, schemaLen, wname, len);
     if (rc == SQL_SUCCESS || rc == SQL_SUCCESS_WITH_INFO) {
       // 4 COLUMN_NAME, 5 KEY_SEQ, 6 PK_NAME
       while (st->Fetch()) {
@@ -383,7 +392,7 @@ void TOdbcTableDataSet::ReadIndexes() {
                       static_cast<TIndexOptions>((1u << ixPrimary) | (1u << ixUnique)));
   }
   auto st = conn.NewStatement();
-  const SQLRETURN rc = SQLStatisticsW(st->Handle(), nullptr, 0, nullptr, 0, wname, len, SQL_INDEX_ALL, SQL_QUICK);
+  const SQLRETURN rc = SQLStatisticsW(st->Handle(), nullptr, 0, wschema, schemaLen, wname, len, SQL_INDEX_ALL, SQL_QUICK);
   if (rc == SQL_SUCCESS || rc == SQL_SUCCESS_WITH_INFO) {
     // 4 NON_UNIQUE, 6 INDEX_NAME, 7 TYPE, 8 ORDINAL_POSITION, 9 COLUMN_NAME
     std::map<std::string, std::pair<bool, std::vector<std::pair<int64_t, std::string>>>> found;
@@ -698,11 +707,12 @@ void TOdbcQueryDataSet::InternalOpen() {
   for (size_t i = 0; i < params_.size(); ++i)
     stmt_->BindValue(static_cast<int>(i + 1), params_[i],
                      static_cast<SQLSMALLINT>(i < paramTypes_.size() ? paramTypes_[i] : 0));
-  Execute();
+  // Told before it runs: a statement that changes rows never runs as a query.
   const int n = stmt_->ColumnCount();
   if (n == 0)
     throw EDatabaseError(connection_->Describe() +
                          ": cannot open the query: only a statement that returns rows can be opened as a query");
+  Execute();
   std::vector<std::string> names;
   std::vector<TFieldDef> defs;
   for (int i = 1; i <= n; ++i) {

@@ -128,6 +128,7 @@ private:
 
   std::shared_ptr<TOdbcConnection> connection_;
   std::string tableName_;
+  std::string schema_;  // the table's schema as the catalog names it ("" when it has none)
   int32_t postRecords_ = 100;
   std::vector<TColumn> columns_;
   std::vector<size_t> keyColumns_;  // primary key columns; all columns when there is none

@@ -372,6 +372,11 @@ TEST_P(OdbcTables, AQueryRunsOncePerWalkWithItsParameters) {
   TOdbcQueryDataSet bad(conn);
   bad.SetSQL("SELECT * FROM no_such_table_here");
   EXPECT_NE(ErrorOf<EDatabaseError>([&] { bad.Open(); }), "(no error)");
+  // A statement that changes rows is refused before it runs.
+  bad.SetSQL("DELETE FROM " + conn->QuoteIdentifier(table));
+  EXPECT_NE(ErrorOf<EDatabaseError>([&] { bad.Open(); }).find("only a statement that returns rows"), std::string::npos);
+  conn->CommitPending();
+  EXPECT_EQ(Count(), 5);
 }
 
 // The kinds as a job holds them: a source and a destination on one data source.
