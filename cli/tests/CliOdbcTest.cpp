@@ -19,6 +19,15 @@ using kvtest::Lines;
 using kvtest::RunCli;
 using Strings = std::vector<std::string>;
 
+// Stops the PostgreSQL test server, when a test started it, after the last
+// test: before the program's static objects go, which its cleanup uses.
+class StopPgTestServer : public ::testing::Environment {
+public:
+  void TearDown() override { kvtest::PgTestServer::Shared().Remove(); }
+};
+[[maybe_unused]] ::testing::Environment* const g_stopPgTestServer =
+    ::testing::AddGlobalTestEnvironment(new StopPgTestServer);
+
 struct Step {
   Strings args;  // after "sql --dsn NAME"
   Strings out;

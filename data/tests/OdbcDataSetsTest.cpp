@@ -72,6 +72,15 @@ TEST(OdbcConnectionString, ABracedValueReadsBackAsTheSameText) {
   }
 }
 
+// Stops the PostgreSQL test server, when a test started it, after the last
+// test: before the program's static objects go, which its cleanup uses.
+class StopPgTestServer : public ::testing::Environment {
+public:
+  void TearDown() override { kvtest::PgTestServer::Shared().Remove(); }
+};
+[[maybe_unused]] ::testing::Environment* const g_stopPgTestServer =
+    ::testing::AddGlobalTestEnvironment(new StopPgTestServer);
+
 // ---- Backends -----------------------------------------------------------------------------------
 
 // The data source of a backend, defined (and its server started) on first use.
