@@ -18,10 +18,10 @@
 // calls BeginWrite before each write and WriteDone after it; every
 // `postRecords` writes the transaction is committed (postRecords <= 0: it
 // stays open until CommitPending). A refused write is reported by the
-// dataset; whether the driver undid only that statement is the driver's
-// business (psqlODBC: statement-level rollback is asked for in the
-// connection string, see OdbcConnectionString). Destroying the connection
-// rolls back what was not committed.
+// dataset; whether the server undid only that statement depends on the
+// driver (psqlODBC does with its statement-level rollback, Protocol=7.4-2,
+// its default for current servers; the SQLite driver always does).
+// Destroying the connection rolls back what was not committed.
 #pragma once
 
 #include <sql.h>
@@ -169,7 +169,10 @@ public:
   std::string QuoteIdentifier(const std::string& name) const;
 
   // ---- Write-transaction bookkeeping of the datasets ----
+  // Before a write (the transaction begins with it: autocommit is off).
   void BeginWrite() {}
+  // After a write that succeeded: counts it and commits once `postRecords`
+  // writes are pending (postRecords <= 0: never here).
   void WriteDone(int32_t postRecords);
   int64_t PendingWrites() const noexcept { return pending_; }
   int64_t Commits() const noexcept { return commits_; }
