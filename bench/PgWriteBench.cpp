@@ -1,13 +1,17 @@
 // Appending the orders CSV into PostgreSQL through the dataset API (the
-// native engine's table dataset: rows buffered and sent with COPY), side
-// by side in one run with `psql \copy` of the same file, against a private
-// server this program starts. Prints rows per second of each and the ratio.
+// native engine's table dataset: rows buffered and sent with COPY; and the
+// ODBC engine's table dataset through psqlODBC), side by side in one run
+// with `psql \copy` of the same file, against a private server this
+// program starts. Prints rows per second of each and the ratios.
 //
-// Usage: bench_pg_write ORDERS.csv [POSTRECORDS]   (make the CSV with
-// /work/shared/bench/make_orders_csv.py or bench/pg_write_bench.sh)
+// Usage: bench_pg_write ORDERS.csv [POSTRECORDS [ODBC_ROWS]]   (make the CSV
+// with /work/shared/bench/make_orders_csv.py or bench/pg_write_bench.sh).
+// ODBC inserts row by row: it takes the first ODBC_ROWS rows (default
+// 100,000; 0 skips it).
 #include <sys/resource.h>
 
 #include <chrono>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -18,6 +22,9 @@
 
 #include "data/PgConnection.h"
 #include "data/PgDataSets.h"
+#include "data/OdbcConnection.h"
+#include "data/OdbcDataSets.h"
+#include "testsupport/OdbcTestSources.h"
 #include "testsupport/PgTestServer.h"
 
 namespace {
@@ -69,11 +76,11 @@ double RunPsqlCopy(const kvtest::PgTestServer& s, const std::string& csv) {
   return Seconds(start);
 }
 
-double RunNative(const kvtest::PgTestServer& s, const std::string& csv, int32_t postRecords, int64_t& rows) {
-  const auto start = Clock::now();
-  auto conn = std::make_shared<kv::TPgConnection>(
-      kv::TPgConnectParams{s.SocketDir() + ":" + std::to_string(s.Port()), s.DbName(), s.User(), ""});
-  kv::TPgTableDataSet t(conn);
+// Appends up to `limit` rows of the CSV through the table dataset `t`
+// (closed, pointed at bench_orders); returns the seconds from `start`.
+template <class Table>
+double AppendCsv(Table& t, const std::string& csv, int32_t postRecords, int64_t limit, int64_t& rows,
+                 Clock::time_point start) {
   t.SetTableName("bench_orders");
   t.SetPostRecords(postRecords);
   t.Open();
@@ -84,7 +91,7 @@ double RunNative(const kvtest::PgTestServer& s, const std::string& csv, int32_t 
   std::getline(in, line);  // the header
   std::vector<std::string> values;
   rows = 0;
-  while (std::getline(in, line)) {
+  while (rows < limit && std::getline(in, line)) {
     SplitCsv(line, values);
     t.Append();
     for (size_t i = 0; i < fields.size() && i < values.size(); ++i) fields[i]->SetValue(kv::TVariant(values[i]));
@@ -93,6 +100,23 @@ double RunNative(const kvtest::PgTestServer& s, const std::string& csv, int32_t 
   }
   t.Close();
   return Seconds(start);
+}
+
+double RunNative(const kvtest::PgTestServer& s, const std::string& csv, int32_t postRecords, int64_t& rows) {
+  const auto start = Clock::now();
+  auto conn = std::make_shared<kv::TPgConnection>(
+      kv::TPgConnectParams{s.SocketDir() + ":" + std::to_string(s.Port()), s.DbName(), s.User(), ""});
+  kv::TPgTableDataSet t(conn);
+  return AppendCsv(t, csv, postRecords, INT64_MAX, rows, start);
+}
+
+double RunOdbc(const kvtest::PgTestServer& s, const std::string& csv, int32_t postRecords, int64_t limit,
+               int64_t& rows) {
+  kvtest::DefineOdbcPostgresSource("BenchPg", "127.0.0.1", s.Port(), s.DbName());
+  const auto start = Clock::now();
+  std::shared_ptr<kv::TOdbcConnection> conn = kv::TOdbcConnection::ConnectDataSource("BenchPg", s.User(), s.Password());
+  kv::TOdbcTableDataSet t(conn);
+  return AppendCsv(t, csv, postRecords, limit, rows, start);
 }
 
 }  // namespace
@@ -104,6 +128,7 @@ int main(int argc, char** argv) {
   }
   const std::string csv = argv[1];
   const int32_t postRecords = argc > 2 ? std::atoi(argv[2]) : 10000;
+  const int64_t odbcRows = argc > 3 ? std::atoll(argv[3]) : 100000;
   try {
     kvtest::PgTestServer server;
     server.Start();
@@ -126,6 +151,21 @@ int main(int argc, char** argv) {
     std::printf("native dataset (COPY, PostRecords %d): %7.2f s  %10.0f rows/s  (%.2fx \\copy)\n", postRecords,
                 nativeSecs, nativeRate, nativeRate / copyRate);
     std::printf("  of which this program's CPU (reading the CSV, the dataset, libpq): %.2f s\n", nativeCpu);
+    if (odbcRows > 0) {
+      server.Psql(kCreate);
+      int64_t odbcDone = 0;
+      const double odbcSecs = RunOdbc(server, csv, postRecords, odbcRows, odbcDone);
+      const int64_t landed = std::stoll(server.Psql("select count(*) from bench_orders"));
+      if (landed != odbcDone) {
+        std::cerr << "ODBC: appended " << odbcDone << " rows, the table holds " << landed << "\n";
+        return 1;
+      }
+      const double odbcRate = static_cast<double>(odbcDone) / odbcSecs;
+      std::printf("ODBC dataset (psqlODBC, PostgreSQL, %lld rows, PostRecords %d): %7.2f s  %10.0f rows/s  "
+                  "(%.3fx \\copy, %.3fx native)\n",
+                  static_cast<long long>(odbcDone), postRecords, odbcSecs, odbcRate, odbcRate / copyRate,
+                  odbcRate / nativeRate);
+    }
     server.Remove();
   } catch (const std::exception& e) {
     std::cerr << "bench_pg_write: " << e.what() << "\n";
