@@ -114,7 +114,8 @@ void TDBLink::EnumrateProperties(const TPropProcessor& proc, uint16_t action, vo
   Prop<ptString>(proc, param, LogFileName, "LogFileName", !LogFileName.empty());
   Prop<ptObjects>(proc, param, mappings_, "Mappings", mappings_.get() != nullptr);
   Prop<ptSet8>(proc, param, MatchModes, "MatchModes", MatchModes != 0);
-  Prop<ptInteger>(proc, param, MaxErrors, "MaxErrors", MaxErrors != 0);
+  // Written even when 0 ("no limit"): left out, it would read back as 100.
+  Prop<ptInteger>(proc, param, MaxErrors, "MaxErrors", true);
   Prop<ptString>(proc, param, Name, "Name", !Name.empty());
   Prop<ptSet8>(proc, param, Options, "Options", Options != 0);
   Prop<ptString>(proc, param, PauseExp, "PauseExp", !PauseExp.empty());

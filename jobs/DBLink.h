@@ -116,7 +116,7 @@ public:
   // from its default: BackErrorData (always), CreateTime, DebugMode,
   // DefaultFolder, Description, DestDataSetIndex, ErrorExp,
   // ErrorDataFileName, FilterExp, LogFileName, Mappings, MatchModes,
-  // MaxErrors, Name, Options, PauseExp, RunTime, SourceDataSetIndex,
+  // MaxErrors (always, so that 0 survives), Name, Options, PauseExp, RunTime, SourceDataSetIndex,
   // SourceDataType, StartExp, Status, StopExp, TitleStatus, VarList.
   void EnumrateProperties(const TPropProcessor& proc, uint16_t action, void* param) override;
   // From another TDBLink: its settings, logs, mappings and variables, and

@@ -93,6 +93,16 @@ TEST(DBLinkStore, ConfiguredLinkReadsBackAsWritten) {
   EXPECT_EQ(back->Mappings().Text(), link.Mappings().Text());
 }
 
+TEST(DBLinkStore, NoErrorLimitSurvivesSaving) {
+  for (int32_t maxErrors : {0, -1, 1, 100}) {
+    TDBLink link;
+    link.MaxErrors = maxErrors;
+    auto back = kvtest::ReadObjectBytes<TDBLink>(kvtest::WriteObjectBytes(link));
+    ASSERT_NE(back, nullptr);
+    EXPECT_EQ(back->MaxErrors, maxErrors);
+  }
+}
+
 TEST(DBLinkStore, DebugModeWritesNonZeroFieldsOnly) {
   TDebugMode mode;
   EXPECT_EQ(TextOf(mode), "object TDebugMode\nend\n");
