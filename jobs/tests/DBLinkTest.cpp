@@ -350,3 +350,21 @@ TEST(DBLinkValidate, AllChecksPassForAnEmptyLink) {
   EXPECT_TRUE(link.Validate());
   EXPECT_EQ(link.Logs().Count(), 6);
 }
+
+TEST(DBLinkMapping, AutoMappingAppendsOneLinePerDestinationField) {
+  const std::string file = kvtest::WriteTempFile("jobs_map", "dest.csv", "ID;NAME;CITY\n1;a;x\n");
+  TKVTextDataSet dest;
+  dest.Name = "D";
+  TTextFileDataset& text = dest.TextFile();
+  text.SetTableName(file);
+  text.SetColumnSeperator(";");
+  text.SetExtractColumnNamesFromFirstLine(true);
+  TDBLink link;
+  link.SetDestDataSet(&dest);
+  link.Mappings().Add("KEEP=1");
+  link.AutoMapping();
+  EXPECT_EQ(link.Mappings().Text(), "KEEP=1\nID=ID\nNAME=NAME\nCITY=CITY\n");
+  EXPECT_TRUE(dest.GetDataset()->Active());
+  link.AutoMapping();  // open already: appended again, the earlier lines stay
+  EXPECT_EQ(link.Mappings().Count(), 7);
+}
