@@ -232,8 +232,8 @@ TJobGroup::TJobGroup() : ProgramFileInfo(new TStringList), Logs(std::make_unique
 TJobGroup::~TJobGroup() = default;
 
 void TJobGroup::EnumrateProperties(const TPropProcessor& proc, uint16_t action, void* param) {
-  Prop<ptStrings>(proc, param, ProgramFileInfo, "ProgramFileInfo", ProgramFileInfo.get() != nullptr);
   inherited::EnumrateProperties(proc, action, param);
+  Prop<ptStrings>(proc, param, ProgramFileInfo, "ProgramFileInfo", ProgramFileInfo.get() != nullptr);
 }
 
 void TJobGroup::Assign(const TBaseObject* source) {

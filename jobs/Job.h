@@ -139,7 +139,7 @@ class KVCORE_EXPORT TJobGroup : public TStoredStrList {
 public:
   TJobGroup();
   ~TJobGroup() override;
-  // "ProgramFileInfo" (strings), then the inherited list.
+  // The inherited list, then "ProgramFileInfo" (strings).
   void EnumrateProperties(const TPropProcessor& proc, uint16_t action, void* param) override;
   void Assign(const TBaseObject* source) override;
   TJob* GetObj(int index) const override;

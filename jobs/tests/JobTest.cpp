@@ -302,6 +302,25 @@ TEST(JobGroupLoad, MissingFilesDropTheirLineCorruptOnesAreKeptAndLogged) {
   EXPECT_EQ(again.Count(), 2);
 }
 
+TEST(JobGroupStore, ProgramFileInfoAndJobsReadBack) {
+  TJobGroup group;
+  group.ProgramFileInfo->Add("/jobs/A.job");
+  auto job = std::make_unique<TJob>();
+  job->Name = "A";
+  group.AddOwned("A", std::move(job));
+  const std::string bytes = kvtest::WriteObjectBytes(group);
+  auto back = kvtest::ReadObjectBytes<TJobGroup>(bytes);
+  ASSERT_NE(back, nullptr);
+  EXPECT_EQ(kvtest::WriteObjectBytes(*back), bytes);
+  EXPECT_EQ(back->ProgramFileInfo->Text(), "/jobs/A.job\n");
+  ASSERT_EQ(back->Count(), 1);
+  EXPECT_EQ(back->GetObj(0)->Name, "A");
+  TJobGroup copy;
+  copy.Assign(back.get());
+  EXPECT_EQ(copy.ProgramFileInfo->Count(), 1);
+  EXPECT_EQ(copy.Count(), 1);
+}
+
 TEST(JobGroupCounts, CountByStatusAndSelection) {
   TJobGroup group;
   const TJobStatus statuses[] = {jsRunning, jsWaiting, jsStop, jsStart, jsPause};
