@@ -2,10 +2,12 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <utility>
 
 #include "data/QueryDataSet.h"
 #include "data/TextDataSet.h"
 #include "data/TextFileDataset.h"
+#include "environment/Environment.h"
 #include "environment/Logs.h"
 #include "expression/ThreadExp.h"
 #include "foundation/FileUtils.h"
@@ -370,4 +372,34 @@ TEST(JobCounters, SpeedAndStatistic) {
   EXPECT_EQ(s.Errors, 6);
   s.Reset();
   EXPECT_EQ(s.Rows, 0);
+}
+
+TEST(JobLogs, SavingALargeLogClearsTheGroupsLogsWhenAsked) {
+  TKVEnvironment env;
+  TKVEnvironment* const savedEnv = std::exchange(GlobalEnv, &env);
+  JobGroup = std::make_unique<TJobGroup>();
+  auto job = std::make_unique<TJob>();
+  job->DBLinks->AddOwned("L", NamedLink("L"));
+  TDBLink* link = job->DBLinks->GetObj(0);
+  for (int i = 0; i < 40; ++i) link->AddLog(ltInfo, std::string(100, 'x'));
+  JobGroup->AddOwned("J", std::move(job));
+  const std::string file = kvtest::NewTempFolder("jobs_log") + "/l.log";
+
+  GlobalEnv->LogOption->Exclude(dlmDelExceedSize);
+  GlobalEnv->LogOption->DelFileSize = 1;
+  link->SaveLogToFile(file);
+  EXPECT_EQ(link->Logs().Count(), 40);  // the option is off
+  GlobalEnv->LogOption->Include(dlmDelExceedSize);
+  GlobalEnv->LogOption->DelFileSize = 1000;
+  link->SaveLogToFile(file);
+  EXPECT_EQ(link->Logs().Count(), 40);  // under the limit
+  GlobalEnv->LogOption->DelFileSize = 1;
+  link->SaveLogToFile(file);
+  EXPECT_EQ(link->Logs().Count(), 0);
+
+  TDBLink reader;
+  reader.LoadLogFromFile(file);
+  EXPECT_EQ(reader.Logs().Count(), 40);
+  JobGroup.reset();
+  GlobalEnv = savedEnv;
 }
