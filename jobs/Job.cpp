@@ -17,34 +17,16 @@
 
 namespace kv {
 
-KV_IMPLEMENT_CLASS(TJobDataSets, TKVBaseDataSets)
 KV_IMPLEMENT_CLASS(TJob, TBaseObject)
 KV_IMPLEMENT_CLASS(TJobGroup, TStoredStrList)
 
 std::unique_ptr<TJobGroup> JobGroup;
 std::unique_ptr<TJobQueue> JobQueue;
 
-// ---- TJobDataSets ---------------------------------------------------------------------------
-TJobDataSets::~TJobDataSets() { ClearDataSets(); }
-
-int TJobDataSets::AddReference(const std::string& key, TKVBaseDataSet* dataSet) {
-  if (!references_ && Count() > 0) throw EListError("A dataset list cannot mix owned and referred datasets");
-  references_ = true;
-  return Inner().AddObject(key, dataSet);
-}
-
-void TJobDataSets::ClearDataSets() {
-  if (references_) {
-    for (int i = Count() - 1; i >= 0; --i) Extract(i);
-  }
-  Clear();
-  references_ = false;
-}
-
 // ---- TJob --------------------------------------------------------------------------------------
 TJob::TJob()
     : CreateTime(Now()),
-      DataSets(new TJobDataSets),
+      DataSets(new TKVBaseDataSets),
       DBLinks(new TDBLinks),
       ScheduleMode(new TScheduleMode),
       VarList(new TVarList),
@@ -53,7 +35,22 @@ TJob::TJob()
 TJob::~TJob() {
   // The lists may refer to the chart's links and datasets: empty them first.
   if (DBLinks) DBLinks->ClearLinks();
-  if (DataSets) DataSets->ClearDataSets();
+  ClearDataSets();
+}
+
+void TJob::ClearDataSets() {
+  if (!DataSets) return;
+  if (dataSetRefs_) {
+    for (int i = DataSets->Count() - 1; i >= 0; --i) DataSets->Extract(i);
+  }
+  DataSets->Clear();
+  dataSetRefs_ = false;
+}
+
+void TJob::SetDataSets(const TKVBaseDataSets& list) {
+  if (&list == DataSets.get()) return;
+  ClearDataSets();
+  DataSets->Assign(&list);
 }
 
 void TJob::EnumrateProperties(const TPropProcessor& proc, uint16_t action, void* param) {
@@ -132,9 +129,10 @@ void TJob::LoadFromFlChart() {
     link->OnIntelStatus = [this](TDBLink& sender, TJobStatus status) { StatusEvent(sender, status); };
     DBLinks->AddReference(link->Name, link);
   }
-  DataSets->ClearDataSets();
+  ClearDataSets();
+  dataSetRefs_ = true;
   for (int i = 0; i < chart.GetObjectCount(); ++i) {
-    if (TKVCustomDataSet* dataSet = chart.GetObject(i)->DataSet()) DataSets->AddReference(dataSet->Name, dataSet);
+    if (TKVCustomDataSet* dataSet = chart.GetObject(i)->DataSet()) DataSets->Inner().AddObject(dataSet->Name, dataSet);
   }
 }
 
@@ -363,7 +361,7 @@ namespace {
 const TClassRegistrar g_registrar{
     TCustomSchedule::StaticClass(),    TDBLink::StaticClass(),          TDBLinks::StaticClass(),
     TDebugMode::StaticClass(),         TJob::StaticClass(),             TJobGroup::StaticClass(),
-    TJobDataSets::StaticClass(),       TScheduleEveryDay::StaticClass(), TScheduleEveryMonth::StaticClass(),
+    TScheduleEveryDay::StaticClass(), TScheduleEveryMonth::StaticClass(),
     TScheduleEveryWeek::StaticClass(), TScheduleMode::StaticClass(),    TScheduleOnce::StaticClass()};
 
 // A chart made anywhere in the program makes jobs and DB links of this layer.

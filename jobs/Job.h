@@ -29,19 +29,6 @@ class TJob;
 using TJobNotifyEvent = std::function<void(TJob& sender)>;
 using TJobStatusEvent = std::function<void(TJob& sender, TJobStatus status)>;
 
-// The datasets of a job: owned (read from a stream, or added with AddObject)
-// or referring to the datasets of the job's design chart (AddReference).
-class KVCORE_EXPORT TJobDataSets : public TKVBaseDataSets {
-  KV_CLASS(TJobDataSets, TKVBaseDataSets)
-public:
-  ~TJobDataSets() override;
-  int AddReference(const std::string& key, TKVBaseDataSet* dataSet);
-  void ClearDataSets();  // frees only the datasets the list owns
-
-private:
-  bool references_ = false;
-};
-
 class KVCORE_EXPORT TJob : public TBaseObject {
   KV_CLASS(TJob, TBaseObject)
 public:
@@ -82,7 +69,7 @@ public:
   // Appends every link's log lines, each with its record (not owned by
   // `lines`), link by link.
   void LoadLog(TPlainStringList& lines) const;
-  void SetDataSets(const TKVBaseDataSets& list) { DataSets->Assign(&list); }
+  void SetDataSets(const TKVBaseDataSets& list);
   void SetDBLinks(const TDBLinks& list);
   void SetSourceDataType(TSourceDataType type);
   // When different: stored, and the schedule's LastTime follows.
@@ -111,7 +98,9 @@ public:
   double CreateTime = 0;
   std::string DefaultFolder;
   std::string Description;
-  ObjPtr<TJobDataSets> DataSets;   // never null outside loading
+  // Never null outside loading. Stored as a TKVBaseDataSets; after
+  // LoadFromFlChart its entries are the chart's datasets (not owned).
+  ObjPtr<TKVBaseDataSets> DataSets;
   ObjPtr<TDBLinks> DBLinks;        // never null outside loading
   double RunTime = 0;
   std::string Name;
@@ -128,6 +117,10 @@ public:
 
 private:
   bool CheckJobExp(const std::string& text, const TMessage& ok, const TMessage& err);
+  // Empties DataSets; the chart's datasets it refers to are taken out
+  // unfreed first.
+  void ClearDataSets();
+  bool dataSetRefs_ = false;  // DataSets refers to the design chart's datasets
   std::atomic<TJobStatus> status_{jsStop};
   std::unique_ptr<TKVFlowChart> chart_;
   std::unique_ptr<TExpression> expression_;

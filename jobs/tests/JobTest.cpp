@@ -50,7 +50,8 @@ void BuildChart(TKVFlowChart& chart, const std::string& jobName) {
 TEST(JobStore, NewJobWritesOnlyItsNonEmptySettings) {
   TJob job;
   const std::string text = TextOf(job);
-  for (const char* name : {"CreateTime", "DataSets", "DBLinks", "FScheduleMode", "FVarList"}) {
+  for (const char* name : {"CreateTime", "object DataSets: TKVBaseDataSets", "object DBLinks: TDBLinks",
+                           "object FScheduleMode: TScheduleMode", "object FVarList: TVarList"}) {
     EXPECT_NE(text.find(name), std::string::npos) << name << " in\n" << text;
   }
   for (const char* name : {"AfterExecuteExp", "BeforeExecuteExp", "DefaultFolder", "Description", "RunTime",
@@ -249,6 +250,12 @@ TEST(JobChart, SavedJobLoadsBackWithLinksOnTheShapesDataSets) {
   job.OnStatus = [&](TJob&, TJobStatus s) { seen = s; };
   link->OnIntelStatus(*link, jsRunning);
   EXPECT_EQ(seen, jsRunning);
+  // The job stores the datasets it refers to as a plain dataset list.
+  auto copy = kvtest::ReadObjectBytes<TJob>(kvtest::WriteObjectBytes(job));
+  ASSERT_NE(copy, nullptr);
+  ASSERT_EQ(copy->DataSets->Count(), 2);
+  EXPECT_NE(copy->FindDataSet("SRC"), nullptr);
+  EXPECT_NE(copy->FindDataSet("SRC"), job.FindDataSet("SRC"));
   // Loading again replaces the references, never frees the chart's links twice.
   job.GetDesignControl().LoadFromFile(file);
   job.LoadFromFlChart();
