@@ -79,7 +79,7 @@ void TDebugMode::Assign(const TBaseObject* source) {
 TDBLink::TDBLink()
     : CreateTime(Now()),
       debugMode_(new TDebugMode),
-      mappings_(new TStringList),
+      mappings_(new TPlainStringList),
       varList_(new TVarList),
       logs_(std::make_unique<TKVLogs>()),
       errorData_(std::make_unique<TKVMemDataSet>()),
@@ -220,7 +220,7 @@ void TDBLink::SetDestDataSetIndex(int32_t index) {
   destIndex_ = index;
 }
 
-void TDBLink::SetMappings(const TStringList& list) {
+void TDBLink::SetMappings(const TPlainStringList& list) {
   if (&list != mappings_.get()) mappings_->Assign(list);
 }
 

@@ -140,8 +140,8 @@ public:
   void SetDestDataSetIndex(int32_t index);
 
   // ---- Settings ----
-  void SetMappings(const TStringList& list);
-  TStringList& Mappings() const { return *mappings_; }
+  void SetMappings(const TPlainStringList& list);
+  TPlainStringList& Mappings() const { return *mappings_; }
   TVarList& VarList() const { return *varList_; }
   TDebugMode& DebugMode() const { return *debugMode_; }
   TKVLogs& Logs() const { return *logs_; }
@@ -265,7 +265,7 @@ private:
   std::atomic<TJobStatus> status_{jsStop};
   TRunOperate runOperate_ = roRun;
   ObjPtr<TDebugMode> debugMode_;
-  ObjPtr<TStringList> mappings_;
+  ObjPtr<TPlainStringList> mappings_;  // a plain list: also reads lists stored with owned objects
   ObjPtr<TVarList> varList_;
   std::unique_ptr<TKVLogs> logs_;
   std::unique_ptr<TKVMemDataSet> errorData_;
