@@ -368,3 +368,14 @@ TEST(DBLinkMapping, AutoMappingAppendsOneLinePerDestinationField) {
   link.AutoMapping();  // open already: appended again, the earlier lines stay
   EXPECT_EQ(link.Mappings().Count(), 7);
 }
+
+TEST(DBLinkStore, MappingsStoredAsAnOwningListReadToo) {
+  std::string text = kvtest::ReadFile(std::string(VANDREL_TEST_DATA_DIR) + "/ConfiguredLink.txt");
+  const std::string plain = "ListType = 2\n    ListCount = 1\n    Strings = (\n      2";
+  const size_t at = text.find(plain);
+  ASSERT_NE(at, std::string::npos);
+  text.replace(at, plain.size(), "ListType = 1\n    ListCount = 1\n    Strings = (\n      1");
+  auto link = kvtest::ReadObjectBytes<TDBLink>(ObjectTextToBinary(text));
+  ASSERT_NE(link, nullptr);
+  EXPECT_EQ(link->Mappings().Values("ID"), "ORDER_ID");
+}
