@@ -143,11 +143,12 @@ TEST(DBLinkAssign, CopiesSettingsButNotIndexesOrJob) {
 }
 
 TEST(DBLinkAssign, DatasetsAreNewCopiesOfTheSameKind) {
-  TDBLink from;
+  // The datasets a link refers to outlive it.
   TKVQueryDataSet query;
   query.Name = "Q";
   TKVTextDataSet text;
   text.Name = "T";
+  TDBLink from;
   from.SetDestDataSet(&query);
   from.SetSourceDataSet(&text);
   EXPECT_EQ(query.OwnerLink, &from);
@@ -274,9 +275,9 @@ TEST(DBLinkErrorData, MissingOrBadFileLeavesErrorDataAlone) {
 }
 
 TEST(DBLinkErrorData, ErrorRecordsStandInForTheSource) {
+  TKVTextDataSet source;
   TDBLink link;
   FillErrorData(link.ErrorData());
-  TKVTextDataSet source;
   link.SetSourceDataSet(&source);
   link.SetSourceDataType(sdtError);
   TKVMemDataSet* stand = ObjCast<TKVMemDataSet>(source.GetDataset());
@@ -290,11 +291,11 @@ TEST(DBLinkErrorData, ErrorRecordsStandInForTheSource) {
 TEST(DBLinkVarList, ChainRunsSourceLinkJob) {
   TJob job;
   job.VarList->Add("JOBVAR");
+  TKVTextDataSet source;
+  source.Name = "S";
   TDBLink link;
   link.Job = &job;
   link.VarList().Add("LINKVAR");
-  TKVTextDataSet source;
-  source.Name = "S";
   link.SetSourceDataSet(&source);
   link.SetAllVarList();
   TExpTranslator* translator = GetTranslator();
