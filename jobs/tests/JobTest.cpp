@@ -410,3 +410,18 @@ TEST(JobLogs, SavingALargeLogClearsTheGroupsLogsWhenAsked) {
   JobGroup.reset();
   GlobalEnv = savedEnv;
 }
+
+TEST(JobLinks, SetDBLinksCopiesAndSetSourceDataTypeReachesEveryLink) {
+  TDBLinks links;
+  links.AddOwned("A", NamedLink("A"));
+  links.AddOwned("B", NamedLink("B"));
+  TJob job;
+  job.SetDBLinks(links);
+  ASSERT_EQ(job.DBLinks->Count(), 2);
+  EXPECT_NE(job.DBLinks->GetObj(0), links.GetObj(0));
+  EXPECT_EQ(job.DBLinks->GetObj(1)->Job, &job);
+  job.SetSourceDataType(sdtError);
+  EXPECT_EQ(job.DBLinks->GetObj(0)->SourceDataType(), sdtError);
+  EXPECT_EQ(job.DBLinks->GetObj(1)->SourceDataType(), sdtError);
+  EXPECT_EQ(links.GetObj(0)->SourceDataType(), sdtOrigin);
+}
