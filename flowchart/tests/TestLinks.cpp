@@ -7,6 +7,12 @@ KV_IMPLEMENT_CLASS(TTestJob, kv::TBaseObject)
 
 namespace {
 const kv::TClassRegistrar g_registrar{TTestLink::StaticClass(), TTestJob::StaticClass()};
+// The jobs layer installs its hooks when the library loads; these tests
+// start from a chart without a jobs layer and add TestHooks where they need them.
+const bool g_noJobsLayer = [] {
+  kv::SetDefaultFlowChartHooks({});
+  return true;
+}();
 }
 
 kv::TKVFcJobHooks TestHooks() {
