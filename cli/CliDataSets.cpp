@@ -38,4 +38,15 @@ std::string FormatCell(const kv::TVariant& value) {
   }
 }
 
+std::string BlobLiteral(std::string_view bytes) {
+  static const char digits[] = "0123456789abcdef";
+  std::string r = "x'";
+  for (char c : bytes) {
+    const unsigned char u = static_cast<unsigned char>(c);
+    r += digits[u >> 4];
+    r += digits[u & 15];
+  }
+  return r + "'";
+}
+
 }  // namespace cli

@@ -4,6 +4,7 @@
 
 #include <memory>
 #include <string>
+#include <string_view>
 
 #include "data/DataBaseInfo.h"
 #include "data/TableDataSets.h"
@@ -21,5 +22,8 @@ std::unique_ptr<kv::TKVTableDataSet> OpenTable(const kv::TDataBaseInfo& info, co
 // shortest text that reads back the same, anything else as its text,
 // escaped with EscapeTerminalField.
 std::string FormatCell(const kv::TVariant& value);
+
+// Bytes as SQL writes a BLOB literal: x'<hex>'.
+std::string BlobLiteral(std::string_view bytes);
 
 }  // namespace cli

@@ -31,14 +31,7 @@ std::string FormatValue(const kv::TSqliteStatement& q, int column) {
     }
     case kv::TSqliteStorage::Text: return EscapeTerminalField(v.RawString());
     case kv::TSqliteStorage::Blob: {
-      static const char digits[] = "0123456789abcdef";
-      std::string r = "x'";
-      for (char c : v.RawString()) {
-        const unsigned char u = static_cast<unsigned char>(c);
-        r += digits[u >> 4];
-        r += digits[u & 15];
-      }
-      return r + "'";
+      return BlobLiteral(v.RawString());
     }
   }
   return "\\N";
@@ -50,14 +43,7 @@ std::string FormatPgValue(const kv::TField& field) {
   if (field.IsNull()) return "\\N";
   const kv::TFieldType t = field.DataType();
   if (t == kv::ftBlob) {
-    static const char digits[] = "0123456789abcdef";
-    std::string r = "x'";
-    for (char c : field.AsString()) {
-      const unsigned char u = static_cast<unsigned char>(c);
-      r += digits[u >> 4];
-      r += digits[u & 15];
-    }
-    return r + "'";
+    return BlobLiteral(field.AsString());
   }
   return FormatCell(field.Value());
 }
@@ -102,14 +88,7 @@ std::string FormatOdbcValue(kv::TOdbcStatement& q, int column, bool binary) {
   std::string text;
   if (binary) {
     if (!q.ReadBytes(column, text)) return "\\N";
-    static const char digits[] = "0123456789abcdef";
-    std::string r = "x'";
-    for (char c : text) {
-      const unsigned char u = static_cast<unsigned char>(c);
-      r += digits[u >> 4];
-      r += digits[u & 15];
-    }
-    return r + "'";
+    return BlobLiteral(text);
   }
   return q.ReadText(column, text) ? EscapeTerminalField(text) : std::string("\\N");
 }
