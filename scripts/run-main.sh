@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs what is needed, builds Vandrel and runs the sample: the settings
 # file of samples/ is turned from its text form into the binary settings
-# file of a program folder, read back by vandrel-cli and printed.
+# file of a program folder, read back by vandrel-cli and printed; then a
+# SQLite table is made and opened through the dataset kinds as a job opens it.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 bash "$root/scripts/setup.sh"
@@ -15,3 +16,14 @@ echo "== the settings file as text =="
 "$cli" dump "$home/KVCore.env"
 echo "== the settings in force =="
 VANDREL_HOME="$home" "$cli" env
+
+# A SQLite table, the embedded default database, opened as a job opens it.
+db="$home/shop.db"
+rm -f "$db" "$db-wal" "$db-shm"
+"$cli" sql --create "$db" "CREATE TABLE orders(id INTEGER PRIMARY KEY, customer VARCHAR(30) NOT NULL, amount NUMERIC(10,2))" >/dev/null
+"$cli" sql "$db" "INSERT INTO orders(customer, amount) VALUES ('Ann', 12.5), ('Bo', 7), ('Chen', 30.25)" >/dev/null
+echo "== a SQLite table as a job sees it =="
+"$cli" table --path "$db" --table orders --defs
+"$cli" table --path "$db" --table orders
+echo "== expressions over its second record =="
+"$cli" eval --db "$db" --table orders --row 2 "orders.customer" "orders.amount * 1.16" "RecordCount(orders)"
