@@ -1,5 +1,8 @@
 #include "jobs/Schedule.h"
 
+#include <cmath>
+
+#include "foundation/Clock.h"
 #include "foundation/DateUtils.h"
 #include "foundation/Exceptions.h"
 
@@ -23,9 +26,38 @@ void TCustomSchedule::Assign(const TBaseObject* source) {
   LastTime = s->LastTime;
 }
 
-double TCustomSchedule::GetAutoExecTime() { throw Exception(""); }
+double TCustomSchedule::DueTimeNear(double) const { throw Exception(""); }
 
-TScheduleEveryDay::TScheduleEveryDay() : StartDateTime(Now()) {}
+double TCustomSchedule::GetAutoExecTime() { return GetAutoExecTimeAt(ClockNow()); }
+
+double TCustomSchedule::GetAutoExecTimeAt(double now) {
+  const double due = DueTimeNear(now);
+  if (due == 0 || LastTime >= due - kScheduleWindow) return 0;
+  return due;
+}
+
+namespace {
+
+bool WithinWindow(double due, double now) { return std::fabs(now - due) < kScheduleWindow; }
+
+// The due time on the day before, of or after `now` (at `timeOfDay`) that
+// lies within the window and not before `start`, when `isDueDay` says the
+// day has one; else 0.
+template <typename DayTest>
+double DueDayNear(double now, double start, double timeOfDay, DayTest isDueDay) {
+  const double today = std::floor(now);
+  for (double day = today - 1; day <= today + 1; ++day) {
+    const double due = day + timeOfDay;
+    if (due >= start && WithinWindow(due, now) && isDueDay(day)) return due;
+  }
+  return 0;
+}
+
+double TimeOfDay(double dateTime) { return dateTime - std::floor(dateTime); }
+
+}  // namespace
+
+TScheduleEveryDay::TScheduleEveryDay() : StartDateTime(ClockNow()) {}
 
 void TScheduleEveryDay::EnumrateProperties(const TPropProcessor& proc, uint16_t action, void* param) {
   inherited::EnumrateProperties(proc, action, param);
@@ -41,7 +73,21 @@ void TScheduleEveryDay::Assign(const TBaseObject* source) {
   inherited::Assign(source);
 }
 
-TScheduleEveryWeek::TScheduleEveryWeek() : StartTime(Now()) {}
+double TScheduleEveryDay::DueTimeNear(double now) const {
+  const double interval = EverySomeDay == 0 ? 1 : EverySomeDay;
+  const double firstDay = std::floor(StartDateTime);
+  return DueDayNear(now, StartDateTime, TimeOfDay(StartDateTime), [&](double day) {
+    return std::fmod(day - firstDay, interval) == 0;
+  });
+}
+
+TScheduleEveryWeek::TScheduleEveryWeek() : StartTime(ClockNow()) {}
+
+double TScheduleEveryWeek::DueTimeNear(double now) const {
+  const bool flags[8] = {false, Monday, Tuesday, Wednesday, Thursday, Friday, Saturday, Sunday};
+  return DueDayNear(now, StartTime, TimeOfDay(StartTime),
+                    [&](double day) { return flags[DayOfTheWeek(day)]; });
+}
 
 void TScheduleEveryWeek::EnumrateProperties(const TPropProcessor& proc, uint16_t action, void* param) {
   inherited::EnumrateProperties(proc, action, param);
@@ -69,7 +115,7 @@ void TScheduleEveryWeek::Assign(const TBaseObject* source) {
   inherited::Assign(source);
 }
 
-TScheduleEveryMonth::TScheduleEveryMonth() : StartTime(Now()) {}
+TScheduleEveryMonth::TScheduleEveryMonth() : StartTime(ClockNow()) {}
 
 void TScheduleEveryMonth::EnumrateProperties(const TPropProcessor& proc, uint16_t action, void* param) {
   inherited::EnumrateProperties(proc, action, param);
@@ -85,7 +131,21 @@ void TScheduleEveryMonth::Assign(const TBaseObject* source) {
   inherited::Assign(source);
 }
 
-TScheduleOnce::TScheduleOnce() : StartDateTime(Now()) {}
+double TScheduleEveryMonth::DueTimeNear(double now) const {
+  const int wanted = FNumberDay == 0 ? 1 : FNumberDay;
+  return DueDayNear(now, StartTime, TimeOfDay(StartTime), [&](double day) {
+    int year, month, dayOfMonth;
+    DecodeDate(day, year, month, dayOfMonth);
+    const int last = DaysInAMonth(year, month);
+    return dayOfMonth == (wanted > last ? last : wanted);
+  });
+}
+
+TScheduleOnce::TScheduleOnce() : StartDateTime(ClockNow()) {}
+
+double TScheduleOnce::DueTimeNear(double now) const {
+  return WithinWindow(StartDateTime, now) ? StartDateTime : 0;
+}
 
 void TScheduleOnce::EnumrateProperties(const TPropProcessor& proc, uint16_t action, void* param) {
   inherited::EnumrateProperties(proc, action, param);

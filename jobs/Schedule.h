@@ -1,7 +1,16 @@
 // The schedule of a job: TScheduleMode holds the run mode, the period and
-// one schedule object of the period's kind (owned). This header holds the
-// schedule data, its persistence and copying; when a schedule is due is the
-// scheduler's work (GetAutoExecTime of the base raises an error).
+// one schedule object of the period's kind (owned), with its persistence,
+// copying and the due test.
+//
+// When a job is due. Every kind describes a series of due times (every N
+// days at the start's time of day; chosen weekdays at the start's time of
+// day; one day of every month at the start's time of day; once). A job is
+// due while the clock is less than two minutes before or after one of them
+// (the window the job group's scheduler tests), and only once for each: a
+// due time is served once the job's last run (LastTime, set when a run
+// starts) lies within that window or later. So a job that finishes within
+// the window, or a weekly job stopped later on its day, is not started
+// again for the same due time. No due time lies before the start.
 #pragma once
 
 #include <cstdint>
@@ -14,6 +23,9 @@ namespace kv {
 
 enum TSchedulePeriod : uint8_t { spEveryDay, spEveryWeek, spEveryMonth, spOnce };
 
+// How far before or after a due time a job counts as due, in days (two minutes).
+inline constexpr double kScheduleWindow = 2.0 / (24 * 60);
+
 class KVCORE_EXPORT TCustomSchedule : public TBaseObject {
   KV_CLASS(TCustomSchedule, TBaseObject)
 public:
@@ -22,8 +34,14 @@ public:
   // LastTime from any schedule; the kinds copy their own fields first when
   // the source is of the same kind. Anything else: EConvertError.
   void Assign(const TBaseObject* source) override;
-  // The next time the job is due; the base raises Exception with an empty message.
-  virtual double GetAutoExecTime();
+  // The due time being served now (within the window of ClockNow()), or 0
+  // when the job is not due. The base raises Exception with an empty message.
+  double GetAutoExecTime();
+  // The same at `now`.
+  double GetAutoExecTimeAt(double now);
+  // The due time of the series that lies within the window of `now`
+  // (served or not), or 0. The base raises Exception with an empty message.
+  virtual double DueTimeNear(double now) const;
 
   double LastTime = 0;  // date-time of the job's last run
 };
@@ -34,6 +52,9 @@ public:
   TScheduleEveryDay();
   void EnumrateProperties(const TPropProcessor& proc, uint16_t action, void* param) override;
   void Assign(const TBaseObject* source) override;
+  // StartDateTime, then every EverySomeDay days at its time of day (an
+  // interval of 0 counts as 1).
+  double DueTimeNear(double now) const override;
   double StartDateTime;      // now
   uint8_t EverySomeDay = 1;  // interval in days
 };
@@ -45,6 +66,8 @@ public:
   // "StartTime" when non-zero, then the seven day flags Monday..Sunday, always.
   void EnumrateProperties(const TPropProcessor& proc, uint16_t action, void* param) override;
   void Assign(const TBaseObject* source) override;
+  // Each chosen weekday at StartTime's time of day, from StartTime on.
+  double DueTimeNear(double now) const override;
   double StartTime;
   bool Monday = false, Tuesday = false, Wednesday = false, Thursday = false, Friday = false, Saturday = false,
        Sunday = false;
@@ -56,6 +79,9 @@ public:
   TScheduleEveryMonth();
   void EnumrateProperties(const TPropProcessor& proc, uint16_t action, void* param) override;
   void Assign(const TBaseObject* source) override;
+  // Day FNumberDay of every month at StartTime's time of day, from
+  // StartTime on; in a month with fewer days, its last day (0 counts as 1).
+  double DueTimeNear(double now) const override;
   double StartTime;
   uint8_t FNumberDay = 1;  // day of the month
 };
@@ -66,6 +92,8 @@ public:
   TScheduleOnce();
   void EnumrateProperties(const TPropProcessor& proc, uint16_t action, void* param) override;
   void Assign(const TBaseObject* source) override;
+  // StartDateTime, once.
+  double DueTimeNear(double now) const override;
   double StartDateTime;
 };
 
