@@ -113,6 +113,9 @@ std::string TJob::ResolvePath(const std::string& path) const {
   return folder.empty() ? path : (folder / p).lexically_normal().string();
 }
 
+// Defined here rather than with the rest of the link: it needs the job.
+std::string TDBLink::ResolvePath(const std::string& path) const { return Job ? Job->ResolvePath(path) : path; }
+
 TKVFlowChart& TJob::GetDesignControl() {
   if (!chart_) chart_ = std::make_unique<TKVFlowChart>();
   return *chart_;
