@@ -288,3 +288,74 @@ TEST(JobTextLayout, ACycleStillGetsPlaces) {
 }
 
 }  // namespace
+
+// ---- The samples --------------------------------------------------------------------------------
+namespace {
+
+std::string SampleFile(const std::string& name) {
+  return (std::filesystem::path(kvtest::TestDataFolder()) / ".." / ".." / ".." / "samples" / name).lexically_normal().string();
+}
+
+std::unique_ptr<TJob> LoadJob(const std::string& file) {
+  auto job = std::make_unique<TJob>();
+  job->GetDesignControl().LoadFromFile(file);
+  job->LoadFromFlChart();
+  job->SaveFileName = file;
+  return job;
+}
+
+class JobTextSamples : public ::testing::TestWithParam<std::string> {};
+
+TEST_P(JobTextSamples, BuildAJobThatValidatesAndShowsBackToTheSameFile) {
+  const std::string text = kvtest::ReadFile(SampleFile(GetParam() + ".jobtxt"));
+  ASSERT_FALSE(text.empty()) << SampleFile(GetParam() + ".jobtxt");
+  kvtest::TempFolder dir("jobtext");
+  const std::string file = dir.File(GetParam() + ".job");
+  BuildJobFile(text, GetParam(), EnvOf({}), file);
+  std::unique_ptr<TJob> job = LoadJob(file);
+  std::vector<std::string> errors;
+  job->OnLogOccur = [&](const TKVLog& log) {
+    if (log.LogType == ltError) errors.push_back(log.Event);
+  };
+  for (int i = 0; i < job->DBLinks->Count(); ++i) job->DBLinks->GetObj(i)->OnLogOccur = job->OnLogOccur;
+  EXPECT_EQ(job->DBLinks->Count(), 1);
+  EXPECT_TRUE(job->Validate());
+  EXPECT_EQ(errors, std::vector<std::string>{});
+
+  const std::string bytes = kvtest::ReadFile(file);
+  EXPECT_EQ(JobTextToJobFileBytes(text, GetParam(), EnvOf({})), bytes) << "two builds differ";
+  EXPECT_EQ(JobTextToJobFileBytes(JobFileToText(file), "shown", EnvOf({})), bytes);
+}
+
+INSTANTIATE_TEST_SUITE_P(Samples, JobTextSamples, ::testing::Values("orders-to-sqlite", "sqlite-to-dbase"));
+
+// The datasets of a loaded job open relative names from the job file's
+// folder, whatever the working folder; the stored names stay as written.
+TEST(JobTextSamplesRun, DatasetsOpenRelativeNamesFromTheJobFilesFolder) {
+  kvtest::TempFolder dir("jobtext");
+  std::filesystem::create_directory(dir.File("data"));
+  for (const char* data : {"orders.csv", "shop.db"})
+    std::filesystem::copy_file(SampleFile(std::string("data/") + data), dir.File(std::string("data/") + data));
+  for (const char* sample : {"orders-to-sqlite", "sqlite-to-dbase"})
+    BuildJobFile(kvtest::ReadFile(SampleFile(std::string(sample) + ".jobtxt")), sample, EnvOf({}),
+                 dir.File(std::string(sample) + ".job"));
+
+  std::unique_ptr<TJob> orders = LoadJob(dir.File("orders-to-sqlite.job"));
+  TDBLink& link = *orders->DBLinks->GetObj(0);
+  link.SourceDataSet()->BeforeImport();
+  EXPECT_EQ(link.SourceDataSet()->GetDataset()->FieldByName("CUSTOMER").AsString(), "ada lovelace");
+  link.SourceDataSet()->AfterImport();
+  link.DestDataSet()->BeforeImport();
+  link.DestDataSet()->AfterImport();
+  EXPECT_TRUE(std::filesystem::exists(dir.File("orders.db")));
+  EXPECT_EQ(link.DestDataSet()->DataBaseInfo->Path, "orders.db");
+  EXPECT_EQ(ObjCast<TKVTextDataSet>(link.SourceDataSet())->TextFile().TableName(), "data/orders.csv");
+
+  std::unique_ptr<TJob> customers = LoadJob(dir.File("sqlite-to-dbase.job"));
+  TKVCustomDataSet& source = *customers->DBLinks->GetObj(0)->SourceDataSet();
+  source.BeforeImport();
+  EXPECT_EQ(source.GetDataset()->FieldByName("NAME").AsString(), "Ada Lovelace");
+  source.AfterImport();
+}
+
+}  // namespace
