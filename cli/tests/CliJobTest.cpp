@@ -10,7 +10,6 @@
 
 #include "RunCli.h"
 #include "testsupport/TempFiles.h"
-#include "testsupport/TestData.h"
 
 namespace {
 
@@ -21,9 +20,7 @@ using kvtest::RunCli;
 using Strings = std::vector<std::string>;
 
 std::string Sample(const std::string& name) {
-  return (std::filesystem::path(kvtest::TestDataFolder()) / ".." / ".." / ".." / "samples" / name)
-      .lexically_normal()
-      .string();
+  return std::string(VANDREL_SAMPLES_DIR) + "/" + name;
 }
 
 // A job with a SQLite destination reached with a user and a password.

@@ -293,7 +293,7 @@ TEST(JobTextLayout, ACycleStillGetsPlaces) {
 namespace {
 
 std::string SampleFile(const std::string& name) {
-  return (std::filesystem::path(kvtest::TestDataFolder()) / ".." / ".." / ".." / "samples" / name).lexically_normal().string();
+  return std::string(VANDREL_SAMPLES_DIR) + "/" + name;
 }
 
 std::unique_ptr<TJob> LoadJob(const std::string& file) {
