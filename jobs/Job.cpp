@@ -39,7 +39,8 @@ TJob::~TJob() {
 }
 
 void TJob::ClearDataSets() {
-  if (!DataSets) return;
+  // A job whose reading failed half-way may lack the list or its inner list.
+  if (!DataSets || !DataSets->List) return;
   if (dataSetRefs_) {
     for (int i = DataSets->Count() - 1; i >= 0; --i) DataSets->Extract(i);
   }
