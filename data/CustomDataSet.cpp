@@ -3,6 +3,7 @@
 #include <utility>
 
 #include "data/ComputedValue.h"
+#include "data/Connections.h"
 #include "data/DataSetCursor.h"
 #include "data/MemDataSet.h"
 #include "environment/CoreMessages.h"
@@ -110,6 +111,17 @@ void TKVCustomDataSet::SetVarList(const TVarList* value) {
 // ---- The engine dataset ----------------------------------------------------------------
 
 TDataSet* TKVCustomDataSet::GetDataset() { return dataSet_.get(); }
+
+std::string TKVCustomDataSet::ResolvePath(const std::string& path) const {
+  return OwnerLink ? OwnerLink->ResolvePath(path) : path;
+}
+
+std::unique_ptr<TDataBaseInfo> TKVCustomDataSet::ResolvedDataBaseInfo() const {
+  auto info = std::make_unique<TDataBaseInfo>();
+  info->Assign(DataBaseInfo.get());
+  if (info->ConnectType != ctAlias && IsFileDatabaseDriver(info->DriverName)) info->Path = ResolvePath(info->Path);
+  return info;
+}
 
 void TKVCustomDataSet::SetDataSet(std::unique_ptr<TDataSet> dataSet) {
   if (!dataSet) dataSet = std::make_unique<TUnboundDataSet>();

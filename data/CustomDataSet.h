@@ -42,6 +42,10 @@ public:
   virtual ~IDataSetOwner() = default;
   // Loads the link's saved error records into `into` (re-transfer of error data).
   virtual void LoadErrorData(TKVMemDataSet& into) = 0;
+  // A file or folder name as the dataset is to open it: a relative one is
+  // taken from where the owner keeps its files (a job: its job file's
+  // folder). The default keeps `path` as it is.
+  virtual std::string ResolvePath(const std::string& path) const { return path; }
 };
 
 class KVCORE_EXPORT TKVCustomDataSet : public TKVBaseDataSet {
@@ -120,6 +124,13 @@ public:
   void SetDataBaseInfo(const TDataBaseInfo* value);
   void SetFieldDefs(const TKVFieldDefs* value);
   void SetVarList(const TVarList* value);
+
+  // `path` resolved through OwnerLink (as it is without an owner). The
+  // stored TableName and Path are never rewritten: only what is opened.
+  std::string ResolvePath(const std::string& path) const;
+  // DataBaseInfo as a connection is made with it: for a file-database
+  // driver (not an alias) the Path resolved through ResolvePath.
+  std::unique_ptr<TDataBaseInfo> ResolvedDataBaseInfo() const;
 
   // The connection the engine dataset stands on while it is open; null otherwise.
   const std::shared_ptr<TDbConnection>& Connection() const { return connection_; }

@@ -201,6 +201,9 @@ public:
   // IDataSetOwner: fills `into` with a copy of ErrorData (structure and
   // records); leaves it closed when ErrorData has no structure.
   void LoadErrorData(TKVMemDataSet& into) override;
+  // IDataSetOwner: through the link's Job (TJob::ResolvePath); as it is
+  // without a job.
+  std::string ResolvePath(const std::string& path) const override;
   TKVMemDataSet& ErrorData() const { return *errorData_; }
   TKVMemDataSet& ReconcileData() const { return *reconcileData_; }
 
