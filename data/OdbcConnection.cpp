@@ -7,6 +7,8 @@
 #include <cstring>
 #include <locale.h>
 
+#include "data/ServerAddress.h"
+#include "foundation/CharClass.h"
 #include "foundation/DateUtils.h"
 #include "foundation/Format.h"
 #include "foundation/Utf8.h"
@@ -87,13 +89,10 @@ std::string OdbcConnectionString(const TOdbcConnectParts& parts) {
   auto add = [&s](const char* key, const std::string& v) {
     if (!v.empty()) s += std::string(";") + key + "=" + OdbcConnectionValue(v);
   };
-  // "host:port" (one colon, digits after it) is the server and its port.
-  const size_t colon = parts.Server.find(':');
-  const bool withPort = colon != std::string::npos && colon > 0 && colon + 1 < parts.Server.size() &&
-                        parts.Server.find(':', colon + 1) == std::string::npos &&
-                        parts.Server.find_first_not_of("0123456789", colon + 1) == std::string::npos;
-  add("SERVER", withPort ? parts.Server.substr(0, colon) : parts.Server);
-  if (withPort) add("PORT", parts.Server.substr(colon + 1));
+  // "host:port" and "[v6]:port" are the server and its port (ServerAddress.h).
+  const TServerAddress address = SplitServerAddress(parts.Server);
+  add("SERVER", address.Host);
+  add("PORT", address.Port);
   add("DATABASE", parts.Database);
   add("UID", parts.User);
   add("PWD", parts.Password);
@@ -426,12 +425,70 @@ std::unique_ptr<TOdbcConnection> TOdbcConnection::ConnectDriver(const TOdbcConne
   return c;
 }
 
+std::unique_ptr<TOdbcConnection> TOdbcConnection::ConnectString(const std::string& connectionString,
+                                                                const std::string& user,
+                                                                const std::string& password) {
+  std::string what;
+  if (const std::string dsn = OdbcConnectionKeyword(connectionString, "DSN"); !dsn.empty()) {
+    what = "ODBC data source '" + dsn + "'";
+  } else if (const std::string driver = OdbcConnectionKeyword(connectionString, "DRIVER"); !driver.empty()) {
+    what = "ODBC driver '" + driver + "'";
+  } else {
+    what = "an ODBC connection string";
+  }
+  std::string cs = connectionString;
+  while (!cs.empty() && (cs.back() == ';' || cs.back() == ' ')) cs.pop_back();
+  if (!user.empty()) cs += ";UID=" + OdbcConnectionValue(user);
+  if (!password.empty()) cs += ";PWD=" + OdbcConnectionValue(password);
+  std::unique_ptr<TOdbcConnection> c(new TOdbcConnection(what));
+  c->Open(cs, std::string(), std::string(), password, OdbcConnectionKeyword(connectionString, "PWD"));
+  return c;
+}
+
+std::string OdbcConnectionKeyword(std::string_view cs, std::string_view keyword) {
+  size_t i = 0;
+  while (i < cs.size()) {
+    const size_t eq = cs.find('=', i);
+    if (eq == std::string_view::npos) break;
+    std::string_view key = cs.substr(i, eq - i);
+    while (!key.empty() && key.front() == ' ') key.remove_prefix(1);
+    while (!key.empty() && key.back() == ' ') key.remove_suffix(1);
+    std::string value;
+    size_t next = eq + 1;
+    while (next < cs.size() && cs[next] == ' ') ++next;
+    if (next < cs.size() && cs[next] == '{') {
+      for (++next; next < cs.size(); ++next) {
+        if (cs[next] == '}') {
+          if (next + 1 < cs.size() && cs[next + 1] == '}') {
+            value += '}';
+            ++next;
+            continue;
+          }
+          ++next;
+          break;
+        }
+        value += cs[next];
+      }
+      next = cs.find(';', next);
+    } else {
+      const size_t end = cs.find(';', next);
+      value = std::string(cs.substr(next, end == std::string_view::npos ? std::string_view::npos : end - next));
+      while (!value.empty() && value.back() == ' ') value.pop_back();
+      next = end;
+    }
+    if (AsciiUpperCase(key) == AsciiUpperCase(keyword)) return value;
+    if (next == std::string_view::npos) break;
+    i = next + 1;
+  }
+  return std::string();
+}
+
 void TOdbcConnection::Raise(const std::string& what) const {
   throw EDatabaseError(Format("%s: %s: %s", describe_, what, OdbcDiagnostics(SQL_HANDLE_DBC, dbc_)));
 }
 
 void TOdbcConnection::Open(const std::string& connectionString, const std::string& dsn, const std::string& user,
-                           const std::string& password) {
+                           const std::string& password, const std::string& secret) {
   const TUtf8CtypeGuard utf8;
   if (!Ok(SQLAllocHandle(SQL_HANDLE_ENV, SQL_NULL_HANDLE, &env_)))
     throw EDatabaseError("Cannot connect to " + describe_ + ": no ODBC environment");
@@ -456,8 +513,10 @@ void TOdbcConnection::Open(const std::string& connectionString, const std::strin
   if (!Ok(rc)) {
     std::string why = OdbcDiagnostics(SQL_HANDLE_DBC, dbc_);
     // A driver may echo what it was given: keep the password out whatever it does.
-    if (!password.empty()) {
-      for (size_t at = why.find(password); at != std::string::npos; at = why.find(password, at)) why.replace(at, password.size(), "***");
+    for (const std::string* hidden : {&password, &secret}) {
+      if (hidden->empty()) continue;
+      for (size_t at = why.find(*hidden); at != std::string::npos; at = why.find(*hidden, at + 3))
+        why.replace(at, hidden->size(), "***");
     }
     throw EDatabaseError("Cannot connect to " + describe_ + ": " + why);
   }

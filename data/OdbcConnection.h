@@ -55,8 +55,9 @@ struct KVCORE_EXPORT TOdbcConnectParts {
 KVCORE_EXPORT std::string OdbcConnectionValue(std::string_view value);
 // "DRIVER={<driver>};SERVER=<server>;DATABASE=<database>;UID=<user>;PWD=<password>":
 // DRIVER always braced, the others as OdbcConnectionValue writes them and
-// left out when empty. A server "host:port" (one colon, only digits after
-// it) gives SERVER=host;PORT=port. Holds the password: never show it.
+// left out when empty. A server "host:port" or "[v6]:port" gives
+// SERVER=host;PORT=port, "[v6]" SERVER=v6 (data/ServerAddress.h). Holds
+// the password: never show it.
 KVCORE_EXPORT std::string OdbcConnectionString(const TOdbcConnectParts& parts);
 
 // The diagnostic records of a handle joined into one text ("[SQLSTATE]
@@ -145,6 +146,11 @@ public:
                                                             const std::string& password);
   // A server driver by its connection parts.
   static std::unique_ptr<TOdbcConnection> ConnectDriver(const TOdbcConnectParts& parts);
+  // A connection string of the caller's ("DRIVER={...};DBQ=..." or
+  // "DSN=..."), with UID=`user` and PWD=`password` added when not empty.
+  // Messages name its DSN or DRIVER only; a password it holds is masked.
+  static std::unique_ptr<TOdbcConnection> ConnectString(const std::string& connectionString, const std::string& user,
+                                                        const std::string& password);
   ~TOdbcConnection() override;
 
   SQLHDBC Handle() const { return dbc_; }
@@ -184,8 +190,9 @@ public:
 
 private:
   TOdbcConnection(std::string describe);
+  // `secret`: one more text to keep out of messages (besides `password`).
   void Open(const std::string& connectionString, const std::string& dsn, const std::string& user,
-            const std::string& password);
+            const std::string& password, const std::string& secret = std::string());
   void ReadInfo();
 
   SQLHENV env_ = SQL_NULL_HENV;
@@ -197,6 +204,10 @@ private:
   int64_t pending_ = 0;
   int64_t commits_ = 0;
 };
+
+// The value of `keyword` (any letter case) in an ODBC connection string,
+// braces undone; "" when it is not there.
+KVCORE_EXPORT std::string OdbcConnectionKeyword(std::string_view connectionString, std::string_view keyword);
 
 // The driver of the data source `dsn` as odbc.ini names it (SQLDataSources);
 // "" when there is no such data source.
