@@ -108,6 +108,21 @@ public:
   void BindValue(int position, const TVariant& value, SQLSMALLINT sqlType = 0);
   void ResetParameters();
 
+  // ---- Parameter arrays (several parameter sets in one execution) ----
+  // Binds parameter `position` (1-based) to one column of a parameter
+  // array: set r takes `*values[r]` (Null and unassigned bind NULL)
+  // converted to `kind` (varInteger, varFloat, varBoolean, varDateTime,
+  // anything else text; bytes when `binary`) and sent as `sqlType` (0: by
+  // the kind). The statement keeps copies.
+  void BindArray(int position, const std::vector<const TVariant*>& values, TVarType kind, bool binary,
+                 SQLSMALLINT sqlType);
+  // Runs the prepared statement once per parameter set bound with
+  // BindArray (`sets` of them). False when the driver takes no arrays
+  // (nothing ran). Otherwise true, with `allDone` telling whether every set
+  // ran without error (the driver's diagnostics stay on the statement).
+  // The statement goes back to single parameter sets afterwards.
+  bool ExecuteArray(size_t sets, bool& allDone);
+
   // Column `column` (1-based) of the current row read as `kind`
   // (varInteger, varFloat, varBoolean, varDateTime, varString; binary
   // columns as their bytes). False when NULL.
@@ -136,6 +151,11 @@ private:
   SQLHSTMT stmt_;
   std::string sql_;
   std::vector<std::unique_ptr<TParam>> params_;
+  struct TArrayParam {
+    std::vector<char> data;  // sets x width bytes
+    std::vector<SQLLEN> indicators;
+  };
+  std::vector<std::unique_ptr<TArrayParam>> arrays_;
   std::u16string wide_;  // scratch for wide reads
 };
 
@@ -177,9 +197,9 @@ public:
   // ---- Write-transaction bookkeeping of the datasets ----
   // Before a write (the transaction begins with it: autocommit is off).
   void BeginWrite() {}
-  // After a write that succeeded: counts it and commits once `postRecords`
-  // writes are pending (postRecords <= 0: never here).
-  void WriteDone(int32_t postRecords);
+  // After writes that succeeded (`writes` of them): counts them and commits
+  // once `postRecords` writes are pending (postRecords <= 0: never here).
+  void WriteDone(int32_t postRecords, int64_t writes = 1);
   int64_t PendingWrites() const noexcept { return pending_; }
   int64_t Commits() const noexcept { return commits_; }
   // Rolls back what was written since the last commit.
