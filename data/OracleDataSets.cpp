@@ -135,7 +135,11 @@ void TDBExpressDataSet::EmptyData() {
   std::shared_ptr<TOdbcConnection> connection = OdbcConnection();
   connection->Execute(EmptyDataSQL());
   connection->WriteDone(PostRecords);
-  if (client->Active()) client->ForgetRecords();
+  if (client->Active()) {
+    client->ForgetRecords();
+  } else {
+    connection->CommitPending();  // no open dataset will commit it
+  }
 }
 
 bool TDBExpressDataSet::LocateRecord(const std::string& keyFields, const TVariant& keyValues,
