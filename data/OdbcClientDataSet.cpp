@@ -199,7 +199,7 @@ int TOdbcClientDataSet::ApplyPosted() {
   if (ChangeCount() == 0) return 0;
   const int errors = ApplyUpdates(-1);
   if (errors > 0) CancelUpdates();
-  if (FetchMode == fmNone) {
+  if (FetchMode == fmNone || ReleaseApplied) {
     LetGo(true);
     Resync();
   }

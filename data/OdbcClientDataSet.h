@@ -67,6 +67,10 @@ public:
 
   TFetchMode FetchMode = fmPackets;
   int PacketRecords = kDefaultPacketRecords;  // < 1 counts as 1
+  // ApplyPosted lets go of the applied records (all but the current one)
+  // in every fetch mode, not only in fmNone: for a destination written by
+  // a run, whose memory must not grow with the rows written.
+  bool ReleaseApplied = false;
 
   // Runs `sql` (with `params`, bound as `sqlTypes`) and holds its rows in
   // place of those held, read in packets and kept, standing on the first.
@@ -78,8 +82,9 @@ public:
   void ForgetRecords();
   // Applies the pending changes without an error limit; the changes
   // refused (reported to OnReconcileError) are cancelled, so they are
-  // neither sent nor reported again. In fmNone the applied records are let
-  // go, all but the current one. Returns the number of refused changes.
+  // neither sent nor reported again. In fmNone (or with ReleaseApplied) the
+  // applied records are let go, all but the current one. Returns the
+  // number of refused changes.
   int ApplyPosted();
   // Rows read from the statement since it last ran.
   int64_t Fetched() const { return fetched_; }

@@ -73,6 +73,8 @@ void TDBExpressDataSet::ConfigureClient(TOdbcClientDataSet& client) {
   client.SetUpdateTable(TableName, UpdateKeyFields());
   client.SetPostRecords(PostRecords);
   client.PacketRecords = kPacketRecords;
+  // Outside the data browser the dataset serves a run: written rows need not stay.
+  client.ReleaseApplied = !Browse;
   const bool source = Purpose & TablePurposeBit(ttSource);
   const bool dest = Purpose & TablePurposeBit(ttDest);
   if (Browse || source == dest) {

@@ -29,7 +29,9 @@
 // Every Post and Delete is applied at once (DataSetAfterPost); a change the server
 // refuses is reported to the engine dataset's OnReconcileError (the DB
 // link run binds it) with the server's message and dropped; the others
-// are written. Commits come every PostRecords applied changes and when
+// are written. Outside the data browser the applied rows are let go (all
+// but the current one), so a destination's memory does not grow with the
+// rows written. Commits come every PostRecords applied changes and when
 // the dataset closes.
 //
 // The Oracle statements are built here as text: the browse and select

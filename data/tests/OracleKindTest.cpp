@@ -240,6 +240,28 @@ TEST_P(OracleKind, ADestinationLoadsNothingAndAppendsWithARefusedRowReportedAndT
   EXPECT_EQ(conn->PendingWrites(), 0);
 }
 
+TEST_P(OracleKind, WithoutAPurposeTheRowsAreReadInPacketsAndWrittenRowsAreLetGo) {
+  MakeTable(120);
+  auto kind = Kind(0);
+  kind->BeforeImport();
+  auto* client = ObjCast<TOdbcClientDataSet>(kind->GetDataset());
+  ASSERT_NE(client, nullptr);
+  EXPECT_FALSE(client->IsUniDirectional());
+  EXPECT_EQ(client->Fetched(), TDBExpressDataSet::kPacketRecords);
+  EXPECT_EQ(client->RecordCount(), 120);  // counted on the server: rows are still to be read
+  for (int64_t id = 1001; id <= 1030; ++id) Add(*client, id, "w");
+  client->Post();
+  EXPECT_EQ(client->HeldRecords(), 1);
+  if (backend->postgres) {  // its cursor reads the table as it was (SQLite's may see the new rows)
+    client->Last();         // the rest of the table comes in packets
+    EXPECT_EQ(client->Fetched(), 120);
+    EXPECT_EQ(client->RecordCount(), 150);
+    EXPECT_EQ(client->RecNo(), 150);
+  }
+  kind->AfterImport();
+  EXPECT_EQ(Rows().size(), 150u);
+}
+
 TEST_P(OracleKind, LocateBringsTheRowsOfAKeyWhichAreEditedAndDeleted) {
   MakeTable(10);
   auto kind = Kind(TablePurposeBit(ttDest), "ID;CODE");
