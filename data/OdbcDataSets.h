@@ -27,6 +27,20 @@
 //     connection's transaction, committed every PostRecords writes and when
 //     the dataset closes. A row the server refuses fails alone: Post raises
 //     with the server's message and the dataset stays in insert/edit state.
+//   - Appends go in batches where the driver takes parameter arrays
+//     (SQL_PARAM_ARRAY_ROW_COUNTS; psqlODBC does): PostRecords rows (at most
+//     1000; 1000 when PostRecords <= 0) are sent in one execution inside a
+//     savepoint, when the batch is full and before anything else runs on
+//     the table (a move, a locate, an edit, a delete, emptying, closing).
+//     When the server refuses any row of a batch, the savepoint undoes the
+//     batch and its rows are sent again one at a time: the good rows land,
+//     each refused row goes to OnRefusedRow with the server's message, and
+//     without a handler the send raises one EDatabaseError "the server
+//     refused N of M appended rows (the others were stored)" naming up to
+//     five. With arrays a refusal therefore surfaces from the call that
+//     sent the batch (the Post that filled it, FlushAppends, Close; Close
+//     finishes closing first). Without arrays (or savepoints) every append
+//     is sent by its own Post, as above.
 //   - Locate runs a prepared `SELECT ... WHERE <key> = ?` (`UPPER(c) =
 //     UPPER(?)` with loCaseInsensitive; a null key value is `IS NULL`) and
 //     stands on the first row found, outside the walk: Next goes on with the
