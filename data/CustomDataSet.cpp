@@ -140,7 +140,9 @@ void TKVCustomDataSet::DataSetReplaced(std::unique_ptr<TDataSet>) {}
 
 int64_t TKVCustomDataSet::DataSetHandle() const { return cursor_->Handle(); }
 
-bool TKVCustomDataSet::HoldsErrorData() const { return ObjCast<TKVMemDataSet>(dataSet_.get()) != nullptr; }
+// Error data is a plain in-memory dataset; the client datasets that
+// subclass it stand in front of a database table and are no error data.
+bool TKVCustomDataSet::HoldsErrorData() const { return dataSet_->ClassType() == TKVMemDataSet::StaticClass(); }
 
 void TKVCustomDataSet::EnsureDataSet(const std::function<bool(const TDataSet&)>& fits,
                                      const std::function<std::unique_ptr<TDataSet>()>& make) {

@@ -146,7 +146,9 @@ public:
   TTablePurpose Purpose = 0;
 
 protected:
-  // Whether the engine dataset holds error data put in place for re-transfer.
+  // Whether the engine dataset holds error data put in place for
+  // re-transfer: a TKVMemDataSet of that very class (its subclasses, such
+  // as the client datasets of the Oracle kinds, are engine datasets).
   bool HoldsErrorData() const;
   // Puts a new engine dataset in place when `fits` says the current one does not fit.
   void EnsureDataSet(const std::function<bool(const TDataSet&)>& fits,
