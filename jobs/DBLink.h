@@ -19,7 +19,9 @@
 // thread touches the datasets, the counters (Statistic, Speed) and the run
 // state; the main thread reads the counters through Counters(), and the
 // link's events, its log list and its error data are used in the main
-// thread only (the run hands every event over to it and waits).
+// thread only (the run hands every event over to it and waits). A link
+// that is freed first tells its thread to end and waits for it: free it on
+// the main thread, or while the main thread pumps.
 #pragma once
 
 #include <atomic>
