@@ -263,7 +263,7 @@ public:
   // OnIntelStatus in the calling thread. Any thread.
   void SetStatus(TJobStatus status);
   // The end of the thread (main thread): saves the error data to its file
-  // (a failure is logged), then lets the thread go.
+  // when it is open (a failure is logged), then lets the thread go.
   void DoTerminate();
   // The running (or paused) thread, or null; owned by the link.
   TDBLinkThread* Thread() const { return thread_.get(); }
