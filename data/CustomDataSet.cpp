@@ -166,6 +166,10 @@ void TKVCustomDataSet::DataSetAfterOpen(TDataSet& dataSet) {
   CurrentRow = 0;
 }
 
+void TKVCustomDataSet::CloseSession() {
+  if (!HoldsErrorData() && dataSet_->Active()) dataSet_->Close();
+}
+
 void TKVCustomDataSet::DataSetBeforeClose(TDataSet&) {}
 
 void TKVCustomDataSet::DataSetAfterClose(TDataSet&) {

@@ -82,6 +82,11 @@ public:
   TVariant GetFieldValue(const TVariant& field) override;
 
   // ---- The engine dataset ----
+  // Ends the use of the engine dataset by the thread that opened it:
+  // closes it (unless it holds error data put in place for re-transfer,
+  // which stays), so its connection is let go and no table stays open or
+  // locked after a run. The next BeforeImport opens it again.
+  void CloseSession();
   // The engine dataset (owned by this dataset; never null). The database
   // kinds first make sure it is the one their connection parameters call
   // for (error data put in place with SetDataSet is kept as it is).

@@ -144,6 +144,22 @@ public:
   int AddDataObserver(TDataObserver observer);
   void RemoveDataObserver(int id);
 
+  // ---- Appends sent in batches ----
+  // Engines that send appended rows in batches (PostgreSQL's COPY, ODBC
+  // parameter arrays) take a Post before the server has seen the row. A row
+  // the server refuses when its batch is sent is reported to
+  // OnAppendRefused with its number -- its place among the rows appended
+  // and posted on this dataset since it opened, from 1 (AppendsPosted) --
+  // and the server's message; the other rows of the batch are stored.
+  // Without a handler the engine raises one error naming the refused rows.
+  std::function<void(int64_t appendNo, const std::string& message)> OnAppendRefused;
+  // Whether appended rows may stay unsent after their Post.
+  virtual bool AppendsBatched() const { return false; }
+  // Appended rows posted since the dataset opened (engines that batch count them).
+  virtual int64_t AppendsPosted() const { return 0; }
+  // Of those, the rows not sent to the server yet.
+  virtual int64_t PendingAppends() const { return 0; }
+
   // ---- Published properties ----
   // The value of a string property the engine publishes under `name`
   // ("TableName", "SQL", "IndexFieldName", ...); false when it has none.

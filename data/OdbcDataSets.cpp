@@ -440,6 +440,7 @@ void TOdbcTableDataSet::RunSelect() {
 void TOdbcTableDataSet::InternalOpen() {
   TOdbcConnection& conn = Conn();
   if (tableName_.empty()) throw EDatabaseError("Cannot open the table: no table name given");
+  appendsPosted_ = 0;
   ReadColumns();
   ReadIndexes();
   selectList_.clear();
@@ -629,6 +630,7 @@ void TOdbcTableDataSet::InternalPost(const std::vector<TVariant>& values, bool i
       wrote_ = true;
     }
     ++recordCount_;
+    ++appendsPosted_;
   } else {
     FlushAppends();
     std::string sets;
@@ -720,6 +722,11 @@ void TOdbcTableDataSet::ReportRefused(const std::vector<std::vector<TVariant>>& 
                                       const std::vector<std::pair<size_t, std::string>>& refused) {
   refused_ += static_cast<int64_t>(refused.size());
   recordCount_ -= static_cast<int64_t>(refused.size());
+  if (OnAppendRefused) {
+    const int64_t first = appendsPosted_ - static_cast<int64_t>(rows.size());
+    for (const auto& [r, message] : refused) OnAppendRefused(first + static_cast<int64_t>(r) + 1, message);
+    return;
+  }
   if (OnRefusedRow) {
     for (const auto& [r, message] : refused) OnRefusedRow(rows[r], message);
     return;

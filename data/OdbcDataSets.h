@@ -100,6 +100,9 @@ public:
   // handler the flush raises one EDatabaseError naming the refused rows.
   std::function<void(const std::vector<TVariant>& values, const std::string& message)> OnRefusedRow;
   int64_t RefusedRows() const { return refused_; }
+  bool AppendsBatched() const override { return BatchLimit() > 1; }
+  int64_t AppendsPosted() const override { return appendsPosted_; }
+  int64_t PendingAppends() const override { return static_cast<int64_t>(batch_.size()); }
   // Sends the appended rows not sent yet.
   void FlushAppends();
 
@@ -184,6 +187,7 @@ private:
   bool arrays_ = false;                       // the driver takes parameter arrays (and savepoints)
   bool releaseSavepoints_ = true;
   int64_t refused_ = 0;
+  int64_t appendsPosted_ = 0;  // rows appended and posted since the open
 };
 
 class KVCORE_EXPORT TOdbcQueryDataSet : public TDataSet {

@@ -266,6 +266,7 @@ void TPgTableDataSet::InternalOpen() {
   ReadDefinitions(oid);
   TPgResult count = Conn().Exec("SELECT count(*) FROM " + quotedTable_);
   recordCount_ = std::stoll(PQgetvalue(count.get(), 0, 0));
+  appendsPosted_ = 0;
   pos_ = TPos::BeforeFirst;
   window_.clear();
   bookmarks_.clear();
@@ -486,6 +487,14 @@ void TPgTableDataSet::RequireKey(const char* what) const {
                                 what, tableName_));
 }
 
+// Unassigned (not null): a column with a default (a serial key, say) is
+// left out of the COPY unless it is set.
+void TPgTableDataSet::InternalInitRecord(std::vector<TVariant>& values) {
+  values.assign(columns_.size(), TVariant::Null());
+  for (size_t i = 0; i < columns_.size(); ++i)
+    if (columns_[i].hasDefault) values[i] = TVariant();
+}
+
 void TPgTableDataSet::InternalPost(const std::vector<TVariant>& values, bool inserting, bool) {
   if (inserting) {
     AppendRow(values);
@@ -534,6 +543,7 @@ void TPgTableDataSet::AppendRow(const std::vector<TVariant>& values) {
     AppendCopyValue(copyData_, PgTextOf(FieldDefs()[static_cast<int>(i)].DataType, values[i]));
   }
   copyData_ += '\n';
+  ++appendsPosted_;
   // Handed over in pieces: the server stores them while the next rows are made.
   if (copyData_.size() - sentBytes_ >= 64 * 1024) {
     Conn().PutCopyData(std::string_view(copyData_).substr(sentBytes_));
@@ -655,6 +665,11 @@ void TPgTableDataSet::InsertRowByRow(std::vector<std::pair<size_t, std::string>>
 }
 
 void TPgTableDataSet::ReportRefused(const std::vector<std::pair<size_t, std::string>>& refused) {
+  if (OnAppendRefused) {
+    const int64_t first = appendsPosted_ - static_cast<int64_t>(lineStarts_.size());
+    for (const auto& [i, message] : refused) OnAppendRefused(first + static_cast<int64_t>(i) + 1, message);
+    return;
+  }
   if (OnRefusedRow) {
     for (const auto& [i, message] : refused) {
       const TPgRow row = LineRow(i);

@@ -109,6 +109,9 @@ public:
   std::function<void(const std::vector<TVariant>& values, const std::string& message)> OnRefusedRow;
   // Appended rows the server refused since the dataset opened.
   int64_t RefusedRows() const { return refused_; }
+  bool AppendsBatched() const override { return true; }
+  int64_t AppendsPosted() const override { return appendsPosted_; }
+  int64_t PendingAppends() const override { return copyOpen_ ? static_cast<int64_t>(lineStarts_.size()) : 0; }
   // COPY statements sent since the dataset opened.
   int64_t CopyBatches() const { return copies_; }
 
@@ -139,6 +142,7 @@ protected:
   TBookmark InternalGetBookmark() override;
   void InternalGotoBookmark(TBookmark bookmark) override;
   bool InternalCanModify() const override { return true; }
+  void InternalInitRecord(std::vector<TVariant>& values) override;
   void InternalPost(const std::vector<TVariant>& values, bool inserting, bool append) override;
   void InternalDelete() override;
   bool InternalLocate(const std::vector<TField*>& fields, const std::vector<TVariant>& values,
@@ -202,6 +206,7 @@ private:
   std::vector<size_t> lineStarts_;  // where each row of the batch begins in copyData_
   size_t sentBytes_ = 0;            // copyData_ handed to the connection so far
   int64_t refused_ = 0;
+  int64_t appendsPosted_ = 0;  // rows appended and posted since the open
   int64_t copies_ = 0;
   int commitHook_ = 0;
   bool wrote_ = false;

@@ -4,6 +4,9 @@
 #include <cstring>
 #include <string_view>
 
+#include "foundation/Exceptions.h"
+#include "foundation/NumUtils.h"
+
 namespace kv {
 
 KV_IMPLEMENT_ABSTRACT_CLASS(TExp_MathCalc, TExpression)
@@ -155,8 +158,34 @@ bool TExp_MathCalc::TransOverOK() {
   return true;
 }
 
+namespace {
+
+// The type an operand settled at evaluation counts as in arithmetic: a
+// text (a text field's value, say) that holds a number counts as that
+// number; an empty text stays a text (the result is empty, as with any
+// text); any other text cannot be computed with and fails the evaluation,
+// rather than giving an empty result that would pass for a missing value.
+TExpDataType ArithmeticTypeOf(const TExpression& operand) {
+  if (operand.DataType != etString) return operand.DataType;
+  TTextBuffer buffer;
+  const std::string_view text = operand.GetText(buffer);
+  if (text.empty()) return etString;
+  switch (ParseDataType(text)) {
+    case tdInteger: return etInteger;
+    case tdReal: return etReal;
+    default: break;
+  }
+  std::string shown(text.substr(0, 64));
+  if (text.size() > 64) shown += "...";
+  throw EConvertError("'" + shown + "' is not a valid floating point value");
+}
+
+}  // namespace
+
 void TExp_MathCalc::Evaluate(int32_t stamp) {
-  if (!settleAtEvaluation_ || !EvaluateSettling(*this, stamp, [this](TExpDataType l, TExpDataType r) { Settle(l, r); }))
+  if (!settleAtEvaluation_ || !EvaluateSettling(*this, stamp, [this](TExpDataType, TExpDataType) {
+        Settle(ArithmeticTypeOf(*GetSubExp(0)), ArithmeticTypeOf(*GetSubExp(1)));
+      }))
     TExpression::Evaluate(stamp);
 }
 

@@ -25,6 +25,7 @@
 #pragma once
 
 #include <atomic>
+#include <deque>
 #include <chrono>
 #include <cstdint>
 #include <mutex>
@@ -384,6 +385,10 @@ private:
   void ApplyClient();
   void CancelPendingEdit();
   void FailRun(const std::string& message);
+  void CloseSessions();
+  void BindAppendRefusals(bool bind);
+  void AppendRefused(int64_t appendNo, const std::string& message);
+  void PostDest();
   void StopFromRun(TDBLinkThread* thread);
   void RecordFailed(const std::string& message);
   void TakeBackWrite();
@@ -423,6 +428,15 @@ private:
   int32_t pendingWrites_ = 0;       // writes to a client dataset since its last application
   bool writeCounted_ = false;       // the current record's write is counted (taken back when it fails)
   TKVMemDataSet::TReconcileErrorEvent savedReconcile_;  // the client dataset's own handler during a run
+  // The source records of rows the destination holds unsent (appends sent
+  // in batches), by their append number: a row the server refuses later
+  // fails as the record it came from. Never more than one batch.
+  struct TUnsentAppend {
+    int64_t appendNo;
+    std::vector<TVariant> source;
+  };
+  std::deque<TUnsentAppend> unsent_;
+  std::function<void(int64_t, const std::string&)> savedAppendRefused_;
   std::chrono::steady_clock::time_point sampleStart_;  // start of the current speed sample
   mutable std::mutex countersMutex_;
   TRunCounters published_;

@@ -80,12 +80,28 @@ void TDBLink::ExecuteRun(TDBLinkThread& thread) {
     FailRun(ErrorText(e));
   }
   BindClientDataSet(false);
+  BindAppendRefusals(false);
   PublishCounters();
   const TJobStatus status = Status();
   if (status == jsStop || status == jsOk || status == jsError) DoAfterExecute();
   plan_.reset();
   destData_ = sourceData_ = nullptr;
   client_ = nullptr;
+  CloseSessions();
+}
+
+// The datasets' connections belong to this thread: the run's end closes
+// them here, so no engine dataset outlives the thread that opened it and
+// no table stays open or locked for writing once the run is over.
+void TDBLink::CloseSessions() {
+  for (TKVCustomDataSet* d : {dest_, source_}) {
+    if (!d) continue;
+    try {
+      d->CloseSession();
+    } catch (const std::exception& e) {
+      AddLog(ltError, Format(SDBLinkErrorMsg.c_str(), Name, ErrorText(e)));
+    }
+  }
 }
 
 void TDBLink::FailRun(const std::string& message) {
@@ -128,6 +144,7 @@ void TDBLink::PrepareAndConvert(TDBLinkThread& thread) {
   source_->GoFirst();
   located_ = false;
   BindClientDataSet(true);
+  BindAppendRefusals(true);
   DoBeforeConvert();
   ConvertLoop(thread);
   DoAfterConvert();
@@ -384,7 +401,7 @@ void TDBLink::WriteDest() {
     for (const TMapEntry& e : plan_->values) {
       if (e.dest) e.dest->SetValue(e.value);
     }
-    d.Post();
+    PostDest();
   }
   if (client_) {
     ++pendingWrites_;
@@ -557,6 +574,66 @@ void TDBLink::InitErrorDataSetControl() {
   errorData_->Close();
   errorData_->CopyStructure(*source);
   errorData_->CreateDataSet();
+}
+
+// Posts the destination's edit. An append the engine may keep unsent
+// remembers its source record until the engine has sent it, so that a
+// refusal reported later (AppendRefused) fails the right record.
+void TDBLink::PostDest() {
+  TDataSet& d = *destData_;
+  const bool remember = d.State() == dsInsert && d.AppendsBatched();
+  if (remember) {
+    std::vector<TVariant> record(static_cast<size_t>(sourceData_->FieldCount()));
+    for (int i = 0; i < sourceData_->FieldCount(); ++i) record[static_cast<size_t>(i)] = sourceData_->Fields(i).Value();
+    unsent_.push_back({d.AppendsPosted() + 1, std::move(record)});
+  }
+  try {
+    d.Post();
+  } catch (...) {
+    if (remember && !unsent_.empty() && unsent_.back().appendNo > d.AppendsPosted()) unsent_.pop_back();
+    throw;
+  }
+  const int64_t sent = d.AppendsPosted() - d.PendingAppends();
+  while (!unsent_.empty() && unsent_.front().appendNo <= sent) unsent_.pop_front();
+}
+
+void TDBLink::BindAppendRefusals(bool bind) {
+  if (!destData_) return;
+  if (bind) {
+    savedAppendRefused_ = std::move(destData_->OnAppendRefused);
+    destData_->OnAppendRefused = [this](int64_t appendNo, const std::string& message) {
+      AppendRefused(appendNo, message);
+    };
+  } else {
+    destData_->OnAppendRefused = std::move(savedAppendRefused_);
+    savedAppendRefused_ = nullptr;
+    unsent_.clear();
+  }
+}
+
+// A row the server refused when its batch was sent: the record it came
+// from fails as if its own write had failed -- counted, its insertion taken
+// back, reported with its source record (in ReconcileData) and the error
+// expression evaluated.
+void TDBLink::AppendRefused(int64_t appendNo, const std::string& message) {
+  auto it = std::find_if(unsent_.begin(), unsent_.end(), [&](const TUnsentAppend& u) { return u.appendNo == appendNo; });
+  TDataSet* record = nullptr;
+  if (it != unsent_.end()) {
+    reconcileData_->Close();
+    reconcileData_->CopyStructure(*sourceData_);
+    reconcileData_->CreateDataSet();
+    reconcileData_->Append();
+    for (size_t i = 0; i < it->source.size(); ++i) reconcileData_->Fields(static_cast<int>(i)).SetValue(it->source[i]);
+    reconcileData_->Post();
+    record = reconcileData_.get();
+    unsent_.erase(it);
+  }
+  ++Speed.ErrRecords;
+  ++Statistic.Errors;
+  Statistic.Inserted = std::max(0, Statistic.Inserted - 1);
+  ErrorMessage = Format(SDBLinkErrorMsg.c_str(), Name, message);
+  DoErrorEvent(record);
+  EvaluateErrorExp();
 }
 
 void TDBLink::ReconcileError(TKVMemDataSet& dataSet, const Exception& error, TUpdateKind kind, TReconcileAction&) {

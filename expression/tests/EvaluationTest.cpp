@@ -196,10 +196,14 @@ TEST_F(Evaluation, NewVariablesTakeTheFormatOfTheirValue) {
 }
 
 TEST_F(Evaluation, UntypedOperandsReachEveryColumn) {
-  // Texts through untyped operands: - * / yield the empty text.
-  EXPECT_EQ(kvtest::Eval("w - 1"), "etString ");
-  EXPECT_EQ(kvtest::Eval("w * 2"), "etString ");
-  EXPECT_EQ(kvtest::Eval("w / 2"), "etString ");
+  // Texts through untyped operands: - * / compute a text that holds a
+  // number as that number, fail on any other text (an empty result would
+  // pass for a missing value), and keep the empty text empty.
+  EXPECT_EQ(kvtest::Eval("w - 1"), "EXCEPTION 'hello' is not a valid floating point value");
+  EXPECT_EQ(kvtest::Eval("w * 2"), "EXCEPTION 'hello' is not a valid floating point value");
+  EXPECT_EQ(kvtest::Eval("w / 2"), "EXCEPTION 'hello' is not a valid floating point value");
+  EXPECT_EQ(kvtest::Eval("t / 2"), "etReal 60.25");
+  EXPECT_EQ(kvtest::Eval("e / 2"), "etString ");
   // Booleans: + is OR, - is XOR, * is AND.
   EXPECT_EQ(kvtest::Eval("b + NO"), "etBoolean Yes");
   EXPECT_EQ(kvtest::Eval("b - YES"), "etBoolean No");

@@ -23,6 +23,13 @@ void ResetThreadWithVariables() {
   w->DataType = etString;
   w->SetStrValue("hello");
   v->SetVarExp("w", std::move(w));
+  // Texts as a text file's fields hold them.
+  for (const auto& [name, text] : {std::pair<const char*, const char*>{"t", "120.50"}, {"k", "12"}, {"e", ""}}) {
+    auto x = std::make_unique<TExpression>();
+    x->DataType = etString;
+    x->SetStrValue(text);
+    v->SetVarExp(name, std::move(x));
+  }
   v->SetVarExp("d", CreateDateTimeExp(EncodeDateTime(2003, 5, 17, 8, 30, 0, 0)));
   v->SetVarExp("b", CreateBoolExp(true));
 }
