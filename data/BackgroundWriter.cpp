@@ -95,7 +95,16 @@ void TBackgroundWriter::HandOff(std::unique_lock<std::mutex>& lock) {
 }
 
 void TBackgroundWriter::Push(int64_t tag) {
-  Row();  // the batch exists
+  TVariant* slots = Row();
+  // Converted to the fields' kinds here, so that the writer thread has less to do; a value that
+  // does not convert stays as it is, and the writer reports the row's failure in its turn.
+  for (size_t i = 0; i < fields_.size(); ++i) {
+    if (!fields_[i] || slots[i].Type() == fields_[i]->ValueKind()) continue;
+    try {
+      slots[i] = fields_[i]->Convert(slots[i]);
+    } catch (const std::exception&) {
+    }
+  }
   filling_->tags[filling_->rows] = tag;
   if (++filling_->rows < batchRows_) return;
   std::unique_lock<std::mutex> lock(mutex_);

@@ -174,9 +174,10 @@ bool TDataSet::ReadFieldText(const TField& field, std::string& out) {
 void TDataSet::WriteField(const TField& field, const TVariant& value) {
   if (state_ != dsEdit && state_ != dsInsert) throw EDatabaseError("Dataset not in edit or insert mode");
   TVariant& slot = buffer_[static_cast<size_t>(field.Index())];
-  // A text for a field of a text kind is stored as it is: copied into the
-  // slot, whose storage is reused from record to record.
-  if (value.Type() == varString && IsTextKind(field.ValueKind()))
+  // A value of the field's kind (any text for a field of a text kind) is
+  // stored as it is: copied into the slot, whose storage is reused from
+  // record to record.
+  if (value.Type() == field.ValueKind() || (value.Type() == varString && IsTextKind(field.ValueKind())))
     slot = value;
   else
     slot = field.Convert(value);
