@@ -831,5 +831,36 @@ TEST_F(SqliteDataSets, AReadOnlyConnectionOpensTablesThatCannotBeModified) {
   EXPECT_EQ(t.FieldByName("NAME").AsString(), "a");
 }
 
+// Whether a locate by the key fields can search an index, as the table's
+// index definitions tell (a run warns when it cannot).
+TEST_F(SqliteDataSets, TheIndexALocateByKeyFieldsCanSearch) {
+  struct Case {
+    const char* schema;
+    const char* keys;
+    const char* index;  // the index found, "" for none
+  };
+  const Case cases[] = {
+      {"CREATE TABLE t(ID INTEGER PRIMARY KEY, NAME TEXT)", "ID", "PRIMARY"},
+      {"CREATE TABLE t(ID INTEGER PRIMARY KEY, NAME TEXT)", "id", "PRIMARY"},
+      {"CREATE TABLE t(ID INTEGER PRIMARY KEY, NAME TEXT)", "NAME", ""},
+      {"CREATE TABLE t(ID INTEGER, NAME TEXT)", "ID", ""},
+      {"CREATE TABLE t(A INT, B INT, C INT, PRIMARY KEY (A, B))", "B", ""},
+      {"CREATE TABLE t(A INT, B INT, C INT, PRIMARY KEY (A, B))", "C; A", "PRIMARY"},
+      {"CREATE TABLE t(A INT, B INT UNIQUE, C INT)", "B", "sqlite_autoindex_t_1"},
+      {"CREATE TABLE t(A INT, B TEXT); CREATE INDEX t_ab ON t(A, B)", "B;A", "t_ab"},
+      {"CREATE TABLE t(A INT, B TEXT); CREATE INDEX t_lower ON t(lower(B))", "B", ""},
+      {"CREATE TABLE t(A INT, B TEXT); CREATE INDEX t_b ON t(B)", "", ""},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(c.schema) + " / " + c.keys);
+    Exec("DROP TABLE IF EXISTS t");
+    Exec(c.schema);
+    auto t = Table("t");
+    t->Open();
+    const TIndexDef* found = t->IndexDefs().FindForKeys(c.keys);
+    EXPECT_EQ(found ? found->Name : std::string(), c.index);
+  }
+}
+
 }  // namespace
 }  // namespace kv
