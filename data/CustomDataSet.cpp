@@ -2,6 +2,7 @@
 
 #include <utility>
 
+#include "data/ComputedValue.h"
 #include "data/DataSetCursor.h"
 #include "data/MemDataSet.h"
 #include "environment/CoreMessages.h"
@@ -210,8 +211,12 @@ TVariant TKVCustomDataSet::ComputeExpression(const std::string& text) {
   } catch (const std::exception& error) {
     throw EDatabaseError(Format(SExpressionError.Text(), std::string(error.what())));
   }
-  if (ZeroAsNullInForce() && IsZeroValue(*expression_)) return TVariant::Null();
-  return ExpToVariant(*expression_);
+  return ComputedFieldValue(*expression_);
+}
+
+TVariant ComputedFieldValue(const TExpression& exp) {
+  if (ZeroAsNullInForce() && IsZeroValue(exp)) return TVariant::Null();
+  return ExpToVariant(exp);
 }
 
 // ---- Destination operations ----------------------------------------------------------

@@ -21,7 +21,10 @@
 #include "foundation/FileUtils.h"
 #include "foundation/Format.h"
 #include "foundation/StringLists.h"
+#include "foundation/MainThread.h"
+#include "jobs/DBLinkThread.h"
 #include "jobs/Job.h"
+#include "jobs/RunPlan.h"
 
 namespace kv {
 
@@ -95,6 +98,10 @@ TDBLink::TDBLink()
 }
 
 TDBLink::~TDBLink() {
+  // A running thread ends first (its end runs DoTerminate, on the main thread).
+  if (thread_) thread_->TerminateAndWait();
+  thread_.reset();
+  oldThread_.reset();
   // A dataset of a shape outlives its link: it must not call back into it.
   if (source_ && source_->OwnerLink == this) source_->OwnerLink = nullptr;
   if (dest_ && dest_->OwnerLink == this) dest_->OwnerLink = nullptr;
@@ -157,7 +164,7 @@ void TDBLink::Assign(const TBaseObject* source) {
   MaxErrors = s->MaxErrors;
   Options = s->Options;
   PauseExp = s->PauseExp;
-  runOperate_ = s->runOperate_;
+  runOperate_.store(s->runOperate_.load());
   RunTime = s->RunTime;
   CopyDataSet(source_, ownSource_, s->source_);
   sourceDataType_ = s->sourceDataType_;
@@ -310,9 +317,11 @@ void TDBLink::LoadLogFromFile(const std::string& fileName) { logs_->LoadLogFromF
 void TDBLink::ClearLog() { logs_->Clear(); }
 
 void TDBLink::AddLog(TLogType type, const std::string& text) {
-  logs_->AddLog(type, text);
-  TKVLog* log = logs_->GetObj(logs_->Count() - 1);
-  if (OnLogOccur && log) OnLogOccur(*log);
+  RunInMainThread([&] {
+    logs_->AddLog(type, text);
+    TKVLog* log = logs_->GetObj(logs_->Count() - 1);
+    if (OnLogOccur && log) OnLogOccur(*log);
+  });
 }
 
 // ---- Checks -------------------------------------------------------------------------------------

@@ -3,7 +3,8 @@
 // "field=expression"). This header holds the model side of the link: its
 // settings and their persistence, copying, the error data and its ".err"
 // file, the variable chain used to translate its expressions, the condition
-// checks, and the status predicates. Running a link is the engine's work.
+// checks, and the status predicates; then the run of the link (its thread,
+// the commands that start, pause, step and stop it, and the record loop).
 //
 // Ownership: a link owns its DebugMode, Mappings, VarList, Logs and the three
 // in-memory datasets (ErrorData, ReconcileData, ErrorSource). Its source and
@@ -11,17 +12,29 @@
 // (a new link, or Assign); SetSourceDataSet/SetDestDataSet refer to a
 // dataset that stays with its giver (a shape of the design chart), which
 // must outlive the link or hand it a new one first. Job is not owned.
+//
+// Threads: a run executes on the link's own TDBLinkThread (owned by the
+// link). The commands (Execute, Run, DebugGo, Step, Pause, Stop) and
+// DoTerminate belong to the main thread. While a run goes on, only the run
+// thread touches the datasets, the counters (Statistic, Speed) and the run
+// state; the main thread reads the counters through Counters(), and the
+// link's events, its log list and its error data are used in the main
+// thread only (the run hands every event over to it and waits).
 #pragma once
 
 #include <atomic>
+#include <chrono>
 #include <cstdint>
+#include <mutex>
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "KVCore_export.h"
 #include "data/BaseDataSet.h"
 #include "data/CustomDataSet.h"
+#include "data/MemDataSet.h"
 #include "environment/Logs.h"
 #include "expression/VarList.h"
 #include "foundation/BaseObject.h"
@@ -35,6 +48,9 @@ class TJob;
 class TKVLog;
 class TKVLogs;
 class TKVMemDataSet;
+class TDBLinkThread;
+class Exception;
+struct TRunPlan;
 
 // ---- Enumerations (one byte each) ----------------------------------------------------
 enum TJobStatus : uint8_t { jsStop, jsPause, jsStart, jsWaiting, jsRunning, jsOk, jsError };
@@ -72,6 +88,12 @@ struct KVCORE_EXPORT TRunStatistic {
   int32_t Errors = 0;
   void Reset() noexcept { *this = TRunStatistic{}; }
   TRunStatistic& operator+=(const TRunStatistic& other) noexcept;
+};
+
+// The counters of a link as the main thread may read them during a run.
+struct TRunCounters {
+  TRunStatistic Statistic;
+  TSpeedValue Speed;
 };
 
 // ---- Events (the sender always comes first) ------------------------------------------------
@@ -145,8 +167,8 @@ public:
   TVarList& VarList() const { return *varList_; }
   TDebugMode& DebugMode() const { return *debugMode_; }
   TKVLogs& Logs() const { return *logs_; }
-  TRunOperate RunOperate() const { return runOperate_; }
-  void SetRunOperate(TRunOperate operate) { runOperate_ = operate; }
+  TRunOperate RunOperate() const { return runOperate_.load(); }
+  void SetRunOperate(TRunOperate operate) { runOperate_.store(operate); }
   TSourceDataType SourceDataType() const { return sourceDataType_; }
   // Switches the records the run reads. To sdtError: an in-memory dataset
   // holding a copy of ErrorData is put in place of the source's engine
@@ -189,7 +211,7 @@ public:
   void SaveLogToFile(const std::string& fileName) const;
   void LoadLogFromFile(const std::string& fileName);
   void ClearLog();
-  // Adds a record to Logs and raises OnLogOccur with it.
+  // Adds a record to Logs and raises OnLogOccur with it, both in the main thread.
   void AddLog(TLogType type, const std::string& text);
 
   // ---- Checks ----
@@ -211,8 +233,101 @@ public:
   bool IsRunning() const { return StatusIsRunning(Status()); }
   bool IsStop() const { return StatusIsStop(Status()); }
   bool IsWaiting() const { return Status() == jsWaiting; }
-  bool IsDebug() const { return runOperate_ == roDebugGo || runOperate_ == roDebugStep; }
+  bool IsDebug() const {
+    const TRunOperate op = runOperate_.load();
+    return op == roDebugGo || op == roDebugStep;
+  }
   void PreviewImportData() {}
+
+  // ---- Commands (main thread) ----
+  // Makes the link's thread and starts it: SetAllVarList on that thread,
+  // then the run (ExecuteRun). A thread of an earlier run is let go first.
+  void Execute();
+  // roRun; no thread: Execute; a paused thread: status jsRunning and resume it.
+  void Run();
+  // roDebugGo; no thread: Execute; a paused thread: resume it (the status is left to the run).
+  void DebugGo();
+  // roDebugStep, otherwise as DebugGo: the run pauses again after the next
+  // record that passes its start, stop and filter checks.
+  void Step();
+  // While running: status jsPause, and the thread parks after the record it
+  // is converting (never in the middle of one).
+  void Pause();
+  // While running: status jsStop, and the thread leaves its loop before the
+  // next record. A paused link is not running: Stop does nothing to it.
+  void Stop();
+  // When `status` differs from the current one: stores it, clears Started for
+  // jsStop/jsOk/jsError, raises OnStatus in the main thread and then
+  // OnIntelStatus in the calling thread. Any thread.
+  void SetStatus(TJobStatus status);
+  // The end of the thread (main thread): saves the error data to its file
+  // (a failure is logged), then lets the thread go.
+  void DoTerminate();
+  // The running (or paused) thread, or null; owned by the link.
+  TDBLinkThread* Thread() const { return thread_.get(); }
+  // Waits until the link's thread has ended and DoTerminate has run
+  // (pumping the main-thread calls meanwhile; main thread only).
+  void WaitFor();
+
+  // ---- The run ----
+  // The run of the link on `thread` (its body after SetAllVarList): opens
+  // the datasets, converts every record, ends in jsOk, jsError, jsStop or
+  // a failure logged as jsError. Never raises.
+  void ExecuteRun(TDBLinkThread& thread);
+  // FillKey4Locate, then FillKey4Values.
+  virtual void BuildFieldMapping();
+  // Computes the values of the current source record (the key entries
+  // take theirs from the field entries of the same name); true. A value
+  // that cannot be computed raises (the record fails).
+  virtual bool LoadRecord();
+  // The source's GetFieldValue(exp): a source field's value, or `exp`
+  // computed as an expression. The run computes through the plan it
+  // compiled at its start instead (the same values).
+  virtual TVariant GetParsedValue(const std::string& exp, int index);
+  void BuildArrayIntersection() {}
+  void BackupErrorRec() {}
+  // One field entry per mapping line (name trimmed and upper-cased, the
+  // expression of the first line of that name, trimmed).
+  void FillKey4Values();
+  // In the key modes with DatasetKeys set: one entry per item of
+  // DatasetKeys (taken as it stands) that equals a mapping line's trimmed,
+  // upper-cased name; otherwise none (KeyValues Null).
+  void FillKey4Locate();
+  // With the source's engine dataset open: ErrorData reopened empty with
+  // exactly the source's field structure.
+  void InitErrorDataSetControl();
+  // Handler of a cached update the destination's database refused: counts
+  // it as an error, takes its write back, raises the error event with
+  // ReconcileData (a copy of the refused change) and evaluates ErrorExp.
+  void ReconcileError(TKVMemDataSet& dataSet, const Exception& error, TUpdateKind kind, TReconcileAction& action);
+  // The mapping entries as variant arrays of (field, expression, value, -1);
+  // KeyValues is Null when no locate is needed. Built on request.
+  TVariant FieldValues() const;
+  TVariant KeyValues() const;
+  // A copy of the counters, safe from any thread.
+  TRunCounters Counters() const;
+  bool Started() const { return started_.load(); }
+  bool Located() const { return located_; }
+  std::string ErrorMessage;  // the text handed to the error event
+
+  // ---- Raising events (each in the main thread; nothing when unset) ----
+  void DoBeforeExecute();
+  void DoAfterExecute();
+  void DoBeforeOpenSource();
+  void DoAfterOpenSource();
+  void DoBeforeOpenDest();
+  void DoAfterOpenDest();
+  void DoBeforeConvert();
+  void DoAfterConvert();
+  void DoUpdateProgress();
+  void DoPause();
+  void DoStatusEvent();
+  void DoIntelStatusEvent();  // in the calling thread
+  void DoLogOccur();
+  // The error event under the global thread lock with ErrorMessage and
+  // `dataSet` (the failing record); then Stop when MaxErrors is reached.
+  void DoErrorEvent(TDataSet* dataSet);
+  void DoConvertRecord();
 
   // ---- Settings (fields) ----
   bool BackErrorData = true;
@@ -250,6 +365,33 @@ public:
 
 private:
   bool CheckExp(const std::string& text, const TMessage& ok, const TMessage& err);
+  void RaiseInMain(const TLinkNotifyEvent& event);
+  // The run's parts (DBLinkRun.cpp).
+  void PrepareAndConvert(TDBLinkThread& thread);
+  void OpenDataSets();
+  void CompilePlan();
+  void ConvertLoop(TDBLinkThread& thread);
+  void ConvertRecord(TDBLinkThread& thread);
+  bool TakeRecord(TDBLinkThread& thread, bool& debugStop, bool& debugPause);
+  void DebugChecks(bool& debugStop, bool& debugPause);
+  void LocateDest();
+  void WriteDest();
+  void ApplyClient();
+  void CancelPendingEdit();
+  void FailRun(const std::string& message);
+  void StopFromRun(TDBLinkThread* thread);
+  void RecordFailed(const std::string& message);
+  void TakeBackWrite();
+  void EvaluateErrorExp();
+  void SampleSpeed(TDBLinkThread& thread);
+  void FlushDestination();
+  void FinishRun(TDBLinkThread& thread);
+  void ResumeControls();
+  void RequestPause();
+  void PublishCounters();
+  void BindClientDataSet(bool bind);
+
+
   void ReplaceDataSet(TKVCustomDataSet*& slot, std::unique_ptr<TKVCustomDataSet>& owned,
                       TKVCustomDataSet* dataSet);
   void CopyDataSet(TKVCustomDataSet*& slot, std::unique_ptr<TKVCustomDataSet>& owned,
@@ -263,7 +405,22 @@ private:
   int32_t destIndex_ = 0;
   TSourceDataType sourceDataType_ = sdtOrigin;
   std::atomic<TJobStatus> status_{jsStop};
-  TRunOperate runOperate_ = roRun;
+  std::atomic<TRunOperate> runOperate_{roRun};
+  std::atomic<bool> started_{false};
+  bool located_ = false;
+  std::unique_ptr<TDBLinkThread> thread_;     // the current run's thread
+  std::unique_ptr<TDBLinkThread> oldThread_;  // an ended thread, joined and freed by the next Execute
+  std::unique_ptr<TRunPlan> plan_;
+  TDataSet* destData_ = nullptr;   // the destination's engine dataset during a run
+  TKVMemDataSet* client_ = nullptr;  // the same, when it is a client dataset with cached updates
+  TDataSet* sourceData_ = nullptr;
+  std::vector<TDataSet*> disabled_;  // engine datasets whose views the run suspended, in order
+  int32_t pendingWrites_ = 0;       // writes to a client dataset since its last application
+  bool writeCounted_ = false;       // the current record's write is counted (taken back when it fails)
+  TKVMemDataSet::TReconcileErrorEvent savedReconcile_;  // the client dataset's own handler during a run
+  std::chrono::steady_clock::time_point sampleStart_;  // start of the current speed sample
+  mutable std::mutex countersMutex_;
+  TRunCounters published_;
   ObjPtr<TDebugMode> debugMode_;
   ObjPtr<TPlainStringList> mappings_;  // a plain list: also reads lists stored with owned objects
   ObjPtr<TVarList> varList_;
