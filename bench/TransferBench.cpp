@@ -1,20 +1,24 @@
-// The transfer of the standard orders CSV on the data layer, as a DB link
-// run drives it record by record: the text file dataset opened and walked,
-// the 8 source fields read as values, two fields computed by compiled
-// expressions (Upper(CITY) and AMOUNT * 1.16, over variables set from the
-// record), and the 10 values written to the destination (Append, SetValue,
-// Post; or, with --writer 1, through a TBackgroundWriter thread).
+// The transfer of the standard orders CSV (8 columns) into a destination
+// table with 10 fields: the 8 of the file and two computed ones,
+// Upper(CITY) and AMOUNT * 1.16.
 //
-//   bench_transfer sqlite ORDERS.csv DB [--post N] [--writer 0|1] [--mode append|update]
-//       into table "orders" of DB: append creates it anew; update runs the
-//       append-or-update mode (locate by the key ID, then edit or append)
+// By default through a real DB link run (a job with a text dataset "S" and
+// a table dataset "D", run headless on the link's thread as vandrel-cli
+// link run does). With --via data, the record loop on the data layer alone:
+// the text file dataset walked, the two fields computed by compiled
+// expressions, and the rows written with Append/SetValue/Post or, with
+// --writer 1, through a TBackgroundWriter thread (append only).
+//
+//   bench_transfer sqlite ORDERS.csv DB [--post N] [--mode append|update] [--via link|data] [--writer 0|1]
+//       into table "orders" of DB: append empties it first (creating it
+//       when missing); update runs the append-or-update mode keyed by ID
 //       against the table as it is (transfer_bench.sh first fills it, with
 //       a primary key on ID).
-//   bench_transfer pg ORDERS.csv [--post N] [--writer 0|1]
+//   bench_transfer pg ORDERS.csv [--post N] [--via link|data] [--writer 0|1]
 //       into a private PostgreSQL server (testsupport/PgTestServer),
-//       beside psql \copy of the same file into the same table.
-// Prints one line per run: rows, seconds (the open of both datasets
-// included), rows per second, and the peak memory of this process.
+//       beside psql \copy of the same file.
+// Prints one line per run: rows, seconds (opening both datasets included),
+// rows per second, and the peak memory of this process.
 #include <sys/resource.h>
 
 #include <chrono>
@@ -27,6 +31,9 @@
 #include <vector>
 
 #include "data/BackgroundWriter.h"
+#include "data/DataBaseInfo.h"
+#include "data/TableDataSets.h"
+#include "data/TextDataSet.h"
 #include "data/ExpVariant.h"
 #include "data/PgConnection.h"
 #include "data/PgDataSets.h"
@@ -34,6 +41,9 @@
 #include "data/TextFileDataset.h"
 #include "expression/ThreadExp.h"
 #include "foundation/Exceptions.h"
+#include "jobs/DBLink.h"
+#include "jobs/HeadlessHandlers.h"
+#include "jobs/Job.h"
 #include "testsupport/PgTestServer.h"
 
 namespace {
@@ -53,22 +63,55 @@ struct Options {
   int32_t post = 100;
   bool writer = false;
   bool update = false;
+  bool link = true;
 };
 
-// The destination's fields: the 8 of the file, then the two computed.
-void DefineOrders(kv::TFieldDefs& d) {
-  d.Clear();
-  d.Add("ID", kv::ftLargeint);
-  d.Add("CUSTOMER", kv::ftMemo);
-  d.Add("CITY", kv::ftMemo);
-  d.Add("AMOUNT", kv::ftFloat);
-  d.Add("QTY", kv::ftLargeint);
-  d.Add("ORDERED", kv::ftMemo);
-  d.Add("STATUS", kv::ftMemo);
-  d.Add("NOTE", kv::ftMemo);
-  d.Add("GROSS", kv::ftFloat);
-  d.Add("UCITY", kv::ftMemo);
+const char* const kOrdersColumns =
+    "ID INTEGER, CUSTOMER TEXT, CITY TEXT, AMOUNT REAL, QTY INTEGER, ORDERED TEXT, STATUS TEXT, NOTE TEXT, "
+    "GROSS REAL, UCITY TEXT";
+
+// ---- Through a DB link run ---------------------------------------------------------------------
+
+// Runs a DB link from the text file `csv` into the table "orders" that
+// `destination` describes; returns the rows read. Raises when the run does
+// not end ok.
+long RunLink(const std::string& csv, const kv::TDataBaseInfo& destination, const std::string& jobFile,
+             const Options& o) {
+  kv::TJob job;
+  job.Name = "J";
+  job.SaveFileName = jobFile;
+  kv::TKVTextDataSet source;
+  source.Name = "S";
+  source.TextFile().SetExtractColumnNamesFromFirstLine(true);
+  source.TextFile().SetTableName(csv);
+  kv::TKVTableDataSet dest;
+  dest.Name = "D";
+  dest.DataBaseInfo->Assign(&destination);
+  dest.TableName = "orders";
+  dest.PostRecords = o.post;
+  dest.ImportMode = o.update ? kv::imAppendUpdate : kv::imAppend;
+  if (o.update) dest.DatasetKeys = "ID";
+  auto link = std::make_unique<kv::TDBLink>();
+  link->Name = "L";
+  link->Job = &job;
+  link->SetSourceDataSet(&source);
+  link->SetDestDataSet(&dest);
+  for (const char* m : {"ID=ID", "CUSTOMER=CUSTOMER", "CITY=CITY", "AMOUNT=AMOUNT", "QTY=QTY", "ORDERED=ORDERED",
+                        "STATUS=STATUS", "NOTE=NOTE", "GROSS=StrToFloat(S.AMOUNT) * 1.16", "UCITY=Upper(S.CITY)"})
+    link->Mappings().Add(m);
+  std::string log;
+  kv::AttachHeadlessHandlers(*link, [&log](kv::TDBLink&, const kv::TKVLog& l) {
+    if (log.size() < 2000) log += l.Event + "\n";
+  });
+  link->Run();
+  link->WaitFor();
+  const kv::TRunStatistic stat = link->Counters().Statistic;
+  if (link->Status() != kv::jsOk || stat.Errors != 0)
+    throw kv::Exception("the run did not end ok (" + std::to_string(stat.Errors) + " errors):\n" + log);
+  return stat.Rows;
 }
+
+// ---- On the data layer alone ----------------------------------------------------------------------
 
 // The mapping: 8 source fields and two expressions over the variables CITY and AMOUNT.
 class TMapping {
@@ -163,27 +206,36 @@ long Transfer(kv::TDataSet& source, kv::TDataSet& dest, const Options& o) {
 }
 
 void Report(const char* what, long rows, double secs, const Options& o) {
+  const bool writer = o.writer && !o.update && !o.link;
   std::printf("%s (%s, PostRecords %d%s): %ld rows, %.2f s, %.0f rows/s, peak %ld MB\n", what,
-              o.update ? "append-or-update" : "append", o.post, o.writer && !o.update ? ", writer thread" : "",
+              o.update ? "append-or-update" : "append", o.post, writer ? ", writer thread" : "",
               rows, secs, static_cast<double>(rows) / secs, PeakMiB());
 }
 
 int RunSqlite(const std::string& csv, const std::string& db, const Options& o) {
-  const auto start = Clock::now();
-  kv::TTextFileDataset source;
-  OpenSource(source, csv);
-  auto conn = std::make_shared<kv::TSqliteConnection>(db);
-  kv::TSqliteTableDataSet dest(conn);
-  dest.SetTableName("orders");
-  dest.SetPostRecords(o.post);
   if (!o.update) {
-    conn->Database().Exec("DROP TABLE IF EXISTS orders");
-    DefineOrders(dest.FieldDefs());
-    dest.CreateTable();
+    kv::TSqliteDatabase d(db);
+    d.Exec(std::string("CREATE TABLE IF NOT EXISTS orders(") + kOrdersColumns + "); DELETE FROM orders");
   }
-  dest.Open();
-  const long rows = Transfer(source, dest, o);
-  Report("ours, text file -> SQLite", rows, Since(start), o);
+  const auto start = Clock::now();
+  long rows = 0;
+  if (o.link) {
+    kv::TDataBaseInfo info;
+    info.DriverName = "SQLITE";
+    info.Path = db;
+    rows = RunLink(csv, info, db + ".job", o);
+  } else {
+    kv::TTextFileDataset source;
+    OpenSource(source, csv);
+    auto conn = std::make_shared<kv::TSqliteConnection>(db);
+    kv::TSqliteTableDataSet dest(conn);
+    dest.SetTableName("orders");
+    dest.SetPostRecords(o.post);
+    dest.Open();
+    rows = Transfer(source, dest, o);
+  }
+  Report(o.link ? "ours, DB link run, text file -> SQLite" : "ours, data layer, text file -> SQLite", rows,
+         Since(start), o);
   return 0;
 }
 
@@ -210,22 +262,33 @@ int RunPg(const std::string& csv, const Options& o) {
   const double copySecs = PsqlCopy(server, csv);
   const long copied = std::stol(server.Psql("select count(*) from orders"));
   server.Psql(kPgCreate);
+  const std::string host = server.SocketDir() + ":" + std::to_string(server.Port());
   const auto start = Clock::now();
-  kv::TTextFileDataset source;
-  OpenSource(source, csv);
-  auto conn = std::make_shared<kv::TPgConnection>(
-      kv::TPgConnectParams{server.SocketDir() + ":" + std::to_string(server.Port()), server.DbName(), server.User(), ""});
-  kv::TPgTableDataSet dest(conn);
-  dest.SetTableName("orders");
-  dest.SetPostRecords(o.post);
-  dest.Open();
-  const long rows = Transfer(source, dest, o);
+  long rows = 0;
+  if (o.link) {
+    kv::TDataBaseInfo info;
+    info.DriverName = "POSTGRESQL";
+    info.ServerName = host;
+    info.DataBaseName = server.DbName();
+    info.UserName = server.User();
+    rows = RunLink(csv, info, server.SocketDir() + "/J.job", o);
+  } else {
+    kv::TTextFileDataset source;
+    OpenSource(source, csv);
+    auto conn = std::make_shared<kv::TPgConnection>(kv::TPgConnectParams{host, server.DbName(), server.User(), ""});
+    kv::TPgTableDataSet dest(conn);
+    dest.SetTableName("orders");
+    dest.SetPostRecords(o.post);
+    dest.Open();
+    rows = Transfer(source, dest, o);
+  }
   const double secs = Since(start);
   const long stored = std::stol(server.Psql("select count(*) from orders"));
   if (stored != rows || copied != rows) throw std::runtime_error("row counts differ");
   std::printf("psql \\copy (8 columns): %ld rows, %.2f s, %.0f rows/s\n", copied, copySecs,
               static_cast<double>(copied) / copySecs);
-  Report("ours, text file -> PostgreSQL native", rows, secs, o);
+  Report(o.link ? "ours, DB link run, text file -> PostgreSQL native" : "ours, data layer, text file -> PostgreSQL",
+         rows, secs, o);
   std::printf("ours/psql-copy: %.2fx\n", copySecs / secs);
   server.Remove();
   return 0;
@@ -237,6 +300,7 @@ Options ParseOptions(int argc, char** argv, int first) {
     if (!std::strcmp(argv[i], "--post")) o.post = std::atoi(argv[i + 1]);
     else if (!std::strcmp(argv[i], "--writer")) o.writer = std::atoi(argv[i + 1]) != 0;
     else if (!std::strcmp(argv[i], "--mode")) o.update = !std::strcmp(argv[i + 1], "update");
+    else if (!std::strcmp(argv[i], "--via")) o.link = std::strcmp(argv[i + 1], "data") != 0;
     else throw std::runtime_error(std::string("unknown option ") + argv[i]);
   }
   return o;
@@ -256,7 +320,8 @@ int main(int argc, char** argv) {
     return 1;
   }
   std::fprintf(stderr,
-               "usage: bench_transfer sqlite ORDERS.csv DB [--post N] [--writer 0|1] [--mode append|update]\n"
-               "       bench_transfer pg ORDERS.csv [--post N] [--writer 0|1]\n");
+               "usage: bench_transfer sqlite ORDERS.csv DB [--post N] [--mode append|update] [--via link|data] "
+               "[--writer 0|1]\n"
+               "       bench_transfer pg ORDERS.csv [--post N] [--via link|data] [--writer 0|1]\n");
   return 2;
 }

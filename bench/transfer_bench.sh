@@ -3,12 +3,13 @@
 # absolute times: the machine may be shared):
 #   1. the orders CSV into a new SQLite table with 8 + 2 computed fields:
 #      sqlite3 .import and the Python csv+sqlite3 script (peers.sh) beside
-#      bench_transfer (PostRecords 100 and 0, record by record and with the
-#      writer thread); rows/s, peak memory against the CSV's size, ratios;
+#      bench_transfer (a DB link run, and the data layer's loop with the
+#      writer thread; PostRecords 100 and 0); rows/s, peak memory against
+#      the CSV's size, ratios;
 #   2. append-or-update of the same rows against a SQLite table that holds
 #      them already (primary key on ID), against the append rate;
 #   3. the same file into PostgreSQL natively beside psql \copy (a private
-#      server; skipped with NO_PG=1).
+#      server; a DB link run, PostRecords 100 and 10,000; skipped with NO_PG=1).
 # Usage: bench/transfer_bench.sh BUILD_DIR [ROWS] [PEERS_SH]
 #   ROWS default 1,000,000; PEERS_SH default /work/shared/bench/peers.sh
 #   (make_orders_csv.py is taken from the same folder).
@@ -36,12 +37,15 @@ toolSecs=$(echo "$peerOut" | awk -F': ' '/^sqlite3 .import/ {split($2, a, " "); 
 pySecs=$(echo "$peerOut" | awk -F': ' '/^python/ {split($2, a, " "); print a[1]}')
 
 appendSecs=""
-for writer in 0 1; do
+# DB link run (record by record), then the data layer with the writer thread.
+for variant in "link 0" "data 1"; do
+  read -r via writer <<<"$variant"
   for post in 100 0; do
-    read -r secs kib < <(timed "$bench" sqlite "$csv" "$work/ours.db" --post "$post" --writer "$writer")
-    [ "$writer" = 0 ] && [ "$post" = 100 ] && appendSecs=$secs
-    printf 'ours (PostRecords %s, writer thread %s): %.2f s, %.0f rows/s, peak %s MB (%s the CSV); %s sqlite3, %s Python\n' \
-      "$post" "$([ "$writer" = 1 ] && echo on || echo off)" "$secs" "$(python3 -c "print($rows/$secs)")" "$(( kib / 1024 ))" \
+    read -r secs kib < <(timed "$bench" sqlite "$csv" "$work/ours.db" --post "$post" --via "$via" --writer "$writer")
+    [ "$via" = link ] && [ "$post" = 100 ] && appendSecs=$secs
+    printf 'ours, %s (PostRecords %s): %.2f s, %.0f rows/s, peak %s MB (%s the CSV); %s sqlite3, %s Python\n' \
+      "$([ "$via" = link ] && echo "DB link run" || echo "data layer + writer thread")" "$post" "$secs" \
+      "$(python3 -c "print($rows/$secs)")" "$(( kib / 1024 ))" \
       "$(ratio "$kib*1024" "$csvBytes")" "$(ratio "$toolSecs" "$secs")" "$(ratio "$pySecs" "$secs")"
     rm -f "$work"/ours.db*
   done
@@ -51,15 +55,13 @@ done
 sqlite3 "$work/keyed.db" "CREATE TABLE orders(ID INTEGER PRIMARY KEY, CUSTOMER TEXT, CITY TEXT, AMOUNT REAL,
   QTY INTEGER, ORDERED TEXT, STATUS TEXT, NOTE TEXT, GROSS REAL, UCITY TEXT)"
 read -r secs _ < <(timed "$bench" sqlite "$csv" "$work/keyed.db" --mode update)
-printf 'ours append-or-update into the empty keyed table (every locate misses): %.2f s\n' "$secs"
+printf 'ours, DB link run, append-or-update into the empty keyed table (every locate misses): %.2f s\n' "$secs"
 read -r secs kib < <(timed "$bench" sqlite "$csv" "$work/keyed.db" --mode update)
-printf 'ours append-or-update, every row there already (PostRecords 100): %.2f s, %.0f rows/s, peak %s MB; %s the append rate\n' \
+printf 'ours, DB link run, append-or-update, every row there already (PostRecords 100): %.2f s, %.0f rows/s, peak %s MB; %s the append rate\n' \
   "$secs" "$(python3 -c "print($rows/$secs)")" "$(( kib / 1024 ))" "$(ratio "$appendSecs" "$secs")"
 [ "$(sqlite3 "$work/keyed.db" 'select count(*) from orders')" = "$rows" ] || { echo "keyed table: wrong row count"; exit 1; }
 
 if [ "${NO_PG:-}" != 1 ]; then
-  for post in 100 10000; do
-    for writer in 0 1; do "$bench" pg "$csv" --post "$post" --writer "$writer" | grep -v '^psql' || true; done
-  done
+  for post in 100 10000; do "$bench" pg "$csv" --post "$post"; done
 fi
 echo "== done; load: $(cut -d' ' -f1-3 /proc/loadavg)"
