@@ -24,15 +24,26 @@ python3 "$(dirname "$peers")/make_orders_csv.py" "$csv" "$rows"
 csvBytes=$(stat -c %s "$csv")
 echo "== $(date -u '+%F %T') load: $(cut -d' ' -f1-3 /proc/loadavg); $rows rows, CSV $(( csvBytes / 1048576 )) MB"
 
-# seconds and peak KiB of one command (its output to $work/out)
+# wall seconds, peak KiB and CPU seconds (user + system, children included)
+# of one command; its output goes to $work/out
 timed() {
-  /usr/bin/time -f "%e %M" -o "$work/time" "$@" >"$work/out" 2>&1 || { cat "$work/out" >&2; return 1; }
-  cat "$work/time"
+  /usr/bin/time -f "%e %M %U %S" -o "$work/time" "$@" >"$work/out" 2>&1 || { cat "$work/out" >&2; return 1; }
+  read -r wall kib user sys <"$work/time"
+  echo "$wall $kib $(python3 -c "print(round($user + $sys, 2))")"
 }
 ratio() { python3 -c "print(f'{$1/$2:.2f}x')"; }
 
+# The peers as peers.sh runs them (wall time, rows/s, peak memory); then
+# once more each under time for its CPU seconds, the figures that still
+# compare when other programs load the machine (the Python loader is the
+# one peers.sh holds).
 peerOut=$(bash "$peers" "$csv" sqlite; bash "$peers" "$csv" python)
 echo "$peerOut"
+sed -n "/<<'PY'/,/^PY\$/p" "$peers" | sed '1d;$d' >"$work/load.py"
+read -r _ _ toolCpu < <(timed sqlite3 "$work/peer.db" ".import --csv $csv orders")
+read -r _ _ pyCpu < <(timed python3 "$work/load.py" "$csv" "$work/peer-py.db")
+rm -f "$work"/peer*.db
+echo "peers' CPU (user + system): sqlite3 .import $toolCpu s, Python $pyCpu s"
 toolSecs=$(echo "$peerOut" | awk -F': ' '/^sqlite3 .import/ {split($2, a, " "); print a[1]}')
 pySecs=$(echo "$peerOut" | awk -F': ' '/^python/ {split($2, a, " "); print a[1]}')
 
@@ -41,12 +52,13 @@ appendSecs=""
 for variant in "link 0" "data 1"; do
   read -r via writer <<<"$variant"
   for post in 100 0; do
-    read -r secs kib < <(timed "$bench" sqlite "$csv" "$work/ours.db" --post "$post" --via "$via" --writer "$writer")
+    read -r secs kib cpu < <(timed "$bench" sqlite "$csv" "$work/ours.db" --post "$post" --via "$via" --writer "$writer")
     [ "$via" = link ] && [ "$post" = 100 ] && appendSecs=$secs
-    printf 'ours, %s (PostRecords %s): %.2f s, %.0f rows/s, peak %s MB (%s the CSV); %s sqlite3, %s Python\n' \
+    printf 'ours, %s (PostRecords %s): %.2f s, %.0f rows/s, peak %s MB (%s the CSV); %s sqlite3, %s Python' \
       "$([ "$via" = link ] && echo "DB link run" || echo "data layer + writer thread")" "$post" "$secs" \
       "$(python3 -c "print($rows/$secs)")" "$(( kib / 1024 ))" \
       "$(ratio "$kib*1024" "$csvBytes")" "$(ratio "$toolSecs" "$secs")" "$(ratio "$pySecs" "$secs")"
+    printf '; CPU %s s: %s sqlite3, %s Python\n' "$cpu" "$(ratio "$toolCpu" "$cpu")" "$(ratio "$pyCpu" "$cpu")"
     rm -f "$work"/ours.db*
   done
 done
@@ -54,9 +66,9 @@ done
 # Append-or-update against the rows already there (primary key on ID).
 sqlite3 "$work/keyed.db" "CREATE TABLE orders(ID INTEGER PRIMARY KEY, CUSTOMER TEXT, CITY TEXT, AMOUNT REAL,
   QTY INTEGER, ORDERED TEXT, STATUS TEXT, NOTE TEXT, GROSS REAL, UCITY TEXT)"
-read -r secs _ < <(timed "$bench" sqlite "$csv" "$work/keyed.db" --mode update)
+read -r secs _ _ < <(timed "$bench" sqlite "$csv" "$work/keyed.db" --mode update)
 printf 'ours, DB link run, append-or-update into the empty keyed table (every locate misses): %.2f s\n' "$secs"
-read -r secs kib < <(timed "$bench" sqlite "$csv" "$work/keyed.db" --mode update)
+read -r secs kib _ < <(timed "$bench" sqlite "$csv" "$work/keyed.db" --mode update)
 printf 'ours, DB link run, append-or-update, every row there already (PostRecords 100): %.2f s, %.0f rows/s, peak %s MB; %s the append rate\n' \
   "$secs" "$(python3 -c "print($rows/$secs)")" "$(( kib / 1024 ))" "$(ratio "$appendSecs" "$secs")"
 [ "$(sqlite3 "$work/keyed.db" 'select count(*) from orders')" = "$rows" ] || { echo "keyed table: wrong row count"; exit 1; }
