@@ -696,8 +696,10 @@ std::string TSqliteTableDataSet::LocateSql(const std::vector<TField*>& fields, T
     else
       where += c + " IS " + p;
   }
-  return "SELECT " + rowidName_ + " FROM " + QuotedTable() + " WHERE " + where + " ORDER BY " + rowidName_ +
-         " LIMIT 1";
+  // The row whole, as the cursor's statements read it: the cursor stands on it at once.
+  std::string cols = rowidName_;
+  for (const TColumn& c : columns_) cols += ", " + c.quoted;
+  return "SELECT " + cols + " FROM " + QuotedTable() + " WHERE " + where + " ORDER BY " + rowidName_ + " LIMIT 1";
 }
 
 namespace {
@@ -744,13 +746,12 @@ bool TSqliteTableDataSet::InternalLocate(const std::vector<TField*>& fields, con
     if (!LocateKey(*fields[i], values[i], bound[i])) return false;
   auto& slot = locates_[key];
   TSqliteStatement& st = Prepared(slot, [&] { return LocateSql(fields, options); });
-  for (size_t i = 0; i < bound.size(); ++i) st.Bind(static_cast<int>(i + 1), bound[i]);
-  const bool found = st.Step();
-  const int64_t rowid = found ? sqlite3_column_int64(st.Handle(), 0) : 0;
-  st.Reset();
-  if (!found) return false;
+  // The statement may stand on the current row (found by the last locate): the cursor lets go of it
+  // and positions again when it reads before moving.
   LeaveRow();
-  if (!Seek(rowid)) return false;
+  st.Reset();
+  for (size_t i = 0; i < bound.size(); ++i) st.Bind(static_cast<int>(i + 1), bound[i]);
+  if (!StepTo(st)) return false;  // not found: the cursor stays where it was
   recNo_ = 0;
   Resync();  // the base's cursor flags follow the engine's new row
   return true;

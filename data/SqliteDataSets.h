@@ -25,8 +25,9 @@
 //     writes and when the dataset closes. A row the database refuses fails
 //     alone: Post raises with SQLite's message and the dataset stays in
 //     insert/edit state (Cancel drops it).
-//   - Locate runs a prepared `SELECT rowid ... WHERE ... ORDER BY rowid
-//     LIMIT 1` (one per key-field list and options), never a walk.
+//   - Locate runs a prepared `SELECT rowid, <columns> ... WHERE ... ORDER
+//     BY rowid LIMIT 1` (one per key-field list and options), never a walk,
+//     and stands on the row it returns (no second read of it).
 //
 // TSqliteQueryDataSet: the rows of one read-only statement, forward only
 // (IsUniDirectional): First runs the statement again, except right after

@@ -684,6 +684,47 @@ TEST_F(SqliteDataSets, LocateByOneOrSeveralKeysWithTheOptions) {
   EXPECT_EQ(t->RecNo(), 6);
 }
 
+// Append-or-update as a keyed run drives it: locate, then edit the row found
+// (the cursor stands on the locate's own row) or append; the same locate
+// again right after its row was changed; and a locate that misses leaves
+// the cursor on the row before.
+TEST_F(SqliteDataSets, LocateThenEditOrAppendByKeyRepeatedly) {
+  Exec("CREATE TABLE t(ID INTEGER PRIMARY KEY, NAME TEXT, QTY INT);"
+       "INSERT INTO t VALUES (1, 'a', 1), (2, 'b', 2), (3, 'c', 3)");
+  auto t = Table("t");
+  t->SetPostRecords(2);
+  t->Open();
+  struct Step {
+    int64_t id;
+    const char* name;
+  };
+  const Step steps[] = {{2, "B"}, {2, "BB"}, {9, "new"}, {1, "A"}, {9, "NEW"}, {3, "C"}, {10, "ten"}, {2, "B3"}};
+  for (const Step& s : steps) {
+    SCOPED_TRACE(s.id);
+    if (t->Locate("ID", TVariant(s.id))) {
+      EXPECT_EQ(t->FieldByName("ID").AsInteger(), s.id);
+      t->Edit();
+    } else {
+      t->Append();
+      t->FieldByName("ID").SetAsInteger(s.id);
+    }
+    t->FieldByName("NAME").SetAsString(s.name);
+    t->FieldByName("QTY").SetAsInteger(s.id * 10);
+    t->Post();
+    EXPECT_EQ(t->FieldByName("NAME").AsString(), s.name);
+  }
+  ASSERT_TRUE(t->Locate("ID", TVariant(3)));
+  EXPECT_FALSE(t->Locate("ID", TVariant(77)));
+  EXPECT_EQ(t->FieldByName("NAME").AsString(), "C");  // still on ID 3
+  t->Next();
+  EXPECT_EQ(t->FieldByName("ID").AsInteger(), 9);
+  t->Close();
+  TSqliteDatabase db(path_, TSqliteOpenMode::ReadOnly);
+  auto q = db.Prepare("SELECT group_concat(ID || ':' || NAME || ':' || QTY, ' ') FROM (SELECT * FROM t ORDER BY ID)");
+  ASSERT_TRUE(q->Step());
+  EXPECT_EQ(q->Column(0).AsString(), "1:A:10 2:B3:20 3:C:30 9:NEW:90 10:ten:100");
+}
+
 // ---- Two connections on one file ----------------------------------------------------------------
 
 TEST_F(SqliteDataSets, TwoWritersOnOneFileWaitForEachOtherAndAReaderGoesOnMeanwhile) {
