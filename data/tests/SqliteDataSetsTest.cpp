@@ -464,6 +464,54 @@ TEST_F(SqliteDataSets, AppendEditDeleteAndDefaults) {
   EXPECT_EQ(Count(path_, "t"), 0);
 }
 
+// An edit posts a plain UPDATE while the rowid cannot change, and one that
+// reports the new rowid when an INTEGER PRIMARY KEY (the rowid under another
+// name) changes: the cursor follows the row either way, and a row deleted
+// meanwhile is reported, not passed for updated.
+TEST_F(SqliteDataSets, EditedRowsKeepOrFollowTheirRowidAndAVanishedRowIsReported) {
+  struct Case {
+    const char* columns;
+    bool rowidAlias;  // ID is the rowid under another name
+  };
+  const Case cases[] = {
+      {"ID INTEGER PRIMARY KEY, NAME TEXT", true},
+      {"id integer primary key, NAME TEXT", true},
+      {"ID INTEGER, NAME TEXT, PRIMARY KEY (ID)", true},
+      {"ID INT PRIMARY KEY, NAME TEXT", false},  // INT is not INTEGER: an ordinary key
+      {"ID INTEGER, NAME TEXT", false},
+      {"ID INTEGER, NAME TEXT, PRIMARY KEY (ID, NAME)", false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.columns);
+    Exec(std::string("DROP TABLE IF EXISTS t; CREATE TABLE t(") + c.columns +
+         "); INSERT INTO t(rowid, ID, NAME) VALUES (1, 1, 'a'), (2, 2, 'b'), (3, 3, 'c')");
+    auto t = Table("t");
+    t->SetPostRecords(1);
+    t->Open();
+    t->SetRecNo(2);
+    t->Edit();
+    t->FieldByName("NAME").SetAsString("same key");
+    t->Post();
+    EXPECT_EQ(t->GetBookmark(), 2);
+    t->Edit();
+    t->FieldByName("ID").SetAsInteger(20);
+    t->Post();
+    EXPECT_EQ(t->GetBookmark(), c.rowidAlias ? 20 : 2);
+    EXPECT_EQ(t->FieldByName("NAME").AsString(), "same key");
+    t->Next();
+    EXPECT_EQ(t->FieldByName("ID").AsInteger(), c.rowidAlias ? 20 : 3);  // Next from the row where it now is
+    // The row being edited goes away meanwhile.
+    t->First();
+    t->Edit();
+    t->FieldByName("NAME").SetAsString("lost");
+    Exec("DELETE FROM t WHERE NAME = 'a'");
+    EXPECT_NE(ErrorOf<EDatabaseError>([&] { t->Post(); }).find("no longer exists"), std::string::npos);
+    t->Cancel();
+    t->Close();
+    EXPECT_EQ(Count(path_, "t"), 2);
+  }
+}
+
 TEST_F(SqliteDataSets, EmptyTableRemovesEveryRowInTheTransaction) {
   Exec("CREATE TABLE t(ID INTEGER, NAME TEXT); INSERT INTO t VALUES (1, 'a'), (2, 'b'), (3, 'c')");
   auto t = Table("t");
