@@ -6,8 +6,8 @@
 //
 // Usage: bench_pg_write ORDERS.csv [POSTRECORDS [ODBC_ROWS]]   (make the CSV
 // with /work/shared/bench/make_orders_csv.py or bench/pg_write_bench.sh).
-// ODBC inserts row by row: it takes the first ODBC_ROWS rows (default
-// 100,000; 0 skips it).
+// The ODBC part (appends sent as parameter arrays of PostRecords rows, at
+// most 1000) takes the first ODBC_ROWS rows (default 100,000; 0 skips it).
 #include <sys/resource.h>
 
 #include <chrono>

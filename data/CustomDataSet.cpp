@@ -3,6 +3,7 @@
 #include <utility>
 
 #include "data/ComputedValue.h"
+#include "data/Connections.h"
 #include "data/DataSetCursor.h"
 #include "data/MemDataSet.h"
 #include "environment/CoreMessages.h"
@@ -111,6 +112,17 @@ void TKVCustomDataSet::SetVarList(const TVarList* value) {
 
 TDataSet* TKVCustomDataSet::GetDataset() { return dataSet_.get(); }
 
+std::string TKVCustomDataSet::ResolvePath(const std::string& path) const {
+  return OwnerLink ? OwnerLink->ResolvePath(path) : path;
+}
+
+std::unique_ptr<TDataBaseInfo> TKVCustomDataSet::ResolvedDataBaseInfo() const {
+  auto info = std::make_unique<TDataBaseInfo>();
+  info->Assign(DataBaseInfo.get());
+  if (info->ConnectType != ctAlias && IsFileDatabaseDriver(info->DriverName)) info->Path = ResolvePath(info->Path);
+  return info;
+}
+
 void TKVCustomDataSet::SetDataSet(std::unique_ptr<TDataSet> dataSet) {
   if (!dataSet) dataSet = std::make_unique<TUnboundDataSet>();
   if (dataSet_) dataSet_->Close();
@@ -128,7 +140,9 @@ void TKVCustomDataSet::DataSetReplaced(std::unique_ptr<TDataSet>) {}
 
 int64_t TKVCustomDataSet::DataSetHandle() const { return cursor_->Handle(); }
 
-bool TKVCustomDataSet::HoldsErrorData() const { return ObjCast<TKVMemDataSet>(dataSet_.get()) != nullptr; }
+// Error data is a plain in-memory dataset; the client datasets that
+// subclass it stand in front of a database table and are no error data.
+bool TKVCustomDataSet::HoldsErrorData() const { return dataSet_->ClassType() == TKVMemDataSet::StaticClass(); }
 
 void TKVCustomDataSet::EnsureDataSet(const std::function<bool(const TDataSet&)>& fits,
                                      const std::function<std::unique_ptr<TDataSet>()>& make) {

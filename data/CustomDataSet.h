@@ -42,6 +42,10 @@ public:
   virtual ~IDataSetOwner() = default;
   // Loads the link's saved error records into `into` (re-transfer of error data).
   virtual void LoadErrorData(TKVMemDataSet& into) = 0;
+  // A file or folder name as the dataset is to open it: a relative one is
+  // taken from where the owner keeps its files (a job: its job file's
+  // folder). The default keeps `path` as it is.
+  virtual std::string ResolvePath(const std::string& path) const { return path; }
 };
 
 class KVCORE_EXPORT TKVCustomDataSet : public TKVBaseDataSet {
@@ -121,6 +125,13 @@ public:
   void SetFieldDefs(const TKVFieldDefs* value);
   void SetVarList(const TVarList* value);
 
+  // `path` resolved through OwnerLink (as it is without an owner). The
+  // stored TableName and Path are never rewritten: only what is opened.
+  std::string ResolvePath(const std::string& path) const;
+  // DataBaseInfo as a connection is made with it: for a file-database
+  // driver (not an alias) the Path resolved through ResolvePath.
+  std::unique_ptr<TDataBaseInfo> ResolvedDataBaseInfo() const;
+
   // The connection the engine dataset stands on while it is open; null otherwise.
   const std::shared_ptr<TDbConnection>& Connection() const { return connection_; }
 
@@ -135,7 +146,9 @@ public:
   TTablePurpose Purpose = 0;
 
 protected:
-  // Whether the engine dataset holds error data put in place for re-transfer.
+  // Whether the engine dataset holds error data put in place for
+  // re-transfer: a TKVMemDataSet of that very class (its subclasses, such
+  // as the client datasets of the Oracle kinds, are engine datasets).
   bool HoldsErrorData() const;
   // Puts a new engine dataset in place when `fits` says the current one does not fit.
   void EnsureDataSet(const std::function<bool(const TDataSet&)>& fits,

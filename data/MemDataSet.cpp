@@ -203,13 +203,18 @@ void TKVMemDataSet::InternalClose() {
 
 void TKVMemDataSet::InternalFirst() { current_ = -1; }
 
-void TKVMemDataSet::InternalLast() { current_ = static_cast<int>(rows_.size()); }
+void TKVMemDataSet::InternalLast() {
+  while (FetchMore()) {
+  }
+  current_ = static_cast<int>(rows_.size());
+}
 
 TDataSet::TGetResult TKVMemDataSet::InternalGetRecord(TGetMode mode) {
   const int count = static_cast<int>(rows_.size());
   switch (mode) {
     case gmCurrent: return current_ >= 0 && current_ < count ? grOK : grEOF;
     case gmNext:
+      if (current_ >= count - 1 && FetchMore()) return InternalGetRecord(gmNext);
       if (current_ < count - 1) {
         ++current_;
         return grOK;
@@ -303,6 +308,47 @@ void TKVMemDataSet::InternalDelete() {
     deleted_.push_back(std::move(row));
   }
   if (current_ >= static_cast<int>(rows_.size())) current_ = static_cast<int>(rows_.size()) - 1;
+}
+
+// ---- Records fed by a subclass -------------------------------------------------------------
+
+void TKVMemDataSet::AddFetchedRecord(std::vector<TVariant> values) {
+  CheckRowCount();
+  auto row = std::make_unique<Row>();
+  row->id = nextId_++;
+  row->values = std::move(values);
+  rows_.push_back(std::move(row));
+}
+
+int TKVMemDataSet::ReleaseUnchangedRecords(bool keepCurrent) {
+  const Row* current =
+      keepCurrent && current_ >= 0 && current_ < static_cast<int>(rows_.size()) ? rows_[static_cast<size_t>(current_)].get()
+                                                                                 : nullptr;
+  int before = 0;
+  size_t kept = 0;
+  for (size_t i = 0; i < rows_.size(); ++i) {
+    std::unique_ptr<Row>& row = rows_[i];
+    if (row.get() == current || row->status != usUnmodified) {
+      rows_[kept++] = std::move(row);
+    } else if (static_cast<int>(i) < current_) {
+      ++before;
+    }
+  }
+  const bool pastEnd = current_ >= static_cast<int>(rows_.size());
+  rows_.resize(kept);
+  if (pastEnd) {
+    current_ = static_cast<int>(rows_.size());
+  } else if (current_ >= 0) {
+    current_ -= before;
+  }
+  return before;
+}
+
+void TKVMemDataSet::ClearRecords() {
+  rows_.clear();
+  deleted_.clear();
+  changed_.clear();
+  current_ = -1;
 }
 
 // ---- Cached updates ---------------------------------------------------------------------------

@@ -107,6 +107,21 @@ protected:
   void InternalPost(const std::vector<TVariant>& values, bool inserting, bool append) override;
   void InternalDelete() override;
 
+  // ---- For subclasses fed from elsewhere (a query read in packets) ----
+  // Called when the cursor is to move past the last record held, and
+  // repeatedly by Last: appends the next records with AddFetchedRecord and
+  // returns whether it added any. The default has nothing more to add.
+  virtual bool FetchMore() { return false; }
+  // Appends a record as read from the source: unmodified, no change logged.
+  void AddFetchedRecord(std::vector<TVariant> values);
+  // Lets go of every record that holds no pending change, except the
+  // current one when `keepCurrent`; returns how many of them stood before
+  // the current record.
+  int ReleaseUnchangedRecords(bool keepCurrent);
+  // Forgets every record and pending change; the dataset stays open,
+  // before its first record (call Resync afterwards).
+  void ClearRecords();
+
 private:
   struct Row {
     int64_t id = 0;

@@ -7,6 +7,8 @@
 #include <cstring>
 #include <locale.h>
 
+#include "data/ServerAddress.h"
+#include "foundation/CharClass.h"
 #include "foundation/DateUtils.h"
 #include "foundation/Format.h"
 #include "foundation/Utf8.h"
@@ -87,13 +89,10 @@ std::string OdbcConnectionString(const TOdbcConnectParts& parts) {
   auto add = [&s](const char* key, const std::string& v) {
     if (!v.empty()) s += std::string(";") + key + "=" + OdbcConnectionValue(v);
   };
-  // "host:port" (one colon, digits after it) is the server and its port.
-  const size_t colon = parts.Server.find(':');
-  const bool withPort = colon != std::string::npos && colon > 0 && colon + 1 < parts.Server.size() &&
-                        parts.Server.find(':', colon + 1) == std::string::npos &&
-                        parts.Server.find_first_not_of("0123456789", colon + 1) == std::string::npos;
-  add("SERVER", withPort ? parts.Server.substr(0, colon) : parts.Server);
-  if (withPort) add("PORT", parts.Server.substr(colon + 1));
+  // "host:port" and "[v6]:port" are the server and its port (ServerAddress.h).
+  const TServerAddress address = SplitServerAddress(parts.Server);
+  add("SERVER", address.Host);
+  add("PORT", address.Port);
   add("DATABASE", parts.Database);
   add("UID", parts.User);
   add("PWD", parts.Password);
@@ -300,6 +299,179 @@ void TOdbcStatement::BindValue(int position, const TVariant& value, SQLSMALLINT 
   if (!Ok(rc)) Raise(Format("cannot bind parameter %d", position));
 }
 
+namespace {
+
+// One column of a parameter array: the C type, SQL type, element width and
+// column size, and the copy of each set's value.
+struct TArrayLayout {
+  SQLSMALLINT cType = SQL_C_WCHAR;
+  SQLSMALLINT type = 0;
+  size_t width = 0;
+  SQLULEN size = 0;
+  SQLSMALLINT digits = 0;
+};
+
+TArrayLayout ArrayLayoutOf(const std::vector<const TVariant*>& values, TVarType kind, bool binary, SQLSMALLINT sqlType,
+                           std::vector<std::u16string>& texts) {
+  TArrayLayout l;
+  l.type = sqlType;
+  switch (kind) {
+    case varInteger:
+      l.cType = SQL_C_SBIGINT;
+      l.width = sizeof(SQLBIGINT);
+      if (!l.type) l.type = SQL_BIGINT;
+      return l;
+    case varFloat:
+      l.cType = SQL_C_DOUBLE;
+      l.width = sizeof(double);
+      if (!l.type || l.type == SQL_NUMERIC || l.type == SQL_DECIMAL) l.type = SQL_DOUBLE;
+      return l;
+    case varBoolean:
+      l.cType = SQL_C_BIT;
+      l.width = 1;
+      if (!l.type) l.type = SQL_BIT;
+      return l;
+    case varDateTime:
+      if (l.type == SQL_TYPE_DATE) {
+        l.cType = SQL_C_TYPE_DATE;
+        l.width = sizeof(SQL_DATE_STRUCT);
+        l.size = 10;
+      } else if (l.type == SQL_TYPE_TIME) {
+        l.cType = SQL_C_TYPE_TIME;
+        l.width = sizeof(SQL_TIME_STRUCT);
+        l.size = 8;
+      } else {
+        l.cType = SQL_C_TYPE_TIMESTAMP;
+        l.type = SQL_TYPE_TIMESTAMP;
+        l.width = sizeof(SQL_TIMESTAMP_STRUCT);
+        l.size = 23;
+        l.digits = 3;
+      }
+      return l;
+    default: break;
+  }
+  size_t longest = 0;
+  texts.clear();
+  for (const TVariant* v : values) {
+    if (v->IsNullOrEmpty()) {
+      texts.emplace_back();
+      continue;
+    }
+    const std::string text = v->Type() == varString ? v->RawString() : v->AsString();
+    if (binary) {
+      texts.emplace_back(text.begin(), text.end());  // one unit per byte; narrowed back when copied
+    } else {
+      texts.push_back(Wide(text));
+    }
+    longest = std::max(longest, texts.back().size());
+  }
+  if (binary) {
+    l.cType = SQL_C_BINARY;
+    l.width = std::max<size_t>(1, longest);
+  } else {
+    l.cType = SQL_C_WCHAR;
+    l.width = (longest + 1) * sizeof(char16_t);
+    if (!l.type || l.type == SQL_VARCHAR || l.type == SQL_CHAR || l.type == SQL_WCHAR || l.type == SQL_LONGVARCHAR)
+      l.type = longest > 4000 ? SQL_WLONGVARCHAR : SQL_WVARCHAR;
+  }
+  l.size = std::max<SQLULEN>(1, longest);
+  return l;
+}
+
+// Writes the value of one set into its element of the array.
+void PutArrayValue(const TArrayLayout& l, const TVariant& v, const std::u16string* text, char* at, SQLLEN& indicator) {
+  indicator = static_cast<SQLLEN>(l.width);
+  switch (l.cType) {
+    case SQL_C_SBIGINT: {
+      const SQLBIGINT n = v.AsInteger();
+      std::memcpy(at, &n, sizeof n);
+      return;
+    }
+    case SQL_C_DOUBLE: {
+      const double d = v.AsFloat();
+      std::memcpy(at, &d, sizeof d);
+      return;
+    }
+    case SQL_C_BIT: *at = v.AsBoolean() ? 1 : 0; return;
+    case SQL_C_TYPE_DATE:
+    case SQL_C_TYPE_TIME:
+    case SQL_C_TYPE_TIMESTAMP: {
+      const SQL_TIMESTAMP_STRUCT ts = TimestampOf(v.AsDateTime());
+      if (l.cType == SQL_C_TYPE_DATE) {
+        const SQL_DATE_STRUCT d{ts.year, ts.month, ts.day};
+        std::memcpy(at, &d, sizeof d);
+      } else if (l.cType == SQL_C_TYPE_TIME) {
+        const SQL_TIME_STRUCT t{ts.hour, ts.minute, ts.second};
+        std::memcpy(at, &t, sizeof t);
+      } else {
+        std::memcpy(at, &ts, sizeof ts);
+      }
+      return;
+    }
+    case SQL_C_BINARY:
+      for (size_t i = 0; i < text->size(); ++i) at[i] = static_cast<char>((*text)[i]);
+      indicator = static_cast<SQLLEN>(text->size());
+      return;
+    default:
+      std::memcpy(at, text->data(), text->size() * sizeof(char16_t));
+      indicator = static_cast<SQLLEN>(text->size() * sizeof(char16_t));
+      return;
+  }
+}
+
+}  // namespace
+
+void TOdbcStatement::BindArray(int position, const std::vector<const TVariant*>& values, TVarType kind, bool binary,
+                               SQLSMALLINT sqlType) {
+  if (static_cast<size_t>(position) > arrays_.size()) arrays_.resize(static_cast<size_t>(position));
+  auto& slot = arrays_[static_cast<size_t>(position - 1)];
+  if (!slot) slot = std::make_unique<TArrayParam>();
+  std::vector<std::u16string> texts;
+  const TArrayLayout l = ArrayLayoutOf(values, kind, binary, sqlType, texts);
+  slot->data.assign(std::max<size_t>(1, values.size() * l.width), 0);
+  slot->indicators.assign(std::max<size_t>(1, values.size()), SQL_NULL_DATA);
+  for (size_t r = 0; r < values.size(); ++r) {
+    if (values[r]->IsNullOrEmpty()) continue;
+    PutArrayValue(l, *values[r], texts.empty() ? nullptr : &texts[r], slot->data.data() + r * l.width,
+                  slot->indicators[r]);
+  }
+  const SQLRETURN rc =
+      SQLBindParameter(stmt_, static_cast<SQLUSMALLINT>(position), SQL_PARAM_INPUT, l.cType, l.type, l.size, l.digits,
+                       slot->data.data(), static_cast<SQLLEN>(l.width), slot->indicators.data());
+  if (!Ok(rc)) Raise(Format("cannot bind parameter %d", position));
+}
+
+bool TOdbcStatement::ExecuteArray(size_t sets, bool& allDone) {
+  allDone = false;
+  std::vector<SQLUSMALLINT> status(sets, SQL_PARAM_UNUSED);
+  SQLULEN processed = 0;
+  const auto setAttr = [this](SQLINTEGER attr, SQLPOINTER value) {
+    return Ok(SQLSetStmtAttr(stmt_, attr, value, 0));
+  };
+  const bool arrays = setAttr(SQL_ATTR_PARAMSET_SIZE, reinterpret_cast<SQLPOINTER>(static_cast<SQLULEN>(sets))) &&
+                      setAttr(SQL_ATTR_PARAM_STATUS_PTR, status.data()) &&
+                      setAttr(SQL_ATTR_PARAMS_PROCESSED_PTR, &processed);
+  SQLULEN taken = 0;
+  if (arrays) SQLGetStmtAttr(stmt_, SQL_ATTR_PARAMSET_SIZE, &taken, 0, nullptr);
+  bool ran = false;
+  if (arrays && taken == sets) {
+    const SQLRETURN rc = SQLExecute(stmt_);
+    ran = true;
+    allDone = (Ok(rc) || rc == SQL_NO_DATA) && processed == sets &&
+              std::all_of(status.begin(), status.end(), [](SQLUSMALLINT s) {
+                return s == SQL_PARAM_SUCCESS || s == SQL_PARAM_SUCCESS_WITH_INFO;
+              });
+    SQLFreeStmt(stmt_, SQL_CLOSE);
+  }
+  setAttr(SQL_ATTR_PARAM_STATUS_PTR, nullptr);
+  setAttr(SQL_ATTR_PARAMS_PROCESSED_PTR, nullptr);
+  setAttr(SQL_ATTR_PARAMSET_SIZE, reinterpret_cast<SQLPOINTER>(static_cast<SQLULEN>(1)));
+  SQLFreeStmt(stmt_, SQL_RESET_PARAMS);
+  arrays_.clear();
+  params_.clear();
+  return ran;
+}
+
 bool TOdbcStatement::ReadText(int column, std::string& out) {
   // Wide chunks until the driver has handed out the whole value.
   wide_.clear();
@@ -426,12 +598,70 @@ std::unique_ptr<TOdbcConnection> TOdbcConnection::ConnectDriver(const TOdbcConne
   return c;
 }
 
+std::unique_ptr<TOdbcConnection> TOdbcConnection::ConnectString(const std::string& connectionString,
+                                                                const std::string& user,
+                                                                const std::string& password) {
+  std::string what;
+  if (const std::string dsn = OdbcConnectionKeyword(connectionString, "DSN"); !dsn.empty()) {
+    what = "ODBC data source '" + dsn + "'";
+  } else if (const std::string driver = OdbcConnectionKeyword(connectionString, "DRIVER"); !driver.empty()) {
+    what = "ODBC driver '" + driver + "'";
+  } else {
+    what = "an ODBC connection string";
+  }
+  std::string cs = connectionString;
+  while (!cs.empty() && (cs.back() == ';' || cs.back() == ' ')) cs.pop_back();
+  if (!user.empty()) cs += ";UID=" + OdbcConnectionValue(user);
+  if (!password.empty()) cs += ";PWD=" + OdbcConnectionValue(password);
+  std::unique_ptr<TOdbcConnection> c(new TOdbcConnection(what));
+  c->Open(cs, std::string(), std::string(), password, OdbcConnectionKeyword(connectionString, "PWD"));
+  return c;
+}
+
+std::string OdbcConnectionKeyword(std::string_view cs, std::string_view keyword) {
+  size_t i = 0;
+  while (i < cs.size()) {
+    const size_t eq = cs.find('=', i);
+    if (eq == std::string_view::npos) break;
+    std::string_view key = cs.substr(i, eq - i);
+    while (!key.empty() && key.front() == ' ') key.remove_prefix(1);
+    while (!key.empty() && key.back() == ' ') key.remove_suffix(1);
+    std::string value;
+    size_t next = eq + 1;
+    while (next < cs.size() && cs[next] == ' ') ++next;
+    if (next < cs.size() && cs[next] == '{') {
+      for (++next; next < cs.size(); ++next) {
+        if (cs[next] == '}') {
+          if (next + 1 < cs.size() && cs[next + 1] == '}') {
+            value += '}';
+            ++next;
+            continue;
+          }
+          ++next;
+          break;
+        }
+        value += cs[next];
+      }
+      next = cs.find(';', next);
+    } else {
+      const size_t end = cs.find(';', next);
+      value = std::string(cs.substr(next, end == std::string_view::npos ? std::string_view::npos : end - next));
+      while (!value.empty() && value.back() == ' ') value.pop_back();
+      next = end;
+    }
+    if (AsciiUpperCase(key) == AsciiUpperCase(keyword)) return value;
+    if (next == std::string_view::npos) break;
+    i = next + 1;
+  }
+  return std::string();
+}
+
 void TOdbcConnection::Raise(const std::string& what) const {
   throw EDatabaseError(Format("%s: %s: %s", describe_, what, OdbcDiagnostics(SQL_HANDLE_DBC, dbc_)));
 }
 
 void TOdbcConnection::Open(const std::string& connectionString, const std::string& dsn, const std::string& user,
-                           const std::string& password) {
+                           const std::string& password, const std::string& secret) {
   const TUtf8CtypeGuard utf8;
   if (!Ok(SQLAllocHandle(SQL_HANDLE_ENV, SQL_NULL_HANDLE, &env_)))
     throw EDatabaseError("Cannot connect to " + describe_ + ": no ODBC environment");
@@ -456,8 +686,10 @@ void TOdbcConnection::Open(const std::string& connectionString, const std::strin
   if (!Ok(rc)) {
     std::string why = OdbcDiagnostics(SQL_HANDLE_DBC, dbc_);
     // A driver may echo what it was given: keep the password out whatever it does.
-    if (!password.empty()) {
-      for (size_t at = why.find(password); at != std::string::npos; at = why.find(password, at)) why.replace(at, password.size(), "***");
+    for (const std::string* hidden : {&password, &secret}) {
+      if (hidden->empty()) continue;
+      for (size_t at = why.find(*hidden); at != std::string::npos; at = why.find(*hidden, at + 3))
+        why.replace(at, hidden->size(), "***");
     }
     throw EDatabaseError("Cannot connect to " + describe_ + ": " + why);
   }
@@ -511,8 +743,8 @@ int64_t TOdbcConnection::Execute(const std::string& sql) {
   return n < 0 ? 0 : n;
 }
 
-void TOdbcConnection::WriteDone(int32_t postRecords) {
-  ++pending_;
+void TOdbcConnection::WriteDone(int32_t postRecords, int64_t writes) {
+  pending_ += writes;
   if (postRecords > 0 && pending_ >= postRecords) CommitPending();
 }
 

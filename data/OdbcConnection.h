@@ -55,8 +55,9 @@ struct KVCORE_EXPORT TOdbcConnectParts {
 KVCORE_EXPORT std::string OdbcConnectionValue(std::string_view value);
 // "DRIVER={<driver>};SERVER=<server>;DATABASE=<database>;UID=<user>;PWD=<password>":
 // DRIVER always braced, the others as OdbcConnectionValue writes them and
-// left out when empty. A server "host:port" (one colon, only digits after
-// it) gives SERVER=host;PORT=port. Holds the password: never show it.
+// left out when empty. A server "host:port" or "[v6]:port" gives
+// SERVER=host;PORT=port, "[v6]" SERVER=v6 (data/ServerAddress.h). Holds
+// the password: never show it.
 KVCORE_EXPORT std::string OdbcConnectionString(const TOdbcConnectParts& parts);
 
 // The diagnostic records of a handle joined into one text ("[SQLSTATE]
@@ -107,6 +108,21 @@ public:
   void BindValue(int position, const TVariant& value, SQLSMALLINT sqlType = 0);
   void ResetParameters();
 
+  // ---- Parameter arrays (several parameter sets in one execution) ----
+  // Binds parameter `position` (1-based) to one column of a parameter
+  // array: set r takes `*values[r]` (Null and unassigned bind NULL)
+  // converted to `kind` (varInteger, varFloat, varBoolean, varDateTime,
+  // anything else text; bytes when `binary`) and sent as `sqlType` (0: by
+  // the kind). The statement keeps copies.
+  void BindArray(int position, const std::vector<const TVariant*>& values, TVarType kind, bool binary,
+                 SQLSMALLINT sqlType);
+  // Runs the prepared statement once per parameter set bound with
+  // BindArray (`sets` of them). False when the driver takes no arrays
+  // (nothing ran). Otherwise true, with `allDone` telling whether every set
+  // ran without error (the driver's diagnostics stay on the statement).
+  // The statement goes back to single parameter sets afterwards.
+  bool ExecuteArray(size_t sets, bool& allDone);
+
   // Column `column` (1-based) of the current row read as `kind`
   // (varInteger, varFloat, varBoolean, varDateTime, varString; binary
   // columns as their bytes). False when NULL.
@@ -135,6 +151,11 @@ private:
   SQLHSTMT stmt_;
   std::string sql_;
   std::vector<std::unique_ptr<TParam>> params_;
+  struct TArrayParam {
+    std::vector<char> data;  // sets x width bytes
+    std::vector<SQLLEN> indicators;
+  };
+  std::vector<std::unique_ptr<TArrayParam>> arrays_;
   std::u16string wide_;  // scratch for wide reads
 };
 
@@ -145,6 +166,11 @@ public:
                                                             const std::string& password);
   // A server driver by its connection parts.
   static std::unique_ptr<TOdbcConnection> ConnectDriver(const TOdbcConnectParts& parts);
+  // A connection string of the caller's ("DRIVER={...};DBQ=..." or
+  // "DSN=..."), with UID=`user` and PWD=`password` added when not empty.
+  // Messages name its DSN or DRIVER only; a password it holds is masked.
+  static std::unique_ptr<TOdbcConnection> ConnectString(const std::string& connectionString, const std::string& user,
+                                                        const std::string& password);
   ~TOdbcConnection() override;
 
   SQLHDBC Handle() const { return dbc_; }
@@ -171,9 +197,9 @@ public:
   // ---- Write-transaction bookkeeping of the datasets ----
   // Before a write (the transaction begins with it: autocommit is off).
   void BeginWrite() {}
-  // After a write that succeeded: counts it and commits once `postRecords`
-  // writes are pending (postRecords <= 0: never here).
-  void WriteDone(int32_t postRecords);
+  // After writes that succeeded (`writes` of them): counts them and commits
+  // once `postRecords` writes are pending (postRecords <= 0: never here).
+  void WriteDone(int32_t postRecords, int64_t writes = 1);
   int64_t PendingWrites() const noexcept { return pending_; }
   int64_t Commits() const noexcept { return commits_; }
   // Rolls back what was written since the last commit.
@@ -184,8 +210,9 @@ public:
 
 private:
   TOdbcConnection(std::string describe);
+  // `secret`: one more text to keep out of messages (besides `password`).
   void Open(const std::string& connectionString, const std::string& dsn, const std::string& user,
-            const std::string& password);
+            const std::string& password, const std::string& secret = std::string());
   void ReadInfo();
 
   SQLHENV env_ = SQL_NULL_HENV;
@@ -197,6 +224,10 @@ private:
   int64_t pending_ = 0;
   int64_t commits_ = 0;
 };
+
+// The value of `keyword` (any letter case) in an ODBC connection string,
+// braces undone; "" when it is not there.
+KVCORE_EXPORT std::string OdbcConnectionKeyword(std::string_view connectionString, std::string_view keyword);
 
 // The driver of the data source `dsn` as odbc.ini names it (SQLDataSources);
 // "" when there is no such data source.

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <climits>
+#include <exception>
 
 #include "data/SqliteDataSets.h"
 #include "foundation/CharClass.h"
@@ -310,6 +311,7 @@ bool TOdbcTableDataSet::CreateTable() {
 }
 
 int64_t TOdbcTableDataSet::EmptyTable() {
+  FlushAppends();
   TOdbcConnection& conn = Conn();
   auto st = conn.NewStatement();
   const bool any = st->ExecDirect("DELETE FROM " + QuotedTable());
@@ -426,6 +428,7 @@ void TOdbcTableDataSet::ReadIndexes() {
 }
 
 void TOdbcTableDataSet::RunSelect() {
+  FlushAppends();
   if (!cursor_) cursor_ = Conn().NewStatement();
   cursor_->CloseCursor();
   cursor_->ExecDirect("SELECT " + selectList_ + " FROM " + QuotedTable());
@@ -450,9 +453,22 @@ void TOdbcTableDataSet::InternalOpen() {
   RunSelect();
   row_.assign(columns_.size(), TVariant::Null());
   wrote_ = false;
+  batch_.clear();
+  SQLUINTEGER arrayCounts = 0;
+  arrays_ = SQL_SUCCEEDED(SQLGetInfo(conn.Handle(), SQL_PARAM_ARRAY_ROW_COUNTS, &arrayCounts, sizeof arrayCounts,
+                                     nullptr)) &&
+            arrayCounts != 0;
 }
 
 void TOdbcTableDataSet::InternalClose() {
+  // Rows still to be sent go first; a refusal among them is reported
+  // after the dataset has closed.
+  std::exception_ptr refused;
+  try {
+    FlushAppends();
+  } catch (const EDatabaseError&) {
+    refused = std::current_exception();
+  }
   cursor_.reset();
   prepared_.clear();
   onRow_ = false;
@@ -460,6 +476,7 @@ void TOdbcTableDataSet::InternalClose() {
     wrote_ = false;
     connection_->CommitPending();
   }
+  if (refused) std::rethrow_exception(refused);
 }
 
 bool TOdbcTableDataSet::FetchInto(TOdbcStatement& st) {
@@ -570,24 +587,50 @@ std::string TOdbcTableDataSet::RowCondition(std::vector<size_t>& binds) const {
   return where;
 }
 
+std::vector<size_t> TOdbcTableDataSet::InsertColumns(const std::vector<TVariant>& values) const {
+  std::vector<size_t> bound;
+  for (size_t i = 0; i < columns_.size(); ++i)
+    if (!(columns_[i].hasDefault && values[i].IsEmpty())) bound.push_back(i);
+  return bound;
+}
+
+std::string TOdbcTableDataSet::InsertSql(const std::vector<size_t>& bound) const {
+  if (bound.empty()) return "INSERT INTO " + QuotedTable() + " DEFAULT VALUES";
+  std::string names, marks;
+  for (size_t i : bound) {
+    names += (names.empty() ? "" : ", ") + columns_[i].quoted;
+    marks += marks.empty() ? "?" : ", ?";
+  }
+  return "INSERT INTO " + QuotedTable() + " (" + names + ") VALUES (" + marks + ")";
+}
+
+void TOdbcTableDataSet::InsertRow(const std::vector<TVariant>& values, const std::vector<size_t>& bound) {
+  TOdbcStatement& st = Prepared(InsertSql(bound));
+  int position = 0;
+  for (size_t i : bound) st.BindValue(++position, values[i], static_cast<SQLSMALLINT>(columns_[i].sqlType));
+  RunWrite(st, false);
+}
+
+int TOdbcTableDataSet::BatchLimit() const {
+  const int limit = postRecords_ > 0 ? std::min(postRecords_, kMaxBatchRows) : kMaxBatchRows;
+  return arrays_ ? limit : 1;
+}
+
 void TOdbcTableDataSet::InternalPost(const std::vector<TVariant>& values, bool inserting, bool) {
   if (inserting) {
-    std::string names, marks;
-    std::vector<size_t> bound;
-    for (size_t i = 0; i < columns_.size(); ++i) {
-      if (columns_[i].hasDefault && values[i].IsEmpty()) continue;
-      names += (names.empty() ? "" : ", ") + columns_[i].quoted;
-      marks += marks.empty() ? "?" : ", ?";
-      bound.push_back(i);
+    std::vector<size_t> bound = InsertColumns(values);
+    if (BatchLimit() <= 1 || bound.empty()) {
+      FlushAppends();
+      InsertRow(values, bound);
+    } else {
+      if (bound != batchColumns_) FlushAppends();
+      batchColumns_ = std::move(bound);
+      batch_.push_back(values);
+      wrote_ = true;
     }
-    const std::string sql = bound.empty() ? "INSERT INTO " + QuotedTable() + " DEFAULT VALUES"
-                                          : "INSERT INTO " + QuotedTable() + " (" + names + ") VALUES (" + marks + ")";
-    TOdbcStatement& st = Prepared(sql);
-    int position = 0;
-    for (size_t i : bound) st.BindValue(++position, values[i], static_cast<SQLSMALLINT>(columns_[i].sqlType));
-    RunWrite(st, false);
     ++recordCount_;
   } else {
+    FlushAppends();
     std::string sets;
     for (size_t i = 0; i < columns_.size(); ++i) sets += (i ? ", " : "") + columns_[i].quoted + " = ?";
     std::vector<size_t> keys;
@@ -603,9 +646,94 @@ void TOdbcTableDataSet::InternalPost(const std::vector<TVariant>& values, bool i
   for (size_t i = 0; i < columns_.size(); ++i) row_[i] = values[i].IsEmpty() ? TVariant::Null() : values[i];
   onRow_ = true;
   walkRow_ = pending_ = false;
+  if (static_cast<int>(batch_.size()) >= BatchLimit()) FlushAppends();
+}
+
+// ---- Appends sent as parameter arrays ----------------------------------------------------
+
+void TOdbcTableDataSet::FlushAppends() {
+  if (batch_.empty()) return;
+  std::vector<std::vector<TVariant>> rows = std::move(batch_);
+  batch_.clear();
+  const std::vector<size_t> bound = batchColumns_;
+  TOdbcConnection& conn = Conn();
+  if (!SendArray(rows, bound)) {
+    std::vector<std::pair<size_t, std::string>> refused;
+    for (size_t r = 0; r < rows.size(); ++r) {
+      try {
+        InsertRow(rows[r], bound);
+      } catch (const EDatabaseError& e) {
+        refused.emplace_back(r, e.Message());
+      }
+    }
+    if (!refused.empty()) ReportRefused(rows, refused);
+    return;
+  }
+  conn.WriteDone(postRecords_, static_cast<int64_t>(rows.size()));
+}
+
+// The batch in one execution inside a savepoint: true when every row was
+// stored; false (nothing stored) when a row was refused or the driver
+// takes no arrays.
+bool TOdbcTableDataSet::SendArray(const std::vector<std::vector<TVariant>>& rows, const std::vector<size_t>& bound) {
+  if (!arrays_) return false;
+  TOdbcConnection& conn = Conn();
+  try {
+    conn.Execute("SAVEPOINT vandrel_batch");
+  } catch (const EDatabaseError&) {
+    arrays_ = false;  // no savepoints: rows go one at a time
+    return false;
+  }
+  auto& slot = prepared_["array: " + InsertSql(bound)];
+  if (!slot) {
+    slot = conn.NewStatement();
+    slot->Prepare(InsertSql(bound));
+  }
+  std::vector<const TVariant*> column(rows.size());
+  int position = 0;
+  for (size_t i : bound) {
+    for (size_t r = 0; r < rows.size(); ++r) column[r] = &rows[r][i];
+    slot->BindArray(++position, column, static_cast<TVarType>(FieldTypeValueKind(FieldDefs()[static_cast<int>(i)].DataType)),
+                    columns_[i].binary, static_cast<SQLSMALLINT>(columns_[i].sqlType));
+  }
+  bool allDone = false;
+  if (!slot->ExecuteArray(rows.size(), allDone)) arrays_ = false;
+  if (!allDone) {
+    conn.Execute("ROLLBACK TO SAVEPOINT vandrel_batch");
+    ReleaseSavepoint();
+    return false;
+  }
+  ReleaseSavepoint();
+  return true;
+}
+
+void TOdbcTableDataSet::ReleaseSavepoint() {
+  if (!releaseSavepoints_) return;
+  try {
+    Conn().Execute("RELEASE SAVEPOINT vandrel_batch");
+  } catch (const EDatabaseError&) {
+    releaseSavepoints_ = false;  // Oracle keeps savepoints until the commit
+  }
+}
+
+void TOdbcTableDataSet::ReportRefused(const std::vector<std::vector<TVariant>>& rows,
+                                      const std::vector<std::pair<size_t, std::string>>& refused) {
+  refused_ += static_cast<int64_t>(refused.size());
+  recordCount_ -= static_cast<int64_t>(refused.size());
+  if (OnRefusedRow) {
+    for (const auto& [r, message] : refused) OnRefusedRow(rows[r], message);
+    return;
+  }
+  std::string m = Format("Table '%s': the server refused %d of %d appended rows (the others were stored)", tableName_,
+                         static_cast<int64_t>(refused.size()), static_cast<int64_t>(rows.size()));
+  for (size_t k = 0; k < refused.size() && k < kRefusedInMessage; ++k)
+    m += "\n  row " + std::to_string(refused[k].first + 1) + " of the batch: " + refused[k].second;
+  if (refused.size() > kRefusedInMessage) m += "\n  ...";
+  throw EDatabaseError(m);
 }
 
 void TOdbcTableDataSet::InternalDelete() {
+  FlushAppends();
   if (!onRow_) return;
   std::vector<size_t> keys;
   TOdbcStatement& st = Prepared("DELETE FROM " + QuotedTable() + " WHERE " + RowCondition(keys));
@@ -622,6 +750,7 @@ void TOdbcTableDataSet::InternalDelete() {
 
 bool TOdbcTableDataSet::InternalLocate(const std::vector<TField*>& fields, const std::vector<TVariant>& values,
                                        TLocateOptions options) {
+  FlushAppends();
   if (options & LocateOptionBit(loPartialKey)) return TDataSet::InternalLocate(fields, values, options);
   const bool caseIns = options & LocateOptionBit(loCaseInsensitive);
   std::vector<TVariant> bound;

@@ -27,6 +27,20 @@
 //     connection's transaction, committed every PostRecords writes and when
 //     the dataset closes. A row the server refuses fails alone: Post raises
 //     with the server's message and the dataset stays in insert/edit state.
+//   - Appends go in batches where the driver takes parameter arrays
+//     (SQL_PARAM_ARRAY_ROW_COUNTS; psqlODBC does): PostRecords rows (at most
+//     1000; 1000 when PostRecords <= 0) are sent in one execution inside a
+//     savepoint, when the batch is full and before anything else runs on
+//     the table (a move, a locate, an edit, a delete, emptying, closing).
+//     When the server refuses any row of a batch, the savepoint undoes the
+//     batch and its rows are sent again one at a time: the good rows land,
+//     each refused row goes to OnRefusedRow with the server's message, and
+//     without a handler the send raises one EDatabaseError "the server
+//     refused N of M appended rows (the others were stored)" naming up to
+//     five. With arrays a refusal therefore surfaces from the call that
+//     sent the batch (the Post that filled it, FlushAppends, Close; Close
+//     finishes closing first). Without arrays (or savepoints) every append
+//     is sent by its own Post, as above.
 //   - Locate runs a prepared `SELECT ... WHERE <key> = ?` (`UPPER(c) =
 //     UPPER(?)` with loCaseInsensitive; a null key value is `IS NULL`) and
 //     stands on the first row found, outside the walk: Next goes on with the
@@ -80,6 +94,15 @@ public:
   void SetPostRecords(int32_t writes) { postRecords_ = writes; }
   int32_t PostRecords() const { return postRecords_; }
 
+  // Appends are sent in batches as parameter arrays where the driver takes
+  // them (SQL_PARAM_ARRAY_ROW_COUNTS) -- see the header comment. A refused
+  // row of a batch goes here with the server's message; without a
+  // handler the flush raises one EDatabaseError naming the refused rows.
+  std::function<void(const std::vector<TVariant>& values, const std::string& message)> OnRefusedRow;
+  int64_t RefusedRows() const { return refused_; }
+  // Sends the appended rows not sent yet.
+  void FlushAppends();
+
   bool TableExists();
   // Creates the table and its indexes from FieldDefs()/IndexDefs() when it
   // does not exist yet (and commits); true when it was created.
@@ -125,6 +148,18 @@ private:
   void RunWrite(TOdbcStatement& st, bool mustChange);
   // "k1 = ? AND k2 IS NULL ..." for the current row; the values to bind go to `binds`.
   std::string RowCondition(std::vector<size_t>& binds) const;
+  // The columns an insert of `values` names (a column with a default left unassigned is left out).
+  std::vector<size_t> InsertColumns(const std::vector<TVariant>& values) const;
+  std::string InsertSql(const std::vector<size_t>& bound) const;
+  void InsertRow(const std::vector<TVariant>& values, const std::vector<size_t>& bound);
+  int BatchLimit() const;
+  bool SendArray(const std::vector<std::vector<TVariant>>& rows, const std::vector<size_t>& bound);
+  void ReleaseSavepoint();
+  void ReportRefused(const std::vector<std::vector<TVariant>>& rows,
+                     const std::vector<std::pair<size_t, std::string>>& refused);
+
+  static constexpr int kMaxBatchRows = 1000;
+  static constexpr size_t kRefusedInMessage = 5;
 
   std::shared_ptr<TOdbcConnection> connection_;
   std::string tableName_;
@@ -144,6 +179,11 @@ private:
   int64_t rowNo_ = 0;
   int64_t recordCount_ = 0;
   bool wrote_ = false;
+  std::vector<std::vector<TVariant>> batch_;  // appended rows not sent yet
+  std::vector<size_t> batchColumns_;          // the columns they name
+  bool arrays_ = false;                       // the driver takes parameter arrays (and savepoints)
+  bool releaseSavepoints_ = true;
+  int64_t refused_ = 0;
 };
 
 class KVCORE_EXPORT TOdbcQueryDataSet : public TDataSet {

@@ -2,6 +2,7 @@
 
 #include <functional>
 
+#include "data/DataBaseInfo.h"
 #include "data/OdbcDataSets.h"
 #include "foundation/CharClass.h"
 #include "foundation/Format.h"
@@ -46,6 +47,28 @@ TOdbcNamedStatement OdbcNamedParameters(const std::string& sql) {
     out.Sql += c;
   }
   return out;
+}
+
+std::unique_ptr<TOdbcConnection> OracleOdbcConnect(const TDataBaseInfo& info) {
+  const std::string& server = info.ServerName;
+  if (server.find_first_not_of(' ') == std::string::npos)
+    throw EDatabaseError("No Oracle database: the dataset's server name (an ODBC data source or connection string) is empty");
+  if (server.find('=') != std::string::npos) return TOdbcConnection::ConnectString(server, info.UserName, info.PassWord);
+  return TOdbcConnection::ConnectDataSource(server, info.UserName, info.PassWord);
+}
+
+bool OdbcTableExists(TOdbcConnection& connection, const std::string& table) {
+  const size_t dot = table.rfind('.');
+  const std::string name = dot == std::string::npos ? table : table.substr(dot + 1);
+  std::shared_ptr<TOdbcConnection> borrowed(&connection, [](TOdbcConnection*) {});
+  TOdbcTableDataSet probe(borrowed);
+  std::string lower = name;
+  for (char& c : lower) c = AsciiLower(c);
+  for (const std::string& candidate : {name, AsciiUpperCase(name), lower}) {
+    probe.SetTableName(candidate);
+    if (probe.TableExists()) return true;
+  }
+  return false;
 }
 
 int OracleParameterSqlType(const TFieldDef& def) {
@@ -141,7 +164,7 @@ std::string TOdbcUpdateResolver::Where(const TFieldDefs& fields, const std::vect
 
 void TOdbcUpdateResolver::ApplyUpdate(TUpdateKind kind, const TFieldDefs& fields,
                                       const std::vector<TVariant>& oldValues, const std::vector<TVariant>& newValues) {
-  const std::string table = connection_->QuoteIdentifier(table_);
+  const std::string table = QuoteTableName ? connection_->QuoteIdentifier(table_) : table_;
   std::vector<std::pair<const TVariant*, int>> binds;  // value, SQL type
   std::string sql;
   if (kind == ukInsert) {
@@ -177,9 +200,11 @@ void TOdbcUpdateResolver::ApplyUpdate(TUpdateKind kind, const TFieldDefs& fields
     throw EDatabaseError(Format("Table '%s': the row to %s is no longer there", table_,
                                 kind == ukModify ? "change" : "delete"));
   ++applied_;
-  connection_->WriteDone(0);
+  connection_->WriteDone(CommitEvery > 0 ? CommitEvery : 0);
 }
 
-void TOdbcUpdateResolver::EndApply(bool) { connection_->CommitPending(); }
+void TOdbcUpdateResolver::EndApply(bool) {
+  if (CommitEvery < 0) connection_->CommitPending();
+}
 
 }  // namespace kv

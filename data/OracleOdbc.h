@@ -14,6 +14,22 @@
 
 namespace kv {
 
+class TDataBaseInfo;
+
+// The ODBC connection an Oracle dataset's settings give:
+//  - ServerName without "=" names an ODBC data source (odbc.ini; for Oracle
+//    the data source of the Oracle driver that names the service);
+//  - ServerName holding "=" is a connection string for SQLDriverConnect
+//    ("DRIVER={Oracle 19 ODBC Driver};DBQ=//db.example:1521/ORCL").
+// UserName and PassWord log in (SQLConnect, or UID and PWD added to the
+// string). EDatabaseError when ServerName is empty or the connection
+// fails; the password never appears in it.
+KVCORE_EXPORT std::unique_ptr<TOdbcConnection> OracleOdbcConnect(const TDataBaseInfo& info);
+// Whether the table `table` exists on `connection`: its name (the part
+// after the last ".") as written, upper-cased (as Oracle keeps names
+// written without quotes) or lower-cased (as PostgreSQL keeps them).
+KVCORE_EXPORT bool OdbcTableExists(TOdbcConnection& connection, const std::string& table);
+
 // A statement with its named parameters (":ID") replaced by "?" markers,
 // and the names in marker order (a name used twice is bound twice). Text in
 // single or double quotes, "::" (a PostgreSQL cast) and ":=" are left as
@@ -50,13 +66,21 @@ KVCORE_EXPORT std::vector<std::string> OracleTableNames(TOdbcConnection& connect
 // values the record was read with. A change the server refuses, or an
 // update or delete that finds no row, raises EDatabaseError with the
 // server's message (the dataset reports it to OnReconcileError); the other
-// changes go on. EndApply commits what was applied. Statements are
-// prepared once per shape and kept. The connection must outlive the
-// resolver.
+// changes go on. Commits follow CommitEvery (below). Statements are
+// prepared once per shape and kept. The resolver shares the connection.
 class KVCORE_EXPORT TOdbcUpdateResolver : public IUpdateResolver {
 public:
   TOdbcUpdateResolver(std::shared_ptr<TOdbcConnection> connection, std::string table, std::string keyFields);
   ~TOdbcUpdateResolver() override;
+
+  // The table name as SQL text when false ("SCOTT.ORDERS", or a name the
+  // server folds to its own letter case, as the Oracle statements write
+  // it); quoted as one identifier when true (the default).
+  bool QuoteTableName = true;
+  // When the applied changes are committed: -1 (the default) at the end of
+  // every apply; n > 0 every n applied changes; 0 never (the connection's
+  // owner commits, e.g. when its dataset closes).
+  int32_t CommitEvery = -1;
 
   void ApplyUpdate(TUpdateKind kind, const TFieldDefs& fields, const std::vector<TVariant>& oldValues,
                    const std::vector<TVariant>& newValues) override;

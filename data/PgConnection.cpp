@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "data/DatabaseError.h"
+#include "data/ServerAddress.h"
 #include "foundation/Format.h"
 
 namespace kv {
@@ -18,16 +19,11 @@ std::string Trimmed(std::string text) {
   return text;
 }
 
-// host[:port] or /socket/folder[:port] -> host and port keywords.
+// host[:port], [v6][:port] or /socket/folder[:port] -> host and port keywords.
 void SplitServer(const std::string& server, std::string& host, std::string& port) {
-  host = server;
-  port.clear();
-  const size_t colon = server.rfind(':');
-  if (colon == std::string::npos || server.find(']') != std::string::npos) return;
-  const std::string tail = server.substr(colon + 1);
-  if (tail.empty() || tail.find_first_not_of("0123456789") != std::string::npos) return;
-  host = server.substr(0, colon);
-  port = tail;
+  TServerAddress address = SplitServerAddress(server);
+  host = std::move(address.Host);
+  port = std::move(address.Port);
 }
 
 }  // namespace

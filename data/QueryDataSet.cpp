@@ -63,7 +63,7 @@ void TKVQueryDataSet::InitDatabase() {
   const TDataEngine& engine = DataEngineFor(*DataBaseInfo);
   TDataSet* query = GetDataset();
   if (!engine.IsQuery(*query)) return;
-  SetConnection(ConnectDataBase(*DataBaseInfo));
+  SetConnection(ConnectDataBase(*ResolvedDataBaseInfo()));
   engine.BindQuery(*query, Connection(), StatementText(*SQL));
 }
 

@@ -79,7 +79,7 @@ void TKVTableDataSet::InitDatabase() {
   const TDataEngine& engine = Engine();
   TDataSet* table = GetDataset();
   if (!engine.IsTable(*table)) return;
-  SetConnection(ConnectDataBase(*DataBaseInfo));
+  SetConnection(ConnectDataBase(*ResolvedDataBaseInfo()));
   engine.BindTable(*table, Connection(), TableName, PostRecords);
 }
 

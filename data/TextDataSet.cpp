@@ -51,6 +51,12 @@ TDataSet* TKVTextDataSet::GetDataset() {
   return &CurrentDataSet();
 }
 
+void TKVTextDataSet::DataSetBeforeOpen(TDataSet& dataSet) {
+  inherited::DataSetBeforeOpen(dataSet);
+  if (auto* text = ObjCast<TTextFileDataset>(&dataSet))
+    text->ResolveFileName = [this](const std::string& name) { return ResolvePath(name); };
+}
+
 TTextFileDataset& TKVTextDataSet::TextFile() {
   if (auto* text = ObjCast<TTextFileDataset>(&CurrentDataSet())) return *text;
   if (!spare_) spare_ = std::make_unique<TTextFileDataset>();

@@ -32,6 +32,8 @@ public:
   // The text file dataset (error data put in place for re-transfer is kept
   // as it is; otherwise a text file dataset is put back).
   TDataSet* GetDataset() override;
+  // Lets the text file open its TableName resolved through ResolvePath.
+  void DataSetBeforeOpen(TDataSet& dataSet) override;
   // The text file dataset whose settings this dataset keeps (owned by this dataset).
   TTextFileDataset& TextFile();
 

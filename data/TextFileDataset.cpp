@@ -193,7 +193,7 @@ const char* LineEndIn(std::string_view text) {
 
 void TTextFileDataset::OpenFile(TTextRecordReader& reader, bool skipRows) {
   if (tableName_.empty()) NoTable("no file name given");
-  const std::string& path = tableName_;
+  const std::string path = ResolveFileName ? ResolveFileName(tableName_) : tableName_;
   // A FIFO would block in open and a device never end: refuse anything that
   // is not a regular file before opening it, and again for what was opened.
   struct stat st {};

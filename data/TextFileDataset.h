@@ -26,6 +26,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -79,6 +80,11 @@ public:
   // Refuses an unknown name ("Unknown text encoding 'X'"); the old value stays.
   const std::string& Encoding() const { return encoding_; }
   void SetEncoding(const std::string& value);
+
+  // Turns TableName into the path that is opened (a job resolves a relative
+  // name against its job file's folder); unset: TableName as it is. Not
+  // stored and not copied.
+  std::function<std::string(const std::string&)> ResolveFileName;
 
   // A first record with more fields than this asks the user whether to go on.
   int32_t MaxFieldsWarn = kDefaultMaxFieldsWarn;

@@ -105,15 +105,21 @@ void RunInMainThread(const std::function<void()>& call) {
       error = std::current_exception();
     }
     {
+      // The error moves over whole: only the caller's thread keeps (and
+      // finally frees) the exception.
       std::lock_guard<std::mutex> lock(handOver->mutex);
-      handOver->error = error;
+      handOver->error = std::move(error);
       handOver->finished = true;
     }
     handOver->done.notify_all();
   });
-  std::unique_lock<std::mutex> lock(handOver->mutex);
-  handOver->done.wait(lock, [&] { return handOver->finished; });
-  if (handOver->error) std::rethrow_exception(handOver->error);
+  std::exception_ptr error;
+  {
+    std::unique_lock<std::mutex> lock(handOver->mutex);
+    handOver->done.wait(lock, [&] { return handOver->finished; });
+    error = std::move(handOver->error);
+  }
+  if (error) std::rethrow_exception(error);
 }
 
 int PumpMainThread() { return MainThreadDispatcher().ProcessPending(); }

@@ -386,6 +386,11 @@ int TDBLinks::AddReference(const std::string& key, TDBLink* link) {
 }
 
 void TDBLinks::ClearLinks() {
+  // A list whose reading failed half-way may have no inner list.
+  if (!List) {
+    references_ = false;
+    return;
+  }
   if (references_) {
     for (int i = Count() - 1; i >= 0; --i) Extract(i);
   }

@@ -19,7 +19,9 @@
 // thread touches the datasets, the counters (Statistic, Speed) and the run
 // state; the main thread reads the counters through Counters(), and the
 // link's events, its log list and its error data are used in the main
-// thread only (the run hands every event over to it and waits).
+// thread only (the run hands every event over to it and waits). A link
+// that is freed first tells its thread to end and waits for it: free it on
+// the main thread, or while the main thread pumps.
 #pragma once
 
 #include <atomic>
@@ -201,6 +203,9 @@ public:
   // IDataSetOwner: fills `into` with a copy of ErrorData (structure and
   // records); leaves it closed when ErrorData has no structure.
   void LoadErrorData(TKVMemDataSet& into) override;
+  // IDataSetOwner: through the link's Job (TJob::ResolvePath); as it is
+  // without a job.
+  std::string ResolvePath(const std::string& path) const override;
   TKVMemDataSet& ErrorData() const { return *errorData_; }
   TKVMemDataSet& ReconcileData() const { return *reconcileData_; }
 
@@ -261,7 +266,7 @@ public:
   // OnIntelStatus in the calling thread. Any thread.
   void SetStatus(TJobStatus status);
   // The end of the thread (main thread): saves the error data to its file
-  // (a failure is logged), then lets the thread go.
+  // when it is open (a failure is logged), then lets the thread go.
   void DoTerminate();
   // The running (or paused) thread, or null; owned by the link.
   TDBLinkThread* Thread() const { return thread_.get(); }

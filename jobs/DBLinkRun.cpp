@@ -33,8 +33,11 @@ bool IsKeyMode(TImportMode mode) { return mode == imUpdate || mode == imAppendUp
 
 bool IsEditing(const TDataSet* d) { return d && (d->State() == dsEdit || d->State() == dsInsert); }
 
+// Without blanks at either end (Trim alone keeps the leading ones).
+std::string TrimBoth(const std::string& s) { return LTrim(Trim(s)); }
+
 std::string UpperTrimmed(const std::string& s) {
-  std::string t = Trim(s);
+  std::string t = TrimBoth(s);
   std::transform(t.begin(), t.end(), t.begin(), [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
   return t;
 }
@@ -48,7 +51,7 @@ bool Holds(TExpression& exp) {
 // The translated `text`, or null for an empty text; a text that does not
 // translate raises `err` filled with the link's name and the reason.
 std::unique_ptr<TExpression> Compile(const std::string& text, const TMessage& err, const std::string& link) {
-  if (Trim(text).empty()) return nullptr;
+  if (TrimBoth(text).empty()) return nullptr;
   std::unique_ptr<TExpression> exp;
   if (!ValidateExp(text, exp)) throw Exception(Format(err.c_str(), link, GetExpErrorMsg()));
   return exp;
@@ -155,7 +158,7 @@ void TDBLink::CompilePlan() {
   plan.pause = Compile(PauseExp, SCheckPauseExpErr, Name);
   for (TMapEntry& e : plan.values) {
     e.source = sourceData_->FindField(e.text);
-    if (!e.source && !Trim(e.text).empty()) {
+    if (!e.source && !e.text.empty()) {
       if (!ValidateExp(e.text, e.tree)) {
         throw Exception(Format(SCheckFieldExpErr.c_str(), e.field, Name, GetExpErrorMsg()));
       }
@@ -481,7 +484,7 @@ void TDBLink::FillKey4Values() {
     const std::string name = mappings_->Names(i);
     TMapEntry& e = plan_->values[static_cast<size_t>(i)];
     e.field = UpperTrimmed(name);
-    e.text = Trim(mappings_->Values(name));
+    e.text = TrimBoth(mappings_->Values(name));
   }
 }
 
@@ -497,7 +500,7 @@ void TDBLink::FillKey4Locate() {
     for (int i = 0; i < mappings_->Count(); ++i) {
       const std::string name = mappings_->Names(i);
       if (UpperTrimmed(name) != item) continue;
-      plan_->keys.push_back(TKeyEntry{item, Trim(mappings_->Values(name)), 0});
+      plan_->keys.push_back(TKeyEntry{item, TrimBoth(mappings_->Values(name)), 0});
       break;
     }
   }

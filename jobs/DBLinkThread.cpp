@@ -76,7 +76,9 @@ void TDBLink::SetStatus(TJobStatus status) {
 
 void TDBLink::DoTerminate() {
   try {
-    SaveErrorDataToFile(GetErrorDataFileName());
+    // Error data that no run prepared (a run that failed before opening its
+    // datasets) would replace the records an earlier run saved with nothing.
+    if (errorData_->Active()) SaveErrorDataToFile(GetErrorDataFileName());
   } catch (const std::exception& e) {
     const auto* k = dynamic_cast<const Exception*>(&e);
     AddLog(ltError, Format(SDBLinkErrorMsg.c_str(), Name, k ? k->Message() : std::string(e.what())));

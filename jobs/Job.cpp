@@ -39,7 +39,8 @@ TJob::~TJob() {
 }
 
 void TJob::ClearDataSets() {
-  if (!DataSets) return;
+  // A job whose reading failed half-way may lack the list or its inner list.
+  if (!DataSets || !DataSets->List) return;
   if (dataSetRefs_) {
     for (int i = DataSets->Count() - 1; i >= 0; --i) DataSets->Extract(i);
   }
@@ -112,6 +113,9 @@ std::string TJob::ResolvePath(const std::string& path) const {
   const std::filesystem::path folder = std::filesystem::path(GetSaveFileName()).parent_path();
   return folder.empty() ? path : (folder / p).lexically_normal().string();
 }
+
+// Defined here rather than with the rest of the link: it needs the job.
+std::string TDBLink::ResolvePath(const std::string& path) const { return Job ? Job->ResolvePath(path) : path; }
 
 TKVFlowChart& TJob::GetDesignControl() {
   if (!chart_) chart_ = std::make_unique<TKVFlowChart>();

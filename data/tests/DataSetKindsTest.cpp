@@ -230,8 +230,15 @@ TEST(DataSetKinds, AKindThatCannotConnectFailsToOpenSayingWhy) {
     EXPECT_EQ(error.substr(0, std::string(c.message).size()), c.message) << error;
     EXPECT_FALSE(d.GetDataset()->Active());
   }
+  // The Oracle kind goes to ODBC too: its server name names the data source.
   TKVOracleDataSet ora;
-  EXPECT_EQ(ErrorOf<EDatabaseError>([&] { ora.BeforeImport(); }), "No database engine for Oracle");
+  EXPECT_NE(ErrorOf<EDatabaseError>([&] { ora.BeforeImport(); }).find("server name"), std::string::npos);
+  ora.DataBaseInfo->ServerName = "NoSuchOracle";
+  ora.DataBaseInfo->PassWord = "s3cret";
+  const std::string error = ErrorOf<EDatabaseError>([&] { ora.BeforeImport(); });
+  EXPECT_EQ(error.rfind("Cannot connect to ODBC data source 'NoSuchOracle': ", 0), 0u) << error;
+  EXPECT_EQ(error.find("s3cret"), std::string::npos) << error;
+  EXPECT_FALSE(ora.GetDataset()->Active());
 }
 
 TEST(DataSetKinds, DriverNamesClassifyAsTheirDatabaseKinds) {

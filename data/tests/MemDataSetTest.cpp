@@ -50,7 +50,6 @@ public:
   std::vector<std::string> log;
 };
 
-}  // namespace
 
 TEST(MemDataSet, CachedUpdatesAppliedInOrder) {
   TKVMemDataSet ds;
@@ -226,3 +225,83 @@ TEST(MemDataSet, BrokenDataFilesAreRefused) {
     flipped[i] = good[i];
   }
 }
+
+// A dataset fed by its subclass in packets of three (rows "r1".."rN"),
+// letting go of unchanged records when asked.
+class TFedDataSet : public TKVMemDataSet {
+public:
+  explicit TFedDataSet(int rows) : rows_(rows) {
+    FieldDefs().Add("NAME", ftString, 10);
+    CachedUpdates = true;
+  }
+  ~TFedDataSet() override { CloseForDestroy(); }
+  int Held() { return TKVMemDataSet::InternalRecordCount(); }
+  int LetGo(bool keepCurrent) {
+    const int before = ReleaseUnchangedRecords(keepCurrent);
+    Resync();
+    return before;
+  }
+  void Restart() {
+    ClearRecords();
+    next_ = 1;
+    Resync();
+  }
+  int fetches = 0;
+
+protected:
+  void InternalOpen() override {
+    next_ = 1;
+    TKVMemDataSet::InternalOpen();
+  }
+  bool FetchMore() override {
+    if (next_ > rows_) return false;
+    ++fetches;
+    for (int i = 0; i < 3 && next_ <= rows_; ++i) AddFetchedRecord({TVariant("r" + std::to_string(next_++))});
+    return true;
+  }
+
+private:
+  int rows_;
+  int next_ = 1;
+};
+
+TEST(MemDataSet, RecordsFedInPacketsAreReadOnDemandAndUnchangedOnesLetGo) {
+  TFedDataSet d(8);
+  d.Open();
+  EXPECT_EQ(d.fetches, 1);  // the first packet only
+  EXPECT_EQ(d.Held(), 3);
+  d.Next();
+  d.Next();
+  EXPECT_EQ(d.fetches, 1);
+  d.Next();  // past the packet
+  EXPECT_EQ(d.fetches, 2);
+  EXPECT_EQ(d.FieldByName("NAME").AsString(), "r4");
+  d.Last();
+  EXPECT_EQ(d.Held(), 8);
+  EXPECT_EQ(d.FieldByName("NAME").AsString(), "r8");
+
+  // A changed record and the current one stay; the others go.
+  ASSERT_TRUE(d.Locate("NAME", TVariant("r2")));
+  d.Edit();
+  d.FieldByName("NAME").SetAsString("changed");
+  d.Post();
+  ASSERT_TRUE(d.Locate("NAME", TVariant("r5")));
+  EXPECT_EQ(d.LetGo(true), 3);  // r1, r3 and r4 stood before r5
+  EXPECT_EQ(d.Held(), 2);
+  EXPECT_EQ(d.FieldByName("NAME").AsString(), "r5");
+  EXPECT_EQ(d.ChangeCount(), 1);
+  d.CancelUpdates();
+  d.First();
+  EXPECT_EQ(d.FieldByName("NAME").AsString(), "r2");
+  EXPECT_EQ(d.LetGo(false), 0);
+  EXPECT_TRUE(d.IsEmpty());
+
+  // Cleared, the records come again from the first packet.
+  d.Restart();
+  EXPECT_EQ(d.FieldByName("NAME").AsString(), "r1");
+  int n = 0;
+  for (d.First(); !d.Eof(); d.Next()) ++n;
+  EXPECT_EQ(n, 8);
+}
+
+}  // namespace

@@ -259,11 +259,14 @@ TEST_P(OdbcTables, ARefusedRowFailsAloneWithTheServersMessageAndTheOthersAreKept
   t->Open();
   Add(*t, 1, "a", 1);
   Add(*t, 2, "b", 2);
-  const std::string error = ErrorOf<EDatabaseError>([&] { Add(*t, 1, "dup", 3); });
+  // Row by row the Post fails; in a batch (parameter arrays) the send does.
+  const std::string error = ErrorOf<EDatabaseError>([&] {
+    Add(*t, 1, "dup", 3);
+    t->FlushAppends();
+  });
   EXPECT_NE(error, "(no error)");
   // The server's own words name the broken rule.
   EXPECT_TRUE(error.find("UNIQUE") != std::string::npos || error.find("unique") != std::string::npos) << error;
-  EXPECT_EQ(t->State(), dsInsert);
   t->Cancel();
   // A NOT NULL column left empty is refused too.
   t->Append();
@@ -275,12 +278,43 @@ TEST_P(OdbcTables, ARefusedRowFailsAloneWithTheServersMessageAndTheOthersAreKept
   EXPECT_EQ(Count(), 3);
 }
 
+TEST_P(OdbcTables, RefusedRowsAmongManyAppendsAreFoundAndReportedAndTheOthersStored) {
+  auto t = NewTable(true, 100);
+  std::vector<std::string> refused;
+  t->OnRefusedRow = [&](const std::vector<TVariant>& values, const std::string& message) {
+    refused.push_back(values[0].AsString() + ":" + values[1].AsString() + ":" + message);
+  };
+  t->Open();
+  for (int i = 1; i <= 250; ++i) {
+    const bool dup = i % 100 == 0;  // rows 100 and 200 take ID 1 again
+    try {
+      Add(*t, dup ? 1 : i, dup ? "dup" + std::to_string(i) : "c", i);
+    } catch (const EDatabaseError& e) {  // refused at once (no parameter arrays)
+      refused.push_back("1:dup" + std::to_string(i) + ":" + e.Message());
+      t->Cancel();
+    }
+  }
+  t->Close();
+  ASSERT_EQ(refused.size(), 2u);
+  EXPECT_EQ(refused[0].substr(0, 9), "1:dup100:");
+  EXPECT_EQ(refused[1].substr(0, 9), "1:dup200:");
+  EXPECT_TRUE(refused[1].find("UNIQUE") != std::string::npos || refused[1].find("unique") != std::string::npos)
+      << refused[1];
+  EXPECT_EQ(Count(), 248);
+  t->Open();
+  EXPECT_EQ(t->RecordCount(), 248);
+  int rows = 0;
+  for (; !t->Eof(); t->Next()) rows += t->FieldByName("CODE").AsString() == "c";
+  EXPECT_EQ(rows, 248);
+}
+
 TEST_P(OdbcTables, WritesAreCommittedEveryPostRecordsAndWhenTheTableCloses) {
   auto t = NewTable(true, 4);
   const int64_t before = conn->Commits();
   t->Open();
   for (int i = 1; i <= 10; ++i) Add(*t, i, "c", i);
   EXPECT_EQ(conn->Commits() - before, 2);
+  t->FlushAppends();  // the last two rows may still wait for their batch
   EXPECT_EQ(conn->PendingWrites(), 2);
   t->Close();
   EXPECT_EQ(conn->PendingWrites(), 0);

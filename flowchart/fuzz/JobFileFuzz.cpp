@@ -3,12 +3,16 @@
 // again. From the second writing on the bytes are stable (the first may
 // differ inside an embedded object: a stored empty or zero value is not
 // written and reads back as its default).
+//
+// The charts use the jobs layer's hooks, as the program's do, so that the
+// embedded TJob and TDBLink objects are read and checked for what they are.
 #include <cstddef>
 #include <cstdint>
 #include <string>
 
 #include "flowchart/FlowChart.h"
 #include "foundation/Exceptions.h"
+#include "jobs/Job.h"
 
 using namespace kv;
 
@@ -19,6 +23,13 @@ std::string Save(const TKVFlowChart& chart) {
   return m.Bytes();
 }
 }  // namespace
+
+extern "C" int LLVMFuzzerInitialize(int*, char***) {
+  SetDefaultFlowChartHooks(JobChartHooks());
+  TKVFlowChart probe;
+  if (!ObjCast<TJob>(probe.Job())) __builtin_trap();  // the job model is not registered
+  return 0;
+}
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   TKVFlowChart chart;

@@ -199,3 +199,22 @@ TEST(DBLinkCommands, ErrorDataIsSavedWhenTheThreadEnds) {
   saved.LoadFromFile(f.ErrFile());
   EXPECT_EQ(saved.RecordCount(), 1);
 }
+
+TEST(DBLinkCommands, ARunFailingBeforeOpeningKeepsTheSavedErrorRecords) {
+  RunFixture f;
+  f.WriteSource(OrdersCsv(3, {2}));
+  f.CreateTable();
+  f.RunLink();
+  ASSERT_EQ(f.ErrorIds(), std::vector<std::string>{"2"});
+  TDBLink fresh;  // a new link of the same job and name: its error data was never prepared
+  fresh.Name = "L";
+  fresh.Job = &f.job;
+  fresh.SetSourceDataSet(&f.source);
+  fresh.SetDestDataSet(&f.dest);
+  fresh.Run();
+  fresh.WaitFor();
+  EXPECT_EQ(fresh.Status(), jsError) << "no mapping";
+  TKVMemDataSet saved;
+  saved.LoadFromFile(f.ErrFile());
+  EXPECT_EQ(saved.RecordCount(), 1);
+}

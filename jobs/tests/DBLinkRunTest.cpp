@@ -4,8 +4,10 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <utility>
 
 #include "data/MemDataSet.h"
+#include "environment/Environment.h"
 #include "environment/CoreMessages.h"
 #include "expression/Expression.h"
 #include "foundation/Format.h"
@@ -160,7 +162,6 @@ TEST(DBLinkRun, UpdateWithALowerCaseKeyItemMatchesNoMappingAndWritesNothing) {
   f.RunLink();
   EXPECT_EQ(f.link->Status(), jsOk);
   ExpectStat(f.Stat(), 5, 0, 0, 0, 0);
-  EXPECT_TRUE(f.link->KeyValues().IsNull() || f.link->KeyValues().ArrayCount() == 0);
   EXPECT_EQ(f.Query("SELECT NAME FROM t ORDER BY ID"), (std::vector<std::string>{"old", "old"}));
 }
 
@@ -419,4 +420,76 @@ TEST(DBLinkRunClient, RefusedChangesAreReconciledCountedAndCaptured) {
   EXPECT_EQ(client.data->ChangeCount(), 0) << "refused changes are dropped";
   EXPECT_TRUE(f.LogHas("refused 150")) << testing::PrintToString(f.logs);
   f.link.reset();
+}
+
+// ---- Mapping entries ---------------------------------------------------------------------------
+
+TEST(DBLinkMapping, FieldAndKeyEntriesFollowTheMappingLines) {
+  struct Case {
+    TImportMode mode;
+    std::string keys;
+    std::string expectedKeys;  // items of the key entries, joined by ';'; "null" for no KeyValues
+  };
+  const std::vector<Case> cases = {
+      {imAppend, "ID", "null"},
+      {imCopy, "ID", "null"},
+      {imUpdate, "", "null"},
+      {imUpdate, "ID", "ID"},
+      {imUpdate, "id", ""},
+      {imAppendUpdate, "NAME;ID;MISSING", "NAME;ID"},
+      {imDelete, "BORN", "BORN"},
+  };
+  for (const Case& c : cases) {
+    TDBLink link;
+    link.DestDataSet()->ImportMode = c.mode;
+    link.DestDataSet()->DatasetKeys = c.keys;
+    link.Mappings().Add(" id = S.ID ");
+    link.Mappings().Add("Name=upper(S.NAME)");
+    link.Mappings().Add("BORN=");
+    link.BuildFieldMapping();
+    const TVariant values = link.FieldValues();
+    ASSERT_EQ(values.ArrayCount(), 3u);
+    EXPECT_EQ(values.Element(0).Element(0).AsString(), "ID");
+    EXPECT_EQ(values.Element(0).Element(1).AsString(), "S.ID");
+    EXPECT_TRUE(values.Element(0).Element(2).IsEmpty()) << "not computed yet";
+    EXPECT_EQ(values.Element(0).Element(3).AsInteger(), -1);
+    EXPECT_EQ(values.Element(1).Element(0).AsString(), "NAME");
+    EXPECT_EQ(values.Element(1).Element(1).AsString(), "upper(S.NAME)");
+    EXPECT_EQ(values.Element(2).Element(1).AsString(), "");
+    const TVariant keys = link.KeyValues();
+    std::string items = keys.IsNull() ? "null" : "";
+    for (size_t i = 0; !keys.IsNull() && i < keys.ArrayCount(); ++i) {
+      items += (i ? ";" : "") + keys.Element(i).Element(0).AsString();
+    }
+    EXPECT_EQ(items, c.expectedKeys) << c.mode << " " << c.keys;
+  }
+}
+
+TEST(DBLinkMapping, KeyEntriesCarryTheComputedValuesDuringTheRun) {
+  RunFixture f;
+  f.WriteSource(OrdersCsv(2));
+  f.CreateTable();
+  f.dest.ImportMode = imAppendUpdate;
+  f.dest.DatasetKeys = "NAME;ID";
+  std::vector<std::string> seen;
+  f.link->OnAfterConvert = [&](TDBLink& link) {
+    const TVariant keys = link.KeyValues();
+    for (size_t i = 0; i < keys.ArrayCount(); ++i) seen.push_back(keys.Element(i).Element(2).AsString());
+  };
+  f.RunLink();
+  EXPECT_EQ(seen, (std::vector<std::string>{"Name2", "2"})) << "the last record's values, in key order";
+}
+
+TEST(DBLinkRun, DeleteAtRunClearsTheLogFirst) {
+  TKVEnvironment env;
+  env.LogOption->Include(dlmDelAtRun);
+  TKVEnvironment* old = std::exchange(GlobalEnv, &env);
+  RunFixture f;
+  f.WriteSource(OrdersCsv(2, {1}));
+  f.CreateTable();
+  f.link->AddLog(ltInfo, "from an earlier run");
+  f.RunLink();
+  GlobalEnv = old;
+  ASSERT_EQ(f.link->Logs().Count(), 1);
+  EXPECT_EQ(f.link->Logs().GetObj(0)->Event, Format(SDBLinkErrorMsg.c_str(), "L", "Field 'NAME' must have a value"));
 }

@@ -17,6 +17,7 @@
 #include "testsupport/Errors.h"
 #include "testsupport/ObjectBytes.h"
 #include "testsupport/TempFiles.h"
+#include "testsupport/TestData.h"
 
 using namespace kv;
 
@@ -425,4 +426,21 @@ TEST(JobLinks, SetDBLinksCopiesAndSetSourceDataTypeReachesEveryLink) {
   EXPECT_EQ(job.DBLinks->GetObj(0)->SourceDataType(), sdtError);
   EXPECT_EQ(job.DBLinks->GetObj(1)->SourceDataType(), sdtError);
   EXPECT_EQ(links.GetObj(0)->SourceDataType(), sdtOrigin);
+}
+
+// A job file whose job object breaks off inside its DB link list (found by
+// fuzzing): the reading fails with the file's error instead of crashing
+// while the half-read job is freed, and a job group keeps loading.
+TEST(JobFileCorrupt, AJobBrokenInsideItsLinkListFailsCleanly) {
+  const std::string file = kvtest::TestDataFolder() + "/corrupt_dblinks.job";
+  TKVFlowChart chart;
+  const std::string error = kvtest::ErrorOf<EReadError>([&] { chart.LoadFromFile(file); });
+  EXPECT_NE(error.find("Invalid job file (job)"), std::string::npos) << error;
+
+  kvtest::TempFolder dir("jobs");
+  kvtest::WriteFile(dir.File("KVCore.jbg"), file + "\n");
+  TJobGroup group;
+  group.LoadPrograms(dir.File("KVCore.jbg"));
+  EXPECT_EQ(group.Count(), 0);
+  EXPECT_EQ(group.Logs->Count(), 1);
 }
