@@ -8,6 +8,13 @@ namespace kv {
 
 KV_IMPLEMENT_ABSTRACT_CLASS(TDataSet, TObject)
 
+namespace {
+// The kinds whose Convert hands a text back unchanged.
+bool IsTextKind(TVarType kind) {
+  return kind != varInteger && kind != varFloat && kind != varBoolean && kind != varDateTime;
+}
+}  // namespace
+
 const char* DataSetStateName(TDataSetState state) {
   switch (state) {
     case dsInactive: return "Inactive";
@@ -166,7 +173,14 @@ bool TDataSet::ReadFieldText(const TField& field, std::string& out) {
 
 void TDataSet::WriteField(const TField& field, const TVariant& value) {
   if (state_ != dsEdit && state_ != dsInsert) throw EDatabaseError("Dataset not in edit or insert mode");
-  buffer_[static_cast<size_t>(field.Index())] = field.Convert(value);
+  TVariant& slot = buffer_[static_cast<size_t>(field.Index())];
+  // A value of the field's kind (any text for a field of a text kind) is
+  // stored as it is: copied into the slot, whose storage is reused from
+  // record to record.
+  if (value.Type() == field.ValueKind() || (value.Type() == varString && IsTextKind(field.ValueKind())))
+    slot = value;
+  else
+    slot = field.Convert(value);
   modified_ = true;
   DataEvent(deFieldChange);
 }
@@ -433,7 +447,7 @@ void TDataSet::Post() {
       throw EDatabaseError(Format("Field '%s' must have a value", f.FieldName()));
   }
   InternalPost(buffer_, state_ == dsInsert, appending_);
-  buffer_.clear();
+  // The buffer keeps its storage for the next record (only edit and insert state read it).
   modified_ = false;
   state_ = dsBrowse;
   onRecord_ = InternalGetRecord(gmCurrent) == grOK;

@@ -177,6 +177,18 @@ const TIndexDef* TIndexDefs::FindByFields(std::string_view fields) const {
   return nullptr;
 }
 
+const TIndexDef* TIndexDefs::FindForKeys(std::string_view keyFields) const {
+  const std::vector<std::string> keys = SplitFieldNames(keyFields);
+  for (const auto& d : items_) {
+    if (d.Has(ixExpression)) continue;
+    const std::vector<std::string> fields = SplitFieldNames(d.Fields);
+    if (fields.empty()) continue;
+    for (const std::string& k : keys)
+      if (SameTextAscii(k, fields.front())) return &d;
+  }
+  return nullptr;
+}
+
 std::vector<std::string> SplitFieldNames(std::string_view names) {
   std::vector<std::string> out;
   size_t start = 0;

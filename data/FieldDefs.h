@@ -151,6 +151,11 @@ public:
   const TIndexDef* Find(std::string_view name) const;
   // The first index whose field list is `fields` (ASCII letter case ignored).
   const TIndexDef* FindByFields(std::string_view fields) const;
+  // The first index a Locate by `keyFields` (";"-separated, default
+  // options) can search instead of walking every record: one whose first
+  // field is one of the key fields (letter case ignored) and that is not an
+  // expression index. Null when there is none.
+  const TIndexDef* FindForKeys(std::string_view keyFields) const;
   void Clear() { items_.clear(); }
   void Assign(const TIndexDefs& other) { items_ = other.items_; }
   auto begin() const { return items_.begin(); }

@@ -1,6 +1,6 @@
 // Compact storage of text records, for datasets that hold a whole file in
 // memory. Records are packed one after another into blocks (growing from
-// 4 KiB to 1 MiB): a
+// 4 KiB to 2 MiB): a
 // record is its field count followed by each field's length and bytes
 // (the counts and lengths as variable-length integers, one byte below
 // 128). Nothing is allocated per field or per record; a record costs its
@@ -59,8 +59,12 @@ public:
 private:
   unsigned char* Allocate(size_t size);
 
+  // Frees a block (allocated with malloc or posix_memalign).
+  struct BlockFree {
+    void operator()(unsigned char* p) const noexcept;
+  };
   struct Block {
-    std::unique_ptr<unsigned char[]> data;
+    std::unique_ptr<unsigned char, BlockFree> data;
     size_t size = 0;
     size_t used = 0;
   };

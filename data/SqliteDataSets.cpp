@@ -7,6 +7,7 @@
 #include <cmath>
 
 #include "foundation/Format.h"
+#include "foundation/StrUtils.h"
 
 namespace kv {
 
@@ -204,6 +205,7 @@ void TSqliteTableDataSet::ReleaseStatements() {
   backward_.reset();
   at_.reset();
   update_.reset();
+  updateKeepingRowid_.reset();
   delete_.reset();
   deleteAll_.reset();
   count_.reset();
@@ -350,6 +352,12 @@ void TSqliteTableDataSet::ReadDefinitions() {
     columns_.push_back({SqliteQuoteIdentifier(c.Name), !c.DefaultValue.empty(), IsBinaryType(d.DataType)});
     if (c.PrimaryKey > 0) pk.emplace_back(c.PrimaryKey, c.Name);
   }
+  // A one-column primary key declared INTEGER may be the rowid under another name.
+  rowidColumn_ = -1;
+  if (pk.size() == 1)
+    for (size_t i = 0; i < cols.size(); ++i)
+      if (cols[i].PrimaryKey == 1 && SameTextAscii(Trim(cols[i].DeclaredType), "INTEGER"))
+        rowidColumn_ = static_cast<int>(i);
   IndexDefs().Clear();
   std::sort(pk.begin(), pk.end());
   std::string pkFields;
@@ -632,26 +640,39 @@ void TSqliteTableDataSet::InternalPost(const std::vector<TVariant>& values, bool
     ++recordCount_;
     recNo_ = 0;
   } else {
-    TSqliteStatement& st = Prepared(update_, [&] {
-      std::string sets;
-      for (size_t i = 0; i < columns_.size(); ++i)
-        sets += (i ? ", " : "") + columns_[i].quoted + " = ?" + std::to_string(i + 1);
-      return "UPDATE " + QuotedTable() + " SET " + sets + " WHERE " + rowidName_ + " = ?" +
-             std::to_string(columns_.size() + 1) + " RETURNING " + rowidName_;
-    });
-    for (size_t i = 0; i < columns_.size(); ++i) BindValue(st, static_cast<int>(i + 1), i, values[i]);
-    sqlite3_bind_int64(st.Handle(), static_cast<int>(columns_.size() + 1), rowid_);
-    // The rowid changes when the row's INTEGER PRIMARY KEY does: RETURNING tells the new one.
-    int64_t rowid = rowid_;
-    if (!RunWrite(st, rowid))
-      throw EDatabaseError(Format("Table '%s': the row being edited (rowid %d) no longer exists", tableName_, rowid_));
-    if (rowid != rowid_) recNo_ = 0;
-    rowid_ = rowid;
+    UpdateRow(values);
   }
   // The row was just written: it stands there at this generation without a statement on it.
   LeaveRow();
   pos_ = TPos::OnRow;
   rowGeneration_ = connection_->Generation();
+}
+
+// The rowid changes when the row's INTEGER PRIMARY KEY (the rowid under
+// another name) does: then the update's RETURNING tells the new one. When
+// it cannot change, a plain UPDATE does (RETURNING costs SQLite a
+// temporary table per row) and the count of changed rows tells whether the
+// row was still there.
+void TSqliteTableDataSet::UpdateRow(const std::vector<TVariant>& values) {
+  const TVariant* key = rowidColumn_ >= 0 ? &values[static_cast<size_t>(rowidColumn_)] : nullptr;
+  const bool rowidKept = !key || (key->Type() == varInteger && key->RawInteger() == rowid_);
+  auto sql = [&](bool returning) {
+    std::string sets;
+    for (size_t i = 0; i < columns_.size(); ++i)
+      sets += (i ? ", " : "") + columns_[i].quoted + " = ?" + std::to_string(i + 1);
+    return "UPDATE " + QuotedTable() + " SET " + sets + " WHERE " + rowidName_ + " = ?" +
+           std::to_string(columns_.size() + 1) + (returning ? " RETURNING " + rowidName_ : std::string());
+  };
+  TSqliteStatement& st = rowidKept ? Prepared(updateKeepingRowid_, [&] { return sql(false); })
+                                   : Prepared(update_, [&] { return sql(true); });
+  for (size_t i = 0; i < columns_.size(); ++i) BindValue(st, static_cast<int>(i + 1), i, values[i]);
+  sqlite3_bind_int64(st.Handle(), static_cast<int>(columns_.size() + 1), rowid_);
+  int64_t rowid = rowid_;
+  const bool returned = RunWrite(st, rowid);
+  if (rowidKept ? connection_->Database().Changes() == 0 : !returned)
+    throw EDatabaseError(Format("Table '%s': the row being edited (rowid %d) no longer exists", tableName_, rowid_));
+  if (rowid != rowid_) recNo_ = 0;
+  rowid_ = rowid;
 }
 
 void TSqliteTableDataSet::InternalDelete() {
@@ -696,8 +717,10 @@ std::string TSqliteTableDataSet::LocateSql(const std::vector<TField*>& fields, T
     else
       where += c + " IS " + p;
   }
-  return "SELECT " + rowidName_ + " FROM " + QuotedTable() + " WHERE " + where + " ORDER BY " + rowidName_ +
-         " LIMIT 1";
+  // The row whole, as the cursor's statements read it: the cursor stands on it at once.
+  std::string cols = rowidName_;
+  for (const TColumn& c : columns_) cols += ", " + c.quoted;
+  return "SELECT " + cols + " FROM " + QuotedTable() + " WHERE " + where + " ORDER BY " + rowidName_ + " LIMIT 1";
 }
 
 namespace {
@@ -744,13 +767,12 @@ bool TSqliteTableDataSet::InternalLocate(const std::vector<TField*>& fields, con
     if (!LocateKey(*fields[i], values[i], bound[i])) return false;
   auto& slot = locates_[key];
   TSqliteStatement& st = Prepared(slot, [&] { return LocateSql(fields, options); });
-  for (size_t i = 0; i < bound.size(); ++i) st.Bind(static_cast<int>(i + 1), bound[i]);
-  const bool found = st.Step();
-  const int64_t rowid = found ? sqlite3_column_int64(st.Handle(), 0) : 0;
-  st.Reset();
-  if (!found) return false;
+  // The statement may stand on the current row (found by the last locate): the cursor lets go of it
+  // and positions again when it reads before moving.
   LeaveRow();
-  if (!Seek(rowid)) return false;
+  st.Reset();
+  for (size_t i = 0; i < bound.size(); ++i) st.Bind(static_cast<int>(i + 1), bound[i]);
+  if (!StepTo(st)) return false;  // not found: the cursor stays where it was
   recNo_ = 0;
   Resync();  // the base's cursor flags follow the engine's new row
   return true;

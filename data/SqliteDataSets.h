@@ -25,8 +25,9 @@
 //     writes and when the dataset closes. A row the database refuses fails
 //     alone: Post raises with SQLite's message and the dataset stays in
 //     insert/edit state (Cancel drops it).
-//   - Locate runs a prepared `SELECT rowid ... WHERE ... ORDER BY rowid
-//     LIMIT 1` (one per key-field list and options), never a walk.
+//   - Locate runs a prepared `SELECT rowid, <columns> ... WHERE ... ORDER
+//     BY rowid LIMIT 1` (one per key-field list and options), never a walk,
+//     and stands on the row it returns (no second read of it).
 //
 // TSqliteQueryDataSet: the rows of one read-only statement, forward only
 // (IsUniDirectional): First runs the statement again, except right after
@@ -138,6 +139,8 @@ private:
   // statement returned a row, whose first column goes to `returned`.
   bool RunWrite(TSqliteStatement& st, int64_t& returned);
   TSqliteStatement& InsertStatement(const std::vector<TVariant>& values);
+  // Updates the current row from the edit buffer (rowid_ follows a changed INTEGER PRIMARY KEY).
+  void UpdateRow(const std::vector<TVariant>& values);
   void BindValue(TSqliteStatement& st, int position, size_t column, const TVariant& value);
   [[noreturn]] void RaiseConversion(const TField& field, int storage) const;
   std::string LocateSql(const std::vector<TField*>& fields, TLocateOptions options) const;
@@ -148,6 +151,8 @@ private:
   std::vector<TColumn> columns_;
   std::string rowidName_;  // "rowid", or "_rowid_"/"oid" when a column is named so
   std::unique_ptr<TSqliteStatement> forward_, backward_, at_, update_, delete_, deleteAll_, count_;
+  std::unique_ptr<TSqliteStatement> updateKeepingRowid_;  // the update without RETURNING
+  int rowidColumn_ = -1;  // the column that may be the rowid under another name (INTEGER PRIMARY KEY), or -1
   std::map<std::string, std::unique_ptr<TSqliteStatement>> inserts_;  // by the columns left out
   TSqliteStatement* fullInsert_ = nullptr;  // the insert of every column, once prepared
   bool anyDefault_ = true;                  // some column has a default (known once fullInsert_ is set)

@@ -14,6 +14,13 @@ namespace kv {
 
 namespace {
 
+// SQLite counts every allocation it makes under one process-wide mutex,
+// for statistics nothing here reads (sqlite3_memory_used, soft heap
+// limits): a tenth of the time of an update-heavy run. Switched off when
+// the library loads, before any thread of ours uses SQLite; when something
+// has initialised SQLite already the call is refused and changes nothing.
+const int g_noMemoryStatistics = sqlite3_config(SQLITE_CONFIG_MEMSTATUS, 0);
+
 int64_t NowMs() {
   return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now().time_since_epoch())
       .count();

@@ -260,6 +260,51 @@ TEST(DataSet, EditAndRequiredFields) {
   EXPECT_EQ(kvtest::ErrorOf([&] { ds.FieldByName("NAME").SetAsString("x"); }), "Dataset not in edit or insert mode");
 }
 
+// The edit buffer keeps its storage from record to record: a new record
+// still starts with every field null, and each value set is stored in the
+// field's kind whatever kind it came in.
+TEST(DataSet, EachNewRecordStartsEmptyAndStoresValuesInTheFieldsKinds) {
+  TKVMemDataSet ds;
+  DefineFields(ds);
+  ds.CreateDataSet();
+  const std::string longName(200, 'n');  // beyond any short-string storage
+  struct Case {
+    const char* field;
+    TVariant value;
+    TVarType kind;
+    std::string text;  // AsString of the stored value
+  };
+  const std::vector<Case> cases = {
+      {"ID", TVariant(int64_t{7}), varInteger, "7"},
+      {"ID", TVariant("42"), varInteger, "42"},
+      {"ID", TVariant(2.5), varInteger, "2"},  // halves to even
+      {"NAME", TVariant(longName), varString, longName},
+      {"NAME", TVariant(int64_t{5}), varString, "5"},
+      {"PRICE", TVariant("1.25"), varFloat, "1.25"},
+      {"PRICE", TVariant(3.5), varFloat, "3.5"},
+      {"DAY", TVariant("2024-05-31"), varDateTime, "2024-05-31"},
+      {"OK", TVariant("true"), varBoolean, "True"},
+  };
+  int64_t id = 100;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(c.field) + " <- " + c.value.AsString());
+    ds.Append();
+    for (int i = 0; i < ds.FieldCount(); ++i) EXPECT_TRUE(ds.Fields(i).IsNull()) << ds.Fields(i).FieldName();
+    if (std::string(c.field) != "ID") ds.FieldByName("ID").SetAsInteger(++id);
+    ds.FieldByName(c.field).SetValue(c.value);
+    EXPECT_EQ(ds.FieldByName(c.field).Value().Type(), c.kind);
+    ds.Post();
+    EXPECT_EQ(ds.FieldByName(c.field).Value().Type(), c.kind);
+    EXPECT_EQ(ds.FieldByName(c.field).AsString(), c.text);
+  }
+  EXPECT_EQ(ds.RecordCount(), static_cast<int>(cases.size()));
+  // A value that does not convert leaves the field as it was.
+  ds.Append();
+  EXPECT_THROW(ds.FieldByName("ID").SetValue(TVariant("abc")), EConvertError);
+  EXPECT_TRUE(ds.FieldByName("ID").IsNull());
+  ds.Cancel();
+}
+
 TEST(DataSet, EditOnAnEmptyDataSetInserts) {
   TKVMemDataSet ds;
   DefineFields(ds);

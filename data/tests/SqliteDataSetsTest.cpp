@@ -464,6 +464,54 @@ TEST_F(SqliteDataSets, AppendEditDeleteAndDefaults) {
   EXPECT_EQ(Count(path_, "t"), 0);
 }
 
+// An edit posts a plain UPDATE while the rowid cannot change, and one that
+// reports the new rowid when an INTEGER PRIMARY KEY (the rowid under another
+// name) changes: the cursor follows the row either way, and a row deleted
+// meanwhile is reported, not passed for updated.
+TEST_F(SqliteDataSets, EditedRowsKeepOrFollowTheirRowidAndAVanishedRowIsReported) {
+  struct Case {
+    const char* columns;
+    bool rowidAlias;  // ID is the rowid under another name
+  };
+  const Case cases[] = {
+      {"ID INTEGER PRIMARY KEY, NAME TEXT", true},
+      {"id integer primary key, NAME TEXT", true},
+      {"ID INTEGER, NAME TEXT, PRIMARY KEY (ID)", true},
+      {"ID INT PRIMARY KEY, NAME TEXT", false},  // INT is not INTEGER: an ordinary key
+      {"ID INTEGER, NAME TEXT", false},
+      {"ID INTEGER, NAME TEXT, PRIMARY KEY (ID, NAME)", false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.columns);
+    Exec(std::string("DROP TABLE IF EXISTS t; CREATE TABLE t(") + c.columns +
+         "); INSERT INTO t(rowid, ID, NAME) VALUES (1, 1, 'a'), (2, 2, 'b'), (3, 3, 'c')");
+    auto t = Table("t");
+    t->SetPostRecords(1);
+    t->Open();
+    t->SetRecNo(2);
+    t->Edit();
+    t->FieldByName("NAME").SetAsString("same key");
+    t->Post();
+    EXPECT_EQ(t->GetBookmark(), 2);
+    t->Edit();
+    t->FieldByName("ID").SetAsInteger(20);
+    t->Post();
+    EXPECT_EQ(t->GetBookmark(), c.rowidAlias ? 20 : 2);
+    EXPECT_EQ(t->FieldByName("NAME").AsString(), "same key");
+    t->Next();
+    EXPECT_EQ(t->FieldByName("ID").AsInteger(), c.rowidAlias ? 20 : 3);  // Next from the row where it now is
+    // The row being edited goes away meanwhile.
+    t->First();
+    t->Edit();
+    t->FieldByName("NAME").SetAsString("lost");
+    Exec("DELETE FROM t WHERE NAME = 'a'");
+    EXPECT_NE(ErrorOf<EDatabaseError>([&] { t->Post(); }).find("no longer exists"), std::string::npos);
+    t->Cancel();
+    t->Close();
+    EXPECT_EQ(Count(path_, "t"), 2);
+  }
+}
+
 TEST_F(SqliteDataSets, EmptyTableRemovesEveryRowInTheTransaction) {
   Exec("CREATE TABLE t(ID INTEGER, NAME TEXT); INSERT INTO t VALUES (1, 'a'), (2, 'b'), (3, 'c')");
   auto t = Table("t");
@@ -684,6 +732,47 @@ TEST_F(SqliteDataSets, LocateByOneOrSeveralKeysWithTheOptions) {
   EXPECT_EQ(t->RecNo(), 6);
 }
 
+// Append-or-update as a keyed run drives it: locate, then edit the row found
+// (the cursor stands on the locate's own row) or append; the same locate
+// again right after its row was changed; and a locate that misses leaves
+// the cursor on the row before.
+TEST_F(SqliteDataSets, LocateThenEditOrAppendByKeyRepeatedly) {
+  Exec("CREATE TABLE t(ID INTEGER PRIMARY KEY, NAME TEXT, QTY INT);"
+       "INSERT INTO t VALUES (1, 'a', 1), (2, 'b', 2), (3, 'c', 3)");
+  auto t = Table("t");
+  t->SetPostRecords(2);
+  t->Open();
+  struct Step {
+    int64_t id;
+    const char* name;
+  };
+  const Step steps[] = {{2, "B"}, {2, "BB"}, {9, "new"}, {1, "A"}, {9, "NEW"}, {3, "C"}, {10, "ten"}, {2, "B3"}};
+  for (const Step& s : steps) {
+    SCOPED_TRACE(s.id);
+    if (t->Locate("ID", TVariant(s.id))) {
+      EXPECT_EQ(t->FieldByName("ID").AsInteger(), s.id);
+      t->Edit();
+    } else {
+      t->Append();
+      t->FieldByName("ID").SetAsInteger(s.id);
+    }
+    t->FieldByName("NAME").SetAsString(s.name);
+    t->FieldByName("QTY").SetAsInteger(s.id * 10);
+    t->Post();
+    EXPECT_EQ(t->FieldByName("NAME").AsString(), s.name);
+  }
+  ASSERT_TRUE(t->Locate("ID", TVariant(3)));
+  EXPECT_FALSE(t->Locate("ID", TVariant(77)));
+  EXPECT_EQ(t->FieldByName("NAME").AsString(), "C");  // still on ID 3
+  t->Next();
+  EXPECT_EQ(t->FieldByName("ID").AsInteger(), 9);
+  t->Close();
+  TSqliteDatabase db(path_, TSqliteOpenMode::ReadOnly);
+  auto q = db.Prepare("SELECT group_concat(ID || ':' || NAME || ':' || QTY, ' ') FROM (SELECT * FROM t ORDER BY ID)");
+  ASSERT_TRUE(q->Step());
+  EXPECT_EQ(q->Column(0).AsString(), "1:A:10 2:B3:20 3:C:30 9:NEW:90 10:ten:100");
+}
+
 // ---- Two connections on one file ----------------------------------------------------------------
 
 TEST_F(SqliteDataSets, TwoWritersOnOneFileWaitForEachOtherAndAReaderGoesOnMeanwhile) {
@@ -829,6 +918,37 @@ TEST_F(SqliteDataSets, AReadOnlyConnectionOpensTablesThatCannotBeModified) {
   EXPECT_FALSE(t.CanModify());
   EXPECT_THROW(t.Append(), EDatabaseError);
   EXPECT_EQ(t.FieldByName("NAME").AsString(), "a");
+}
+
+// Whether a locate by the key fields can search an index, as the table's
+// index definitions tell (a run warns when it cannot).
+TEST_F(SqliteDataSets, TheIndexALocateByKeyFieldsCanSearch) {
+  struct Case {
+    const char* schema;
+    const char* keys;
+    const char* index;  // the index found, "" for none
+  };
+  const Case cases[] = {
+      {"CREATE TABLE t(ID INTEGER PRIMARY KEY, NAME TEXT)", "ID", "PRIMARY"},
+      {"CREATE TABLE t(ID INTEGER PRIMARY KEY, NAME TEXT)", "id", "PRIMARY"},
+      {"CREATE TABLE t(ID INTEGER PRIMARY KEY, NAME TEXT)", "NAME", ""},
+      {"CREATE TABLE t(ID INTEGER, NAME TEXT)", "ID", ""},
+      {"CREATE TABLE t(A INT, B INT, C INT, PRIMARY KEY (A, B))", "B", ""},
+      {"CREATE TABLE t(A INT, B INT, C INT, PRIMARY KEY (A, B))", "C; A", "PRIMARY"},
+      {"CREATE TABLE t(A INT, B INT UNIQUE, C INT)", "B", "sqlite_autoindex_t_1"},
+      {"CREATE TABLE t(A INT, B TEXT); CREATE INDEX t_ab ON t(A, B)", "B;A", "t_ab"},
+      {"CREATE TABLE t(A INT, B TEXT); CREATE INDEX t_lower ON t(lower(B))", "B", ""},
+      {"CREATE TABLE t(A INT, B TEXT); CREATE INDEX t_b ON t(B)", "", ""},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(c.schema) + " / " + c.keys);
+    Exec("DROP TABLE IF EXISTS t");
+    Exec(c.schema);
+    auto t = Table("t");
+    t->Open();
+    const TIndexDef* found = t->IndexDefs().FindForKeys(c.keys);
+    EXPECT_EQ(found ? found->Name : std::string(), c.index);
+  }
 }
 
 }  // namespace
