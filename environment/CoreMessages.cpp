@@ -110,6 +110,8 @@ namespace kv {
     "数据链接:%s 发现错误。") \
   X(SDBLinkLoadErrorMsg, "DBLink:%s load record error", \
     "数据链接:%s 装载记录错误") \
+  X(SDBLinkNoKeyIndexMsg, "DBLink:%s: the destination has no index on its key fields %s; every record is located by scanning the table", \
+    "数据链接:%s: 目标表的关键字段 %s 没有索引; 每条记录都要扫描整个表来定位") \
   X(SDBLinkStopMsg, "DBLink:%s stop.", \
     "数据链接:%s 停止。") \
   X(SDBLinkPauseMsg, "DBLink:%s pause.", \

@@ -92,6 +92,7 @@ extern KVCORE_EXPORT TMessage SDBLinkImportData;
 extern KVCORE_EXPORT TMessage SDBLinkErrorMsg;
 extern KVCORE_EXPORT TMessage SDBLinkFindErrorMsg;
 extern KVCORE_EXPORT TMessage SDBLinkLoadErrorMsg;
+extern KVCORE_EXPORT TMessage SDBLinkNoKeyIndexMsg;
 extern KVCORE_EXPORT TMessage SDBLinkStopMsg;
 extern KVCORE_EXPORT TMessage SDBLinkPauseMsg;
 extern KVCORE_EXPORT TMessage SDBLinkStartMsg;

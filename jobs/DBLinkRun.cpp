@@ -123,6 +123,10 @@ void TDBLink::FailRun(const std::string& message) {
 
 void TDBLink::PrepareAndConvert(TDBLinkThread& thread) {
   OpenDataSets();
+  // Without an index on the key fields every locate walks the whole table.
+  if (IsKeyMode(dest_->ImportMode) && !destData_->IndexDefs().FindForKeys(dest_->DatasetKeys)) {
+    AddLog(ltWarnint, Format(SDBLinkNoKeyIndexMsg.c_str(), Name, dest_->DatasetKeys));
+  }
   RunInMainThread([this] { InitErrorDataSetControl(); });
   Speed.Reset();
   sampleStart_ = std::chrono::steady_clock::now();

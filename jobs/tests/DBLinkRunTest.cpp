@@ -192,6 +192,20 @@ TEST(DBLinkRun, KeyModesLocateByKey) {
   }
 }
 
+TEST(DBLinkRun, KeyModeWarnsOnlyWhenNoIndexServesTheKeys) {
+  for (const bool indexed : {false, true}) {
+    RunFixture f;
+    f.WriteSource(OrdersCsv(2));
+    f.CreateTable();
+    if (indexed) f.Exec("CREATE INDEX t_id ON t(ID)");
+    f.dest.ImportMode = imAppendUpdate;
+    f.dest.DatasetKeys = "ID";
+    f.RunLink();
+    EXPECT_EQ(f.link->Status(), jsOk);
+    EXPECT_EQ(f.LogHas("has no index on its key fields ID"), !indexed) << testing::PrintToString(f.logs);
+  }
+}
+
 TEST(DBLinkRun, SeveralKeysLocateByAllOfThem) {
   RunFixture f;
   f.WriteSource(OrdersCsv(3));
