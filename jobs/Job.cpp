@@ -35,6 +35,7 @@ TJob::TJob()
       Logs(std::make_unique<TKVLogs>()) {}
 
 TJob::~TJob() {
+  if (JobQueue) JobQueue->DeleteJob(this);
   EndRun();
   // The lists may refer to the chart's links and datasets: empty them first.
   if (DBLinks) DBLinks->ClearLinks();

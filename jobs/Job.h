@@ -100,7 +100,8 @@ public:
   // stopped link never hides it), jsOk when all ended ok, jsStop otherwise.
 
   // When not running: SetRunTime(now); without a thread: jsRunning and
-  // Execute; with a paused thread: jsRunning, InternalExecute, resume it.
+  // Execute; with a thread (a paused run): jsRunning, Run of every link still under
+  // way (a link that has ended is not run again), resume the thread.
   void Run();
   // Makes the job thread and starts it.
   void Execute();
@@ -182,7 +183,8 @@ private:
   void ClearDataSets();
   bool dataSetRefs_ = false;  // DataSets refers to the design chart's datasets
   bool TakeFileLock();
-  // Ends a run that still goes on (the job is going away).
+  void ResumeLinks();
+  // Ends a run that still goes on (the job is going away; it has left the queue).
   void EndRun();
   void StopLinks();
   std::atomic<TJobStatus> status_{jsStop};

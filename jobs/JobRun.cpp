@@ -49,10 +49,20 @@ void TJob::Run() {
     if (!TakeFileLock()) return;
     SetStatus(jsRunning);
     Execute();
-  } else if (thread_->Suspended()) {
+  } else {
+    // Paused (by Pause, or by a link that paused itself): the run goes on.
     SetStatus(jsRunning);
-    InternalExecute();
+    ResumeLinks();
     thread_->Resume();
+  }
+}
+
+void TJob::ResumeLinks() {
+  // Only the links of this run that are still under way: a link that has
+  // already ended is not run a second time.
+  for (int i = 0; i < DBLinks->Count(); ++i) {
+    TDBLink* link = DBLinks->GetObj(i);
+    if (link && link->Thread()) link->Run();
   }
 }
 
@@ -242,7 +252,15 @@ void TJob::CalSpeedValue() {
 
 // ---- TJobGroup: commands -----------------------------------------------------------------------
 
-TJobGroup::~TJobGroup() { StopTicker(); }
+TJobGroup::~TJobGroup() {
+  StopTicker();
+  // Nothing of this group stays queued, and no queued job starts while the group goes.
+  ForJobs([](const TJob& j) { return j.IsWaiting(); },
+          [](TJob& j) {
+            if (JobQueue) JobQueue->DeleteJob(&j);
+            j.SetStatusValue(jsStop);
+          });
+}
 
 void TJobGroup::ForJobs(const std::function<bool(const TJob&)>& pred, const std::function<void(TJob&)>& action) {
   for (int i = 0; i < Count(); ++i) {

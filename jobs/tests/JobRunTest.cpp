@@ -176,6 +176,26 @@ TEST(JobRun, PauseThenRunContinuesWithTheNextRecordAndStepLetsOneThrough) {
   EXPECT_EQ(f.Ids("J", 0), "1,2,3,4,5,6");
 }
 
+TEST(JobRun, RunOfAPausedJobResumesItsPausedLinkAndNeverRerunsAnEndedOne) {
+  JobsFixture f;
+  TJob& job = f.AddJob("J", 2, 6);
+  TDBLink& done = *job.DBLinks->GetObj(0);
+  TDBLink& paused = *job.DBLinks->GetObj(1);
+  paused.OnStatus = [&](TDBLink& l, TJobStatus s) {
+    if (s == jsRunning && l.Counters().Statistic.Rows == 0) l.Pause();
+  };
+  job.Run();
+  ASSERT_TRUE(LinkParkedAfter(paused, 1));
+  ASSERT_TRUE(PumpMainThreadUntil([&] { return done.Status() == jsOk && !done.Thread(); }, kJobPatience));
+  EXPECT_EQ(job.Status(), jsPause) << "a paused link, none running";
+  paused.OnStatus = nullptr;
+  job.Run();
+  ASSERT_TRUE(f.AllEnded());
+  EXPECT_EQ(job.Status(), jsOk);
+  EXPECT_EQ(f.Ids("J", 0), "1,2,3,4,5,6") << "the ended link was not run again";
+  EXPECT_EQ(f.Ids("J", 1), "1,2,3,4,5,6");
+}
+
 TEST(JobRun, StopOfAJobEndsItsPausedLinksToo) {
   JobsFixture f;
   TJob& job = f.AddJob("J", 1, 6);
