@@ -78,6 +78,7 @@ public:
         kJobPatience);
   }
   std::string Folder() const { return folder_.Path(); }
+
   std::vector<std::string> logs;
 
 private:

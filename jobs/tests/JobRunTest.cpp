@@ -349,3 +349,21 @@ TEST(JobRun, SeveralJobsOfSeveralLinksRunAtOnce) {
     for (int l = 0; l < 3; ++l) EXPECT_EQ(f.Count(names[i], l), 300) << names[i] << l;
   }
 }
+
+TEST(JobRun, GroupValidateChecksTheSelectedStoppedJobsOnly) {
+  JobsFixture f;
+  TJob& good = f.AddJob("Good", 0, 0);
+  TJob& bad = f.AddJob("Bad", 0, 0);
+  good.AfterExecuteExp = "1 + 1";
+  bad.AfterExecuteExp = "1 +";
+  good.Selected = bad.Selected = true;
+  EXPECT_FALSE(JobGroup->Validate());
+  ASSERT_GT(bad.Logs->Count(), 0);
+  EXPECT_EQ(bad.Logs->GetObj(bad.Logs->Count() - 1)->LogType, ltError);
+  bad.Selected = false;
+  EXPECT_TRUE(JobGroup->Validate()) << "a job not selected is not checked";
+  bad.Selected = true;
+  bad.SetStatusValue(jsRunning);
+  EXPECT_TRUE(JobGroup->Validate()) << "nor is a running one";
+  bad.SetStatusValue(jsStop);
+}
