@@ -11,9 +11,11 @@
 #include "expression/VarList.h"
 #include "foundation/DateUtils.h"
 #include "foundation/Exceptions.h"
+#include "foundation/FileLock.h"
 #include "foundation/FileUtils.h"
 #include "foundation/Format.h"
 #include "foundation/StringLists.h"
+#include "jobs/JobThreads.h"
 
 namespace kv {
 
@@ -33,6 +35,8 @@ TJob::TJob()
       Logs(std::make_unique<TKVLogs>()) {}
 
 TJob::~TJob() {
+  if (JobQueue) JobQueue->DeleteJob(this);
+  EndRun();
   // The lists may refer to the chart's links and datasets: empty them first.
   if (DBLinks) DBLinks->ClearLinks();
   ClearDataSets();
@@ -225,13 +229,8 @@ bool TJob::Validate() {
   return result;
 }
 
-void TJob::StatusEvent(TDBLink&, TJobStatus status) {
-  if (OnStatus) OnStatus(*this, status);
-}
-
 // ---- TJobGroup --------------------------------------------------------------------------------
 TJobGroup::TJobGroup() : ProgramFileInfo(new TStringList), Logs(std::make_unique<TKVLogs>()) {}
-TJobGroup::~TJobGroup() = default;
 
 void TJobGroup::EnumrateProperties(const TPropProcessor& proc, uint16_t action, void* param) {
   inherited::EnumrateProperties(proc, action, param);

@@ -11,6 +11,7 @@
 // The job group owns its jobs; the queue only refers to jobs.
 #pragma once
 
+#include <chrono>
 #include <deque>
 #include <memory>
 #include <string>
@@ -24,6 +25,9 @@
 namespace kv {
 
 class TPlainStringList;
+class TFileLock;
+class TJobThread;
+class TThread;
 
 class TJob;
 using TJobNotifyEvent = std::function<void(TJob& sender)>;
@@ -82,9 +86,66 @@ public:
   // AfterExecute and BeforeExecute expressions, each logged.
   bool Validate();
   void AddLog(TLogType type, const std::string& text);
-  // The handler bound to every link's OnIntelStatus (forwards to OnStatus
-  // while the run engine is not there).
+
+  // ---- Run control (main thread unless said otherwise) ----
+  // A run: the job thread runs BeforeExecuteExp and OnBeforeExecute, starts
+  // every DB link (InternalExecute), then checks the job every CheckPeriod
+  // until the job has ended. A run holds the advisory lock of the job file
+  // (when the job has a SaveFileName) from Run until its thread has ended
+  // and every link thread with it; a job locked elsewhere does not run: it
+  // gets an ltError log record naming the holder and status jsError.
+  //
+  // Status rule: while any link runs the job is jsRunning; else while a
+  // link is paused, jsPause; else jsError when any link ended in error (a
+  // stopped link never hides it), jsOk when all ended ok, jsStop otherwise.
+
+  // When not running: SetRunTime(now); without a thread: jsRunning and
+  // Execute; with a thread (a paused run): jsRunning, Run of every link still under
+  // way (a link that has ended is not run again), resume the thread.
+  void Run();
+  // Makes the job thread and starts it.
+  void Execute();
+  // ClearLog when the log options say dlmDelAtRun; then every link gets the
+  // job's variables as its parent list, this job as Job, and Run.
+  void InternalExecute();
+  // When not stopped: Pause every link, jsPause, park the job thread.
+  void Pause();
+  // Stop every link (a paused link's thread is ended too, so nothing of the
+  // run stays parked), jsStop, and tell the job thread to end.
+  void Stop();
+  // jsWaiting and queued in JobQueue.
+  void Wait();
+  // When different: a waiting job leaving for jsStop or jsPause leaves the
+  // queue; stored; the group's Running flag follows; OnStatus; when the
+  // job is now stopped, the oldest queued job starts while fewer than
+  // MaxRunJobs run; when the run has ended (jsStop, jsOk, jsError, not a
+  // pause), OnAfterExecute and AfterExecuteExp once per run.
+  void SetStatus(TJobStatus status);
+  // The handler bound to every link's OnIntelStatus (any thread): in the
+  // main thread, while the job has a thread, SetStatus(ComputeStatus()).
   void StatusEvent(TDBLink& link, TJobStatus status);
+  // The status the links give the job (the status rule above).
+  TJobStatus ComputeStatus() const;
+  // The job thread has ended: lets it go and releases the file lock.
+  void DoTerminate();
+  void DoTimer();              // OnTimer, in the main thread
+  void DoBeforeExecute();      // OnBeforeExecute, in the main thread
+  void DoAfterExecute();       // OnAfterExecute, in the main thread
+  void DoBeforeExecuteExp();   // SetAllVarList, BeforeExecuteExp once
+  void DoAfterExecuteExp();    // SetAllVarList, AfterExecuteExp once
+  // Speed := the sum of the Speed of the running links.
+  void CalSpeedValue();
+  // A failure of the run: an ltError record SJobErrorMsg (OnLogOccur),
+  // the links stopped, status jsError.
+  void RunFailed(const std::string& message);
+  // The running (or paused) job thread, or null; owned by the job.
+  TJobThread* Thread() const { return thread_.get(); }
+  // Waits until the job thread has ended (pumping the main-thread calls).
+  void WaitFor();
+  // Whether any link still has a thread (its run or its end is under way).
+  bool LinksBusy() const;
+  // How often the job thread checks the job; set before Run.
+  std::chrono::milliseconds CheckPeriod{1000};
 
   TJobStatus Status() const { return status_.load(); }
   void SetStatusValue(TJobStatus status) { status_.store(status); }
@@ -121,7 +182,16 @@ private:
   // unfreed first.
   void ClearDataSets();
   bool dataSetRefs_ = false;  // DataSets refers to the design chart's datasets
+  bool TakeFileLock();
+  void ResumeLinks();
+  // Ends a run that still goes on (the job is going away; it has left the queue).
+  void EndRun();
+  void StopLinks();
   std::atomic<TJobStatus> status_{jsStop};
+  bool afterPending_ = false;                 // a run began whose after-execute has not run yet
+  std::unique_ptr<TJobThread> thread_;        // the current run's thread
+  std::unique_ptr<TJobThread> oldThread_;     // an ended thread, freed by the next Execute
+  std::unique_ptr<TFileLock> lock_;           // the job file's lock while a run goes on
   std::unique_ptr<TKVFlowChart> chart_;
   std::unique_ptr<TExpression> expression_;
 };
@@ -151,6 +221,49 @@ public:
   void SavePrograms(const std::string& groupFile) const;
 
   void ClearLog();
+
+  // ---- Run control (main thread) ----
+  // Run (= Execute = InternalExecute): every Selected stopped job, in order,
+  // runs while fewer than MaxRunJobs jobs run or wait, and waits otherwise.
+  void Run();
+  void Execute() { Run(); }
+  void InternalExecute() { Run(); }
+  // Marks every job Selected, then Run.
+  void RunAll();
+  // With PausePrompt on, asks SJobWillPauseMsg (Yes/No, warning) and does
+  // nothing on No; then Pause of every selected job (PauseAll: every job).
+  void Pause();
+  void PauseAll();
+  // The same with StopPrompt and SJobWillStopMsg, and Stop.
+  void Stop();
+  void StopAll();
+  // Every Selected stopped job reads its links' captured error records
+  // (the error data in memory, or its ".err" file when none is loaded),
+  // then Run. Jobs not selected keep their sources.
+  void RunErrorData();
+  // Validate of every job that is stopped and Selected; true when all passed.
+  bool Validate();
+  // The Statistic of every running link of every running job, summed.
+  TRunStatistic GetStatistic() const;
+  // Speed := the sum of the running jobs' speeds (each job's CalSpeedValue first).
+  void CalSpeedValue();
+  // DoTerminate of every job.
+  void DoTerminate();
+  void Terminate() {}
+  // Starts or queues every stopped job that is due now (GetAutoExecTime
+  // within a minute of the clock) and whose run mode is rmByAuto: a job
+  // run by hand is never started by the clock.
+  void Scheduler();
+  // CalSpeedValue and OnTimer, as the ticker does every second (main thread).
+  void Tick();
+  // Starts the group's ticker (TJobGroupThread) with `period`, replacing a
+  // running one; StopTicker ends it. The destructor stops it.
+  void StartTicker(std::chrono::milliseconds period = std::chrono::milliseconds(1000));
+  void StopTicker();
+  // Whether the last job whose status changed is running.
+  bool Running() const { return running_.load(); }
+  void SetRunning(bool running) { running_.store(running); }
+
   int32_t GetRunCount() const;         // running or waiting
   int32_t GetRunningCount() const;     // running
   int32_t GetSelectCount() const;      // Selected
@@ -164,6 +277,9 @@ public:
 
 private:
   int32_t CountIf(const std::function<bool(const TJob&)>& pred) const;
+  void ForJobs(const std::function<bool(const TJob&)>& pred, const std::function<void(TJob&)>& action);
+  std::atomic<bool> running_{false};
+  std::unique_ptr<TThread> ticker_;
 };
 
 // Jobs waiting for a free run slot, oldest first; not owned.
@@ -184,6 +300,11 @@ private:
 // (each only when still null). Owned by these variables.
 extern KVCORE_EXPORT std::unique_ptr<TJobGroup> JobGroup;
 extern KVCORE_EXPORT std::unique_ptr<TJobQueue> JobQueue;
+// JobQueue, made when still null.
+KVCORE_EXPORT TJobQueue& TheJobQueue();
+// The environment's MaxRunJobs (3 without settings); 0 counts as 1, so
+// queued jobs can always start.
+KVCORE_EXPORT int MaxRunJobs();
 
 // After a log file was saved: when the environment's log options say so and
 // the file is larger than DelFileSize KB, clears the logs of every job of JobGroup.

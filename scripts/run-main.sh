@@ -1,8 +1,12 @@
 #!/usr/bin/env bash
-# Installs what is needed, builds Vandrel and runs the sample: the settings
+# Installs what is needed, builds Vandrel and runs the sample: a real
+# transfer first -- the sample job (samples/orders-to-sqlite.jobtxt, built
+# into a job file) loads an orders CSV made by scripts/make-orders-csv.py
+# into a new SQLite table with computed fields through `vandrel-cli run`,
+# and the loaded table is shown with `vandrel-cli sql`; then the settings
 # file of samples/ is turned from its text form into the binary settings
-# file of a program folder, read back by vandrel-cli and printed; then a
-# SQLite table is made and opened through the dataset kinds as a job opens it.
+# file of a program folder, read back and printed, and a SQLite table is
+# opened through the dataset kinds as a job opens it.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 bash "$root/scripts/setup.sh"
@@ -11,6 +15,19 @@ bash "$root/scripts/build.sh" "$root/build"
 cli="$root/build/bin/vandrel-cli"
 home="$root/build/sample-home"
 mkdir -p "$home"
+
+# The sample job: CSV -> SQLite with computed fields, run as a job.
+work="$home/orders-job"
+rm -rf "$work"
+mkdir -p "$work/data"
+python3 "$root/scripts/make-orders-csv.py" "$work/data/orders.csv" 1000
+"$cli" job build "$root/samples/orders-to-sqlite.jobtxt" -o "$work/orders-to-sqlite.job"
+echo "== the sample job runs =="
+VANDREL_HOME="$home" "$cli" run "$work/orders-to-sqlite.job"
+echo "== the loaded table =="
+"$cli" sql "$work/orders.db" "SELECT count(*) AS loaded_rows FROM ORDERS"
+"$cli" sql "$work/orders.db" "SELECT ID, CUSTOMER, AMOUNT, AMOUNT_WITH_TAX, ORDER_DATE FROM ORDERS ORDER BY ID LIMIT 5"
+
 "$cli" text2bin "$root/samples/KVCore.env.txt" "$home/KVCore.env"
 echo "== the settings file as text =="
 "$cli" dump "$home/KVCore.env"
