@@ -16,7 +16,7 @@ using TRun = kvtest::CliLines;
 // Standard output only, split into lines.
 TRun RunCli(const std::string& arguments) { return kvtest::RunCliLines(arguments, false); }
 
-constexpr size_t kMessageLines = 23 + 110;  // foundation, then core messages
+constexpr size_t kMessageLines = 23 + 111;  // foundation, then core messages
 constexpr size_t kTableLines = 347;
 
 TEST(CliMessages, PrintsEveryMessageThenTheWindowTable) {
