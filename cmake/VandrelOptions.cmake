@@ -54,6 +54,28 @@ function(vandrel_add_test)
   endif()
 endfunction()
 
+# vandrel_add_qt_test(NAME target SOURCES ... LIBS ... [LABELS label ...])
+# A Qt Test program of the desktop program (QTEST_MAIN in its source),
+# registered like vandrel_add_test and run on the offscreen platform, so
+# it needs no display.
+function(vandrel_add_qt_test)
+  cmake_parse_arguments(T "" "NAME" "SOURCES;LIBS;LABELS" ${ARGN})
+  add_executable(${T_NAME} ${T_SOURCES})
+  set_target_properties(${T_NAME} PROPERTIES AUTOMOC ON)
+  target_link_libraries(${T_NAME} PRIVATE ${T_LIBS} vandrel_testsupport Qt6::Test Qt6::Widgets vandrel_warnings)
+  set(data ${CMAKE_CURRENT_SOURCE_DIR}/data)
+  target_compile_definitions(${T_NAME} PRIVATE VANDREL_TEST_DATA_DIR="${data}")
+  add_test(NAME ${T_NAME} COMMAND ${T_NAME})
+  set_tests_properties(${T_NAME} PROPERTIES ENVIRONMENT "VANDREL_TEST_DATA=${data};QT_QPA_PLATFORM=offscreen")
+  set_tests_properties(${T_NAME} PROPERTIES LABELS "gui;${T_LABELS}")
+  foreach(label gui ${T_LABELS})
+    if(NOT TARGET vandrel_tests_${label})
+      add_custom_target(vandrel_tests_${label})
+    endif()
+    add_dependencies(vandrel_tests_${label} ${T_NAME})
+  endforeach()
+endfunction()
+
 # vandrel_add_fuzzer(NAME target SOURCES ... LIBS ...)
 function(vandrel_add_fuzzer)
   cmake_parse_arguments(F "" "NAME" "SOURCES;LIBS" ${ARGN})

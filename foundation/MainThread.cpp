@@ -66,6 +66,29 @@ struct THandOver {
   std::condition_variable done;
   bool finished = false;
   std::exception_ptr error;
+
+  void Finish(std::exception_ptr e) {
+    {
+      // The error moves over whole: only the caller's thread keeps (and
+      // finally frees) the exception.
+      std::lock_guard<std::mutex> lock(mutex);
+      error = std::move(e);
+      finished = true;
+    }
+    done.notify_all();
+  }
+};
+
+// Held only by the copies of the handed-over call: when the last copy goes
+// without the call having run (a dispatcher that drops calls while the
+// program closes), the waiting caller is released.
+struct TDropGuard {
+  explicit TDropGuard(std::shared_ptr<THandOver> h) : handOver(std::move(h)) {}
+  ~TDropGuard() {
+    if (!ran) handOver->Finish(nullptr);
+  }
+  std::shared_ptr<THandOver> handOver;
+  bool ran = false;
 };
 
 constexpr std::chrono::milliseconds kPumpSlice{10};
@@ -97,21 +120,16 @@ void RunInMainThread(const std::function<void()>& call) {
     return;
   }
   auto handOver = std::make_shared<THandOver>();
-  MainThreadDispatcher().Post([handOver, &call] {
+  // Only the handed-over call holds the guard (no copy stays here).
+  MainThreadDispatcher().Post([guard = std::make_shared<TDropGuard>(handOver), &call] {
+    guard->ran = true;
     std::exception_ptr error;
     try {
       call();
     } catch (...) {
       error = std::current_exception();
     }
-    {
-      // The error moves over whole: only the caller's thread keeps (and
-      // finally frees) the exception.
-      std::lock_guard<std::mutex> lock(handOver->mutex);
-      handOver->error = std::move(error);
-      handOver->finished = true;
-    }
-    handOver->done.notify_all();
+    guard->handOver->Finish(std::move(error));
   });
   std::exception_ptr error;
   {

@@ -26,7 +26,9 @@ class KVLIB_EXPORT IMainThreadDispatcher {
 public:
   virtual ~IMainThreadDispatcher();
   // Hands `call` to the main thread and returns at once (any thread). The
-  // call must run exactly once, on the main thread; it never raises.
+  // call runs at most once, on the main thread; it never raises. A
+  // dispatcher that has stopped accepting calls (a program closing) drops
+  // the call instead of running it.
   virtual void Post(std::function<void()> call) = 0;
   // Runs the calls handed over so far (main thread only); how many ran.
   virtual int ProcessPending() = 0;
@@ -41,7 +43,8 @@ KVLIB_EXPORT void SetMainThread() noexcept;
 
 // Runs `call` on the main thread and returns when it has run: at once when
 // called there, else handed over while the caller waits. An exception the
-// call raises is raised again in the caller.
+// call raises is raised again in the caller. When the dispatcher drops the
+// call (it has stopped accepting calls), returns without it having run.
 KVLIB_EXPORT void RunInMainThread(const std::function<void()>& call);
 
 // Installs `dispatcher` (not owned; it must outlive its use; null restores

@@ -10,6 +10,8 @@ packages=(
   postgresql-15 postgresql-client-15 odbc-postgresql libsqliteodbc
   python3-dbfread python3-dbf
   clang libclang-rt-14-dev
+  qt6-base-dev qt6-charts-dev libqt6opengl6-dev libxkbcommon-dev libgl-dev libqt6svg6
+  fonts-wqy-zenhei xvfb xauth
 )
 
 missing=()

@@ -117,6 +117,31 @@ TEST(MainThread, AnInstalledDispatcherCarriesTheCalls) {
   EXPECT_EQ(mine.posted, 1);
 }
 
+namespace {
+// A dispatcher that has stopped accepting calls: it drops each one.
+class DroppingDispatcher : public IMainThreadDispatcher {
+public:
+  void Post(std::function<void()> call) override {
+    call = nullptr;
+    ++dropped;
+  }
+  int ProcessPending() override { return 0; }
+  void WaitForCalls(std::chrono::milliseconds timeout) override { std::this_thread::sleep_for(timeout / 10); }
+  std::atomic<int> dropped{0};
+};
+}  // namespace
+
+TEST(MainThread, ADroppedCallReleasesTheWaitingWorkerWithoutRunning) {
+  DroppingDispatcher closing;
+  SetMainThreadDispatcher(&closing);
+  std::atomic<bool> ran{false};
+  std::thread worker([&] { RunInMainThread([&] { ran = true; }); });
+  worker.join();  // would hang if the dropped call kept the worker waiting
+  SetMainThreadDispatcher(nullptr);
+  EXPECT_FALSE(ran);
+  EXPECT_EQ(closing.dropped, 1);
+}
+
 TEST(Threads, CreatedSuspendedNamedAndEndedInTheMainThread) {
   std::atomic<int> runs{0};
   std::string name;

@@ -1,0 +1,15 @@
+// Screenshots of every window for review (scripts/screenshots.sh). Each
+// function opens its windows with sample data in the language in force and
+// writes one PNG per window into `outDir`, named "<window>-<suffix>.png"
+// (suffix "en" or "zh"). `home` is a program folder holding sample jobs.
+#pragma once
+
+#include <QString>
+
+namespace kv {
+
+void ShootDialogs(const QString& outDir, const QString& suffix, const QString& home);
+void ShootMainWindow(const QString& outDir, const QString& suffix, const QString& home);
+void ShootStartup(const QString& outDir, const QString& suffix, const QString& home);
+
+}  // namespace kv
