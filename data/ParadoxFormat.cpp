@@ -35,7 +35,7 @@ size_t FieldLength(uint8_t type, uint8_t size) {
   if (!info) return 0;
   if (info->fixed) return size == info->fixed ? info->fixed : 0;
   if (type == kBcd) return size <= kBcdMaxDecimals ? kBcdSize : 0;
-  if (IsBlobType(type)) return size > kBlobPointerSize ? size : 0;
+  if (IsBlobType(type)) return size >= kBlobPointerSize ? size : 0;
   return size;  // Alpha, Bytes: 1..255
 }
 
@@ -98,7 +98,7 @@ bool EncodeBcd(uint8_t* p, int decimals, bool negative, std::string_view digits)
   if (digits.find_first_not_of("0123456789") != std::string_view::npos) return false;
   const std::string padded = std::string(32 - digits.size(), '0') + std::string(digits);
   const uint8_t flip = negative ? 0x0F : 0x00;
-  p[0] = static_cast<uint8_t>((negative ? 0x00 : 0x80) | decimals);
+  p[0] = static_cast<uint8_t>((negative ? 0x40 : 0xC0) | decimals);
   for (size_t i = 0; i < 16; ++i) {
     const auto hi = static_cast<uint8_t>((padded[2 * i] - '0') ^ flip);
     const auto lo = static_cast<uint8_t>((padded[2 * i + 1] - '0') ^ flip);

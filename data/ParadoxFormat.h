@@ -200,8 +200,11 @@ inline void EncodeDouble(uint8_t* p, double value) {
   PutBE(p, 8, bits & sign ? ~bits : bits | sign);
 }
 
-// BCD: false when the 17 bytes are no BCD number (a digit above 9). The
-// text is "-123.45" (decimals as the field declares, at most 32 digits).
+// BCD: byte 0 is 0xC0 (positive) or 0x40 (negative) plus the decimals; 32
+// digits follow, two a byte, the last `decimals` of them after the point;
+// a negative number has every digit nibble inverted (15 - digit).
+// DecodeBcd: false when the 17 bytes are no BCD number (a digit above 9).
+// The text is "-123.45" (decimals as the field declares).
 KVCORE_EXPORT bool DecodeBcd(const uint8_t* p, int decimals, std::string& text);
 // Writes `digits` (the unscaled absolute value: decimal digits only, at
 // most 32) with `decimals` of them after the point; false when too long.

@@ -9,7 +9,14 @@
 namespace kv::px {
 
 namespace {
-constexpr size_t kHeaderModCount = 3;  // uint16
+// The BLOB file header: type 0, chunks (uint16), modification count
+// (uint16), then the sizes the format works with.
+constexpr size_t kHeaderModCount = 3;         // uint16
+constexpr size_t kMbHeaderBaseSize = 0x0B;      // uint16: 4096
+constexpr size_t kHeaderSubBlockSize = 0x0D;  // uint16: 4096
+constexpr size_t kHeaderSubChunkSize = 0x10;  // byte: 16
+constexpr size_t kHeaderSubAlloc = 0x11;      // uint16: 64 slots
+constexpr size_t kHeaderSubThreshold = 0x13;  // uint16: 2048
 }  // namespace
 
 TParadoxMemoFile::TParadoxMemoFile(const std::string& path, bool writable)
@@ -32,6 +39,11 @@ void TParadoxMemoFile::WriteHeader() {
   head[0] = kMbHeaderBlock;
   PutLE16(head.data() + 1, 1);  // chunks in this block
   PutLE16(head.data() + kHeaderModCount, modCount_);
+  PutLE16(head.data() + kMbHeaderBaseSize, kMbChunk);
+  PutLE16(head.data() + kHeaderSubBlockSize, kMbChunk);
+  head[kHeaderSubChunkSize] = 16;
+  PutLE16(head.data() + kHeaderSubAlloc, kMbSlots);
+  PutLE16(head.data() + kHeaderSubThreshold, kMbChunk / 2);
   file_->WriteAt(0, head.data(), head.size());
 }
 

@@ -11,7 +11,12 @@
  *     writes a table of four records covering alpha, short, long, number,
  *     currency, logical, date, memo (short and long), BLOB, time,
  *     timestamp and autoincrement fields.
- * Exit status 0 on success, 1 with a message on stderr otherwise. */
+ * Exit status 0 on success, 1 with a message on stderr otherwise.
+ *
+ * pxlib 0.6.8 (Debian 12) overruns a stack buffer when it opens a BLOB file
+ * whose size is a multiple of 4 KB (any valid one, its own included) and
+ * skips that code when the size is not: "read" hands it a copy of the BLOB
+ * file with one byte appended. */
 #include <paradox.h>
 #include <stdio.h>
 #include <stdlib.h>
@@ -22,6 +27,7 @@ static int failed = 0;
 static void OnError(pxdoc_t *p, int type, const char *msg, void *data) {
   (void)p;
   (void)data;
+  if (strstr(msg, "not multiple of 4kB")) return; /* the padded copy, see above */
   fprintf(stderr, "pxlib error %d: %s\n", type, msg);
   if (type != PX_Warning) failed = 1;
 }
@@ -58,10 +64,23 @@ static void PrintValue(pxfield_t *f, pxval_t *v) {
   }
 }
 
+/* Copies `blob` to `copy` with one byte more (see above); 0 on success. */
+static int PaddedCopy(const char *blob, char *copy, size_t size) {
+  snprintf(copy, size, "%s.pxdump", blob);
+  FILE *in = fopen(blob, "rb"), *out = fopen(copy, "wb");
+  if (!in || !out) return 1;
+  char buf[4096];
+  for (size_t n; (n = fread(buf, 1, sizeof buf, in)) > 0;) fwrite(buf, 1, n, out);
+  fputc(0, out);
+  fclose(in);
+  return fclose(out) != 0;
+}
+
 static int Read(const char *table, const char *blob) {
   pxdoc_t *doc = PX_new2(OnError, NULL, NULL, NULL);
+  char copy[4096];
   if (PX_open_file(doc, table) < 0) return 1;
-  if (blob && PX_set_blob_file(doc, blob) < 0) return 1;
+  if (blob && (PaddedCopy(blob, copy, sizeof copy) != 0 || PX_set_blob_file(doc, copy) < 0)) return 1;
   int n = PX_get_num_fields(doc);
   pxfield_t *fields = PX_get_fields(doc);
   printf("fields %d\n", n);
@@ -85,6 +104,7 @@ static int Read(const char *table, const char *blob) {
   }
   PX_close(doc);
   PX_delete(doc);
+  if (blob) remove(copy);
   return failed;
 }
 
@@ -149,7 +169,6 @@ static int Write(const char *table, const char *blob, const char *codepage) {
     v[9]->value.lval = (12 * 3600 + 34 * 60 + 56) * 1000 + r;
     v[10]->value.dval = (double)(PX_GregorianToSdn(1999, 12, 31) - 1721425) * 86400000.0 + 1000.0 * r;
     v[11]->value.lval = r + 1;
-    if (r == 3) v[3]->isnull = 1;
     if (PX_insert_record(doc, v) < 0) return 1;
   }
   PX_close(doc);
