@@ -596,13 +596,21 @@ void TParadoxTable::Commit(bool durable) {
 
 // ---- Creating -----------------------------------------------------------------------
 
-std::unique_ptr<TParadoxTable> TParadoxTable::Create(const std::string& path, const std::vector<TParadoxFieldSpec>& specs,
-                                                     uint16_t codePage) {
+namespace {
+
+// What the field list makes of a new table.
+struct TLayout {
+  std::string info;     // (type, size) pairs
+  std::string numbers;  // field numbers 1..n
+  uint32_t recordSize = 0;
+  uint32_t blockKib = 4;
+  bool blobs = false;
+};
+
+TLayout LayoutOf(const std::string& path, const std::vector<TParadoxFieldSpec>& specs) {
   if (specs.empty()) throw EDatabaseError(Format("%s: a Paradox table needs at least one field", path));
   if (specs.size() > 255) throw EDatabaseError(Format("%s: a Paradox table holds at most 255 fields", path));
-  std::string info, names, numbers;
-  uint32_t recordSize = 0;
-  bool blobs = false;
+  TLayout layout;
   for (size_t i = 0; i < specs.size(); ++i) {
     const TParadoxFieldSpec& s = specs[i];
     const size_t length = FieldLength(s.type, s.size);
@@ -613,45 +621,36 @@ std::unique_ptr<TParadoxTable> TParadoxTable::Create(const std::string& path, co
         throw EDatabaseError(Format("%s: the field name '%s' is used twice", path, s.name));
     if (length == 0)
       throw EDatabaseError(Format("%s: field '%s' cannot have type %s", path, s.name, TypeName(s.type, s.size)));
-    blobs = blobs || IsBlobType(s.type);
-    recordSize += static_cast<uint32_t>(length);
-    info += static_cast<char>(s.type);
-    info += static_cast<char>(s.size);
-    numbers += static_cast<char>((i + 1) & 0xFF);
-    numbers += static_cast<char>((i + 1) >> 8);
+    layout.blobs = layout.blobs || IsBlobType(s.type);
+    layout.recordSize += static_cast<uint32_t>(length);
+    layout.info += {static_cast<char>(s.type), static_cast<char>(s.size)};
+    layout.numbers += {static_cast<char>((i + 1) & 0xFF), static_cast<char>((i + 1) >> 8)};
   }
-  uint32_t kib = 4;
-  while (kib < 32 && recordSize + kBlockHeaderSize > kib * 1024u) kib *= 2;
-  if (recordSize + kBlockHeaderSize > kib * 1024u)
-    throw EDatabaseError(Format("%s: records of %d bytes are too long for a Paradox table", path, recordSize));
+  while (layout.blockKib < 32 && layout.recordSize + kBlockHeaderSize > layout.blockKib * 1024u) layout.blockKib *= 2;
+  if (layout.recordSize + kBlockHeaderSize > layout.blockKib * 1024u)
+    throw EDatabaseError(Format("%s: records of %d bytes are too long for a Paradox table", path, layout.recordSize));
+  return layout;
+}
 
-  // The table first exists with a code page header, so that names convert.
+// The header of a new version 7 table; `names` are the field names in the
+// code page, each ended by a NUL.
+std::vector<uint8_t> HeaderOf(const std::string& path, const TLayout& layout, size_t fields, const std::string& names,
+                              uint16_t codePage) {
   const size_t slash = path.find_last_of('/');
-  std::string tableName = path.substr(slash == std::string::npos ? 0 : slash + 1).substr(0, kTableNameSize7 - 1);
-  std::string rest = info + std::string(4 + 4 * specs.size(), '\0') + tableName + std::string(kTableNameSize7 - tableName.size(), '\0');
-  const size_t namesAt = kHeaderExtendedSize + rest.size();
-  std::unique_ptr<TParadoxTable> t(new TParadoxTable());
-  t->file_ = std::make_unique<dbf::TDbfFile>(path, dbf::TDbfFile::CreateNew);
-  t->codePage_ = codePage;
-  try {
-    t->OpenCodec();
-    for (const TParadoxFieldSpec& s : specs) names += t->Encode(s.name, "the field name '" + s.name + "'") + '\0';
-  } catch (...) {
-    t->file_.reset();
-    ::unlink(path.c_str());
-    throw;
-  }
-  const size_t numbersAt = namesAt + names.size();
-  rest += names + numbers + kSortOrder + '\0';
+  const std::string tableName = path.substr(slash == std::string::npos ? 0 : slash + 1).substr(0, kTableNameSize7 - 1);
+  std::string rest = layout.info + std::string(4 + 4 * fields, '\0') + tableName +
+                     std::string(kTableNameSize7 - tableName.size(), '\0') + names;
+  const size_t numbersAt = kHeaderExtendedSize + rest.size();
+  rest += layout.numbers + kSortOrder + '\0';
   const size_t used = kHeaderExtendedSize + rest.size();
   const size_t headerSize = (used + kDefaultHeaderSize - 1) / kDefaultHeaderSize * kDefaultHeaderSize;
-  if (headerSize > 0xFFFF) throw EDatabaseError(Format("%s: the field list is too long for a Paradox header", path));
+  if (headerSize > 0xF800) throw EDatabaseError(Format("%s: the field list is too long for a Paradox header", path));
   std::vector<uint8_t> h(headerSize, 0);
-  PutLE16(&h[kHeaderRecordSize], static_cast<uint16_t>(recordSize));
+  PutLE16(&h[kHeaderRecordSize], static_cast<uint16_t>(layout.recordSize));
   PutLE16(&h[kHeaderHeaderSize], static_cast<uint16_t>(headerSize));
   h[kHeaderFileType] = kFileTypeDb;
-  h[kHeaderMaxTableSize] = static_cast<uint8_t>(kib);
-  PutLE16(&h[kHeaderNumFields], static_cast<uint16_t>(specs.size()));
+  h[kHeaderMaxTableSize] = static_cast<uint8_t>(layout.blockKib);
+  PutLE16(&h[kHeaderNumFields], static_cast<uint16_t>(fields));
   PutLE32(&h[kHeaderEncryption1], kEncryptionMarker);
   h[kHeaderChangeCount1] = 1;
   h[kHeaderVersion] = kVersion7;
@@ -660,15 +659,39 @@ std::unique_ptr<TParadoxTable> TParadoxTable::Create(const std::string& path, co
   h[kHeaderUnknown56] = 0x20;
   PutLE16(&h[kHeaderVersionWord1], 0x0100 + kVersion7);
   PutLE16(&h[kHeaderVersionWord2], 0x0100 + kVersion7);
-  PutLE16(&h[kHeaderHiFieldId], static_cast<uint16_t>(specs.size() + 1));
+  PutLE16(&h[kHeaderHiFieldId], static_cast<uint16_t>(fields + 1));
   PutLE16(&h[kHeaderHiFieldIdInfo], static_cast<uint16_t>(numbersAt - kHeaderBaseSize));
-  PutLE16(&h[kHeaderSometimesFields], static_cast<uint16_t>(specs.size()));
+  PutLE16(&h[kHeaderSometimesFields], static_cast<uint16_t>(fields));
   PutLE16(&h[kHeaderCodePage], codePage);
   PutLE16(&h[kHeaderUsedInfo], static_cast<uint16_t>(used - 0x60 + 1));
   std::memcpy(&h[kHeaderExtendedSize], rest.data(), rest.size());
-  t->file_->WriteAt(0, h.data(), h.size());
-  if (blobs) TParadoxMemoFile::Create(MemoPath(path));
-  t->file_->Sync();
+  return h;
+}
+
+}  // namespace
+
+std::unique_ptr<TParadoxTable> TParadoxTable::Create(const std::string& path, const std::vector<TParadoxFieldSpec>& specs,
+                                                     uint16_t codePage) {
+  const TLayout layout = LayoutOf(path, specs);
+  const std::string memoPath = MemoPath(path);
+  if (layout.blobs && ::access(memoPath.c_str(), F_OK) == 0)
+    throw EDatabaseError(Format("%s: its BLOB file %s exists already", path, memoPath));
+  std::unique_ptr<TParadoxTable> t(new TParadoxTable());
+  t->file_ = std::make_unique<dbf::TDbfFile>(path, dbf::TDbfFile::CreateNew);
+  t->codePage_ = codePage;
+  try {
+    t->OpenCodec();  // the names are stored in the table's code page
+    std::string names;
+    for (const TParadoxFieldSpec& s : specs) names += t->Encode(s.name, "the field name '" + s.name + "'") + '\0';
+    const std::vector<uint8_t> header = HeaderOf(path, layout, specs.size(), names, codePage);
+    t->file_->WriteAt(0, header.data(), header.size());
+    if (layout.blobs) TParadoxMemoFile::Create(memoPath);
+    t->file_->Sync();
+  } catch (...) {
+    t.reset();
+    ::unlink(path.c_str());
+    throw;
+  }
   t.reset();
   return Open(path, true);
 }

@@ -169,6 +169,59 @@ TEST_F(ParadoxKinds, AKeyedTableIsReadButNotWritten) {
   d->AfterImport();
 }
 
+// Field definitions become stored types and read back as field types.
+TEST_F(ParadoxKinds, FieldDefinitionsMapToStoredTypesAndBack) {
+  const struct {
+    TFieldType type;
+    int size, precision;
+    const char* declared;
+    const char* stored;
+    TFieldType readBack;
+  } cases[] = {
+      {ftString, 12, 0, "", "A12", ftString},      {ftString, 0, 0, "", "A255", ftString},
+      {ftGuid, 0, 0, "", "A38", ftString},         {ftSmallint, 0, 0, "", "S", ftSmallint},
+      {ftWord, 0, 0, "", "I", ftInteger},          {ftInteger, 0, 0, "", "I", ftInteger},
+      {ftAutoInc, 0, 0, "", "+", ftAutoInc},       {ftLargeint, 0, 0, "", "N", ftFloat},
+      {ftFloat, 0, 0, "", "N", ftFloat},           {ftCurrency, 0, 0, "", "$", ftCurrency},
+      {ftFMTBcd, 10, 3, "", "#3", ftBCD},          {ftBoolean, 0, 0, "", "L", ftBoolean},
+      {ftDate, 0, 0, "", "D", ftDate},             {ftTime, 0, 0, "", "T", ftTime},
+      {ftTimeStamp, 0, 0, "", "@", ftDateTime},    {ftMemo, 0, 0, "", "M20", ftMemo},
+      {ftMemo, 50, 0, "", "M60", ftMemo},          {ftFmtMemo, 0, 0, "", "F20", ftFmtMemo},
+      {ftBlob, 0, 0, "", "B20", ftBlob},           {ftGraphic, 0, 0, "", "G20", ftGraphic},
+      {ftParadoxOle, 0, 0, "", "O20", ftParadoxOle}, {ftBytes, 6, 0, "", "Y6", ftBytes},
+      {ftString, 10, 0, "a5", "A5", ftString},     {ftFloat, 0, 0, "#2", "#2", ftBCD},
+  };
+  auto t = std::make_unique<TParadoxTableDataSet>();
+  t->SetConnection(std::make_shared<TParadoxConnection>(dir_.Path()));
+  t->SetTableName("types");
+  int n = 0;
+  for (const auto& c : cases) {
+    TFieldDef& def = t->FieldDefs().Add("F" + std::to_string(++n), c.type, c.size);
+    def.Precision = c.precision;
+    def.DataTypeName = c.declared;
+  }
+  ASSERT_TRUE(t->CreateTable());
+  EXPECT_FALSE(t->CreateTable());  // it exists
+  t->Open();
+  for (size_t i = 0; i < std::size(cases); ++i) {
+    EXPECT_EQ(t->FieldDefs()[static_cast<int>(i)].DataTypeName, cases[i].stored) << i;
+    EXPECT_EQ(t->FieldDefs()[static_cast<int>(i)].DataType, cases[i].readBack) << i;
+  }
+  t->Close();
+  auto bad = std::make_unique<TParadoxTableDataSet>();
+  bad->SetConnection(std::make_shared<TParadoxConnection>(dir_.Path()));
+  bad->SetTableName("bad");
+  bad->FieldDefs().Add("LONG", ftString, 256);
+  EXPECT_NE(ErrorOf<EDatabaseError>([&] { bad->CreateTable(); }).find("longer than a Paradox A field holds (255)"),
+            std::string::npos);
+  bad->FieldDefs().Clear();
+  bad->FieldDefs().Add("V", ftVariant);
+  EXPECT_NE(ErrorOf<EDatabaseError>([&] { bad->CreateTable(); }).find("cannot be stored in a Paradox table"), std::string::npos);
+  EXPECT_NE(ErrorOf<EDatabaseError>([&] { bad->SetCodePage("KLINGON"); }).find("cannot be recorded"), std::string::npos);
+  EXPECT_NE(ErrorOf<EDatabaseError>([&] { bad->SetCodePage("CP99999"); }).find("cannot be recorded"), std::string::npos);
+  EXPECT_EQ(ErrorOf<EDatabaseError>([&] { bad->SetCodePage("cp936"); }), "(no error)");
+}
+
 TEST_F(ParadoxKinds, LoadBDEPreviewShowsTheFirstRows) {
   auto d = Orders();
   d->BeforeImport();

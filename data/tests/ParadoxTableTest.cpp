@@ -387,6 +387,17 @@ TEST_F(ParadoxWriting, CreateRefusesBadFieldLists) {
     EXPECT_NE(error.find(c.error), std::string::npos) << error;
     EXPECT_NE(::access(dir_.File("bad.db").c_str(), F_OK), 0) << c.error;
   }
+  // A BLOB file left from another table is not taken over; the table is not made.
+  std::ofstream(dir_.File("stale.mb")) << "someone else's";
+  EXPECT_NE(ErrorOf<EDatabaseError>([&] { TParadoxTable::Create(dir_.File("stale.db"), Specs({{"M", "M11"}}), 1252); })
+                .find("its BLOB file"),
+            std::string::npos);
+  EXPECT_NE(::access(dir_.File("stale.db").c_str(), F_OK), 0);
+  // Names the code page cannot hold.
+  EXPECT_NE(ErrorOf<EDatabaseError>([&] { TParadoxTable::Create(dir_.File("name.db"), Specs({{"名", "S"}}), 1252); })
+                .find("cannot be written in code page 1252"),
+            std::string::npos);
+  EXPECT_NE(::access(dir_.File("name.db").c_str(), F_OK), 0);
 }
 
 // ---- Corrupt and truncated files ------------------------------------------------------------
