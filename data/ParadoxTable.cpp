@@ -334,9 +334,12 @@ TVariant TParadoxTable::Value(const uint8_t* record, size_t index, uint32_t recN
       return TVariant(std::strtod(text.c_str(), nullptr));
     }
     case kBytes: return TVariant(std::string(reinterpret_cast<const char*>(p), f.length));
-    default: break;
+    default: return BlobValue(f, p, what());
   }
-  // BLOB kinds: the leader, then place, length and modification number.
+}
+
+TVariant TParadoxTable::BlobValue(const TParadoxField& f, const uint8_t* p, const std::string& what) {
+  // The leader, then place, length and modification number.
   const size_t leader = f.length - kBlobPointerSize;
   const uint32_t place = GetLE32(p + leader);
   const uint32_t length = GetLE32(p + leader + 4);
@@ -345,10 +348,10 @@ TVariant TParadoxTable::Value(const uint8_t* record, size_t index, uint32_t recN
   if (length <= leader) {
     bytes.assign(reinterpret_cast<const char*>(p), length);
   } else {
-    if (!memo_) throw EDatabaseError(Format("%s: %s: the BLOB file %s cannot be read", Path(), what(), MemoPath(Path())));
+    if (!memo_) throw EDatabaseError(Format("%s: %s: the BLOB file %s cannot be read", Path(), what, MemoPath(Path())));
     bytes = memo_->Read(place, length);
   }
-  return IsTextBlob(f.type) ? TVariant(Decode(bytes, what())) : TVariant(std::move(bytes));
+  return IsTextBlob(f.type) ? TVariant(Decode(bytes, what)) : TVariant(std::move(bytes));
 }
 
 // ---- Encoding -----------------------------------------------------------------------
@@ -373,6 +376,14 @@ void TParadoxTable::EncodeField(size_t index, const TVariant& value, uint8_t* re
       std::memcpy(p, bytes.data(), bytes.size());
       return;
     }
+    default: break;
+  }
+  if (IsBlobType(f.type)) EncodeBlob(index, value, p, image);
+  else EncodeFixed(f, value, p);
+}
+
+void TParadoxTable::EncodeFixed(const TParadoxField& f, const TVariant& value, uint8_t* p) {
+  switch (f.type) {
     case kShort: EncodeInt(p, 2, WholeNumber(value, 2)); return;
     case kLong: EncodeInt(p, 4, WholeNumber(value, 4)); return;
     case kAutoInc: {
@@ -416,8 +427,12 @@ void TParadoxTable::EncodeField(size_t index, const TVariant& value, uint8_t* re
         throw EDatabaseError(Format("%s does not fit 32 digits with %d decimals", value.AsString(), f.size));
       return;
     }
-    default: break;
+    default: throw EDatabaseError(Format("the type %s cannot be written", f.TypeName()));
   }
+}
+
+void TParadoxTable::EncodeBlob(size_t index, const TVariant& value, uint8_t* p, TParadoxRecordImage& image) {
+  const TParadoxField& f = fields_[index];
   std::string bytes = IsTextBlob(f.type) ? Encode(value.AsString(), "field '" + f.name + "'") : value.AsString();
   const size_t leader = f.length - kBlobPointerSize;
   std::memcpy(p, bytes.data(), std::min(leader, bytes.size()));

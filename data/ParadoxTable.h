@@ -146,7 +146,12 @@ private:
   std::pair<size_t, uint32_t> Locate(uint32_t recNo) const;
   void LoadBlock(size_t chainIndex);
   void WriteBlockHeader(uint16_t block, uint16_t next, uint16_t prev, uint32_t records);
+  TVariant BlobValue(const TParadoxField& f, const uint8_t* p, const std::string& what);
   void EncodeField(size_t index, const TVariant& value, uint8_t* out, TParadoxRecordImage& image, bool inserting);
+  // The types of fixed size (numbers, dates, times, logicals, BCD) at `p`.
+  void EncodeFixed(const TParadoxField& f, const TVariant& value, uint8_t* p);
+  // A BLOB kind: the leader and length now, the place when the image is written.
+  void EncodeBlob(size_t index, const TVariant& value, uint8_t* p, TParadoxRecordImage& image);
   void WriteBlobs(TParadoxRecordImage& image);
   uint16_t NewBlock();
   // The header's first block, written at once: readers find the chain from it.
