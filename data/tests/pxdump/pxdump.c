@@ -169,8 +169,11 @@ static int Write(const char *table, const char *blob, const char *codepage) {
     v[9]->value.lval = (12 * 3600 + 34 * 60 + 56) * 1000 + r;
     v[10]->value.dval = (double)(PX_GregorianToSdn(1999, 12, 31) - 1721425) * 86400000.0 + 1000.0 * r;
     v[11]->value.lval = r + 1;
-    if (PX_insert_record(doc, v) < 0) return 1;
+    int rc = PX_insert_record(doc, v);
+    for (int i = 0; i < 12; ++i) FREE_PXVAL(doc, v[i]);
+    if (rc < 0) return 1;
   }
+  free(longNote);
   PX_close(doc);
   PX_delete(doc);
   return failed;
