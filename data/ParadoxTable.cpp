@@ -98,6 +98,11 @@ std::string TParadoxTable::MemoPath(const std::string& tablePath) {
   return base + (upper ? ".MB" : ".mb");
 }
 
+std::string TParadoxTable::IndexPath(const std::string& tablePath) {
+  std::string memo = MemoPath(tablePath);
+  return memo.substr(0, memo.size() - 2) + (memo.back() == 'B' ? "PX" : "px");
+}
+
 // ---- Opening ----------------------------------------------------------------------
 
 std::unique_ptr<TParadoxTable> TParadoxTable::Open(const std::string& path, bool writable) {
@@ -160,6 +165,9 @@ void TParadoxTable::ParseHeader(const std::vector<uint8_t>& h) {
   if (fileType_ == kFileTypeIndexedDb || keyFields_ > 0)
     readOnlyReason_ = Format("%s has a primary key (kept in its .px index), which this program does not maintain: "
                              "the table is open read-only", Path());
+  else if (::access(IndexPath(Path()).c_str(), F_OK) == 0)
+    readOnlyReason_ = Format("%s has an index file %s, which this program does not maintain: the table is open "
+                             "read-only", Path(), IndexPath(Path()));
 }
 
 void TParadoxTable::ParseFields(const std::vector<uint8_t>& h, size_t at) {

@@ -32,9 +32,9 @@
 //     blocks are flushed. Readers (this one) count the records of the
 //     chain, so a crash before Commit loses no record that reached the disk.
 //   - Zap empties the table and its BLOB file.
-// Keyed tables (a primary key, kept in the .px index) are opened read-only
-// whatever was asked: ReadOnlyReason() says why, and the writing calls
-// raise it. One writer at a time: a table opened writable holds the file's
+// Keyed tables (a primary key, kept in the .px index) and tables with a
+// .px beside them are opened read-only whatever was asked: the index would
+// go stale. ReadOnlyReason() says why, and the writing calls raise it. One writer at a time: a table opened writable holds the file's
 // exclusive lock (flock); a second writable open is refused.
 #pragma once
 
@@ -93,6 +93,8 @@ public:
   // The BLOB file of a table file: the same name with .mb (.MB when the
   // table's extension is upper-case).
   static std::string MemoPath(const std::string& tablePath);
+  // The primary index of a table file: the same name with .px (.PX likewise).
+  static std::string IndexPath(const std::string& tablePath);
 
   const std::string& Path() const { return file_->Path(); }
   bool Writable() const { return writable_; }

@@ -367,6 +367,16 @@ TEST_F(ParadoxWriting, KeyedTablesOpenReadOnlyAndSayWhy) {
   EXPECT_EQ(TParadoxTable::Open(dir_.File("people.db"), false)->RecordCount(), 2u);
 }
 
+TEST_F(ParadoxWriting, AnIndexFileBesideTheTableKeepsItReadOnly) {
+  People(1).reset();
+  std::ofstream(dir_.File("people.px")) << "an index";
+  auto t = TParadoxTable::Open(dir_.File("people.db"), true);
+  EXPECT_FALSE(t->Writable());
+  EXPECT_NE(t->ReadOnlyReason().find("has an index file " + dir_.File("people.px")), std::string::npos) << t->ReadOnlyReason();
+  EXPECT_NE(ErrorOf<EDatabaseError>([&] { Append(*t, Row({TVariant::Null(), "x"})); }).find("people.px"), std::string::npos);
+  EXPECT_EQ(TParadoxTable::IndexPath("/a/B.DB"), "/a/B.PX");
+}
+
 TEST_F(ParadoxWriting, CreateRefusesBadFieldLists) {
   const struct {
     std::vector<TParadoxFieldSpec> fields;
