@@ -12,6 +12,7 @@
 #include <QVBoxLayout>
 #include <cmath>
 
+#include "editors/FormHelpers.h"
 #include "editors/QtTranslation.h"
 #include "editors/RadioGroup.h"
 #include "jobs/Schedule.h"
@@ -25,13 +26,6 @@ const char* const kWeekDayNames[7] = {"cbxMonday", "cbxTuesday", "cbxWednesday",
                                       "cbxFriday", "cbxSaturday", "cbxSunday"};
 const char* const kWeekDayCaptions[7] = {"Monday", "Tuesday", "Wednesday", "Thursday",
                                          "Friday", "Saturday", "Sunday"};
-
-QLabel* NamedLabel(const char* name, const QString& caption, QWidget* buddy, QWidget* parent) {
-  auto* label = new QLabel(caption, parent);
-  label->setObjectName(name);
-  if (buddy) label->setBuddy(buddy);
-  return label;
-}
 
 QWidget* NewPage(const char* name, const char* tipName) {
   auto* page = new QWidget;
@@ -53,13 +47,6 @@ void AddRow(QWidget* page, QWidget* label, QWidget* field, QWidget* after = null
 void Finish(QWidget* page) {
   auto* grid = static_cast<QGridLayout*>(page->layout());
   grid->setRowStretch(grid->rowCount(), 1);
-}
-
-QSpinBox* NewSpin(QWidget* page, const char* name, int low, int high) {
-  auto* spin = new QSpinBox(page);
-  spin->setObjectName(name);
-  spin->setRange(low, high);
-  return spin;
 }
 
 }  // namespace
@@ -100,18 +87,6 @@ void TKVScheduleForm::BuildForm() {
   pages_->addWidget(BuildOnlyOnce());
   connect(rgpPeriodType_, &TRadioGroup::ItemIndexChanged, this, &TKVScheduleForm::ShowPeriod);
 
-  btnOk_ = new QPushButton("Ok", this);
-  btnOk_->setObjectName("btnOk");
-  btnOk_->setDefault(true);
-  connect(btnOk_, &QPushButton::clicked, this, &QDialog::accept);
-  auto* btnCancel = new QPushButton("Cancel", this);
-  btnCancel->setObjectName("btnCancel");
-  connect(btnCancel, &QPushButton::clicked, this, &QDialog::reject);
-  auto* buttons = new QHBoxLayout;
-  buttons->addStretch(1);
-  buttons->addWidget(btnOk_);
-  buttons->addWidget(btnCancel);
-
   auto* left = new QVBoxLayout;
   left->addWidget(rgpPeriodType_);
   left->addWidget(rgpRunMode_);
@@ -121,7 +96,7 @@ void TKVScheduleForm::BuildForm() {
   top->addWidget(pages_, 1);
   auto* layout = new QVBoxLayout(this);
   layout->addLayout(top, 1);
-  layout->addLayout(buttons);
+  layout->addLayout(OkCancelRow(*this, &btnOk_));
 }
 
 QDateTimeEdit* TKVScheduleForm::NewPicker(QWidget* page, const char* name, bool date) {
@@ -149,7 +124,7 @@ QWidget* TKVScheduleForm::BuildEveryDay() {
   dtpEDStartDate_ = NewPicker(page, "dtpEDStartDate", true);
   dtpEDStartTime_ = NewPicker(page, "dtpEDStartTime", false);
   PairPickers(dtpEDStartDate_, dtpEDStartTime_);
-  seEDEverySomeDay_ = NewSpin(page, "seEDEverySomeDay", 1, 255);
+  seEDEverySomeDay_ = NamedSpin(page, "seEDEverySomeDay", 1, 255);
   AddRow(page, NamedLabel("lbEDStartDate", "Start date", dtpEDStartDate_, page), dtpEDStartDate_);
   AddRow(page, NamedLabel("lbEDStartTime", "Start time", dtpEDStartTime_, page), dtpEDStartTime_);
   AddRow(page, NamedLabel("lbEDEverySomeDay", "Every", seEDEverySomeDay_, page), seEDEverySomeDay_,
@@ -178,7 +153,7 @@ QWidget* TKVScheduleForm::BuildEveryWeek() {
 QWidget* TKVScheduleForm::BuildEveryMonth() {
   QWidget* page = NewPage("tshEveryMonth", "lbSchduleTip3");
   dtpEMStartTime_ = NewPicker(page, "dtpEMStartTime", false);
-  seEMNumDay_ = NewSpin(page, "seEMNumDay", 1, 31);
+  seEMNumDay_ = NamedSpin(page, "seEMNumDay", 1, 31);
   AddRow(page, NamedLabel("ldEMStartTime", "Start &time", dtpEMStartTime_, page), dtpEMStartTime_);
   AddRow(page, NamedLabel("lbEMNumDay", "Day", seEMNumDay_, page), seEMNumDay_,
          NamedLabel("lbDay2", "", nullptr, page));
