@@ -55,8 +55,7 @@ int32_t TKVEnvForm::FromQColor(const QColor& color) {
 
 QColor TKVEnvForm::BoxColor(const QPushButton& box) { return box.property(kColorProperty).value<QColor>(); }
 
-TKVEnvForm::TKVEnvForm(TKVEnvironment& env, QWidget* parent)
-    : QDialog(parent), env_(env), copy_(Duplicate(env)) {
+TKVEnvForm::TKVEnvForm(TKVEnvironment& env, QWidget* parent) : QDialog(parent), env_(env), copy_(Duplicate(env)) {
   setObjectName("KVEnvForm");
   setWindowTitle("Option");
   auto* pages = new QTabWidget(this);
@@ -178,12 +177,14 @@ QWidget* TKVEnvForm::BuildMonitor() {
 QWidget* TKVEnvForm::BuildOther() {
   auto* page = new QWidget;
   page->setObjectName("tshOther");
-  rgpDblClickOnRunJob_ = new TRadioGroup("Double Click On Running Job", {"RunOrPause", "Set Property", "Set Schedule"}, page);
+  rgpDblClickOnRunJob_ =
+      new TRadioGroup("Double Click On Running Job", {"RunOrPause", "Set Property", "Set Schedule"}, page);
   rgpDblClickOnRunJob_->setObjectName("rgpDblClickOnRunJob");
-  rgpDblClickOnErrorJob_ = new TRadioGroup("Double Click On Error Job", {"Design", "Set Property", "Set Schedule"}, page);
+  rgpDblClickOnErrorJob_ =
+      new TRadioGroup("Double Click On Error Job", {"Design", "Set Property", "Set Schedule"}, page);
   rgpDblClickOnErrorJob_->setObjectName("rgpDblClickOnErrorJob");
-  rgpDblClickOnCompleteJob_ = new TRadioGroup("Double Click On Completed Job",
-                                              {"RunOrPause", "Design", "Set Property", "Set Schedule"}, page);
+  rgpDblClickOnCompleteJob_ =
+      new TRadioGroup("Double Click On Completed Job", {"RunOrPause", "Design", "Set Property", "Set Schedule"}, page);
   rgpDblClickOnCompleteJob_->setObjectName("rgpDblClickOnCompleteJob");
   auto* layout = new QVBoxLayout(page);
   layout->addWidget(rgpDblClickOnRunJob_);
@@ -243,7 +244,10 @@ void TKVEnvForm::WriteBack() {
   e.SetMaxRunJobs(seMaxRunJobs_->value());
   e.ShowTipDlgOnStart = cbxShowTipDlgOnStart_->isChecked();
   const std::string folder = StdStr(edDefaultFolder_->text().trimmed());
-  if (folder.empty()) e.DefaultFolder.clear(); else e.SetDefaultFolder(folder);
+  if (folder.empty())
+    e.DefaultFolder.clear();
+  else
+    e.SetDefaultFolder(folder);
   e.Prompting->JobDeletion = cbxJobDeletion_->isChecked();
   e.Prompting->ErrorPrompt = cbxErrorPrompt_->isChecked();
   e.Prompting->StopPrompt = cbxStopPrompt_->isChecked();
@@ -251,8 +255,10 @@ void TKVEnvForm::WriteBack() {
   e.ExpOption->ZeroAsNull = cbxZeroAsNull_->isChecked();
   e.ExpOption->NullStringAsNull = cbxNullStrAsNull_->isChecked();
   for (int m = 0; m < 4; ++m) {
-    if (delModes_[m]->isChecked()) e.LogOption->Include(static_cast<TDelLogMode>(m));
-    else e.LogOption->Exclude(static_cast<TDelLogMode>(m));
+    if (delModes_[m]->isChecked())
+      e.LogOption->Include(static_cast<TDelLogMode>(m));
+    else
+      e.LogOption->Exclude(static_cast<TDelLogMode>(m));
   }
   e.LogOption->DelLogDays = seDelLogDays_->value();
   e.LogOption->DelFileSize = seDelFileSize_->value();

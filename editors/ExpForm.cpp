@@ -11,8 +11,8 @@
 #include <exception>
 #include <set>
 
-#include "editors/FunctionTemplates.h"
 #include "editors/FormHelpers.h"
+#include "editors/FunctionTemplates.h"
 #include "editors/QtText.h"
 #include "editors/QtTranslation.h"
 #include "environment/CoreMessages.h"

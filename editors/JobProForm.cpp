@@ -82,8 +82,7 @@ QWidget* TKVJobProForm::BuildGeneral() {
   return page;
 }
 
-QWidget* TKVJobProForm::BuildExpRow(QWidget* page, const char* name, const QString& caption,
-                                    QPlainTextEdit*& memo) {
+QWidget* TKVJobProForm::BuildExpRow(QWidget* page, const char* name, const QString& caption, QPlainTextEdit*& memo) {
   const QString memoName = QString("mo") + name;
   memo = new QPlainTextEdit(page);
   memo->setObjectName(memoName);

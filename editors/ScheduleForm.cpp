@@ -22,10 +22,9 @@ namespace kv {
 namespace {
 
 constexpr qint64 kMsPerDay = 86400000;
-const char* const kWeekDayNames[7] = {"cbxMonday", "cbxTuesday", "cbxWednesday", "cbxThursday",
+const char* const kWeekDayNames[7] = {"cbxMonday", "cbxTuesday",  "cbxWednesday", "cbxThursday",
                                       "cbxFriday", "cbxSaturday", "cbxSunday"};
-const char* const kWeekDayCaptions[7] = {"Monday", "Tuesday", "Wednesday", "Thursday",
-                                         "Friday", "Saturday", "Sunday"};
+const char* const kWeekDayCaptions[7] = {"Monday", "Tuesday", "Wednesday", "Thursday", "Friday", "Saturday", "Sunday"};
 
 QWidget* NewPage(const char* name, const char* tipName) {
   auto* page = new QWidget;
@@ -74,8 +73,8 @@ TKVScheduleForm::~TKVScheduleForm() = default;
 void TKVScheduleForm::BuildForm() {
   setObjectName("KVScheduleForm");
   setWindowTitle("Schedule");
-  rgpPeriodType_ = new TRadioGroup("Select Run period", {"Every &day", "Every &week", "Every &month", "Only &once"},
-                                   this);
+  rgpPeriodType_ =
+      new TRadioGroup("Select Run period", {"Every &day", "Every &week", "Every &month", "Only &once"}, this);
   rgpPeriodType_->setObjectName("rgpPeriodType");
   rgpRunMode_ = new TRadioGroup("Run Mode", {"By &hand", "&Auto execute"}, this);
   rgpRunMode_->setObjectName("rgpRunMode");
@@ -192,7 +191,7 @@ void TKVScheduleForm::FillPage(int period, const TCustomSchedule& schedule) {
     seEDEverySomeDay_->setValue(std::max<int>(1, day->EverySomeDay));
   } else if (auto* week = ObjCast<TScheduleEveryWeek>(&schedule); week && period == spEveryWeek) {
     dtpEWStartTime_->setDateTime(ToQDateTime(week->StartTime));
-    const bool flags[7] = {week->Monday, week->Tuesday, week->Wednesday, week->Thursday,
+    const bool flags[7] = {week->Monday, week->Tuesday,  week->Wednesday, week->Thursday,
                            week->Friday, week->Saturday, week->Sunday};
     for (int d = 0; d < 7; ++d) weekDays_[d]->setChecked(flags[d]);
   } else if (auto* month = ObjCast<TScheduleEveryMonth>(&schedule); month && period == spEveryMonth) {
@@ -209,7 +208,7 @@ void TKVScheduleForm::StorePage(TCustomSchedule& schedule) const {
     day->EverySomeDay = static_cast<uint8_t>(seEDEverySomeDay_->value());
   } else if (auto* week = ObjCast<TScheduleEveryWeek>(&schedule)) {
     week->StartTime = FromQDateTime(dtpEWStartTime_->dateTime());
-    bool* flags[7] = {&week->Monday, &week->Tuesday, &week->Wednesday, &week->Thursday,
+    bool* flags[7] = {&week->Monday, &week->Tuesday,  &week->Wednesday, &week->Thursday,
                       &week->Friday, &week->Saturday, &week->Sunday};
     for (int d = 0; d < 7; ++d) *flags[d] = weekDays_[d]->isChecked();
   } else if (auto* month = ObjCast<TScheduleEveryMonth>(&schedule)) {

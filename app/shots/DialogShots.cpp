@@ -6,6 +6,7 @@
 #include <QTabWidget>
 #include <memory>
 
+#include "app/shots/Shots.h"
 #include "editors/EnvForm.h"
 #include "editors/ExpForm.h"
 #include "editors/JobProForm.h"
@@ -17,7 +18,6 @@
 #include "expression/VarList.h"
 #include "foundation/DateUtils.h"
 #include "jobs/Job.h"
-#include "app/shots/Shots.h"
 
 namespace kv {
 

@@ -107,7 +107,8 @@ void ExpFormTest::validateReportsThroughTheHook() {
 void ExpFormTest::everyTemplateNamesARegisteredFunction() {
   QSet<QString> registered;
   for (int b = 0; b < kFunctionBatchCount; ++b)
-    for (const TFunctionDef& def : FunctionBatch(static_cast<TFunctionBatch>(b))) registered << QString(def.Name).toUpper();
+    for (const TFunctionDef& def : FunctionBatch(static_cast<TFunctionBatch>(b)))
+      registered << QString(def.Name).toUpper();
   const auto& categories = FunctionCategories();
   QCOMPARE(categories.size(), size_t{6});
   const std::vector<size_t> counts = {53, 28, 11, 132, 8, 11};
@@ -127,12 +128,14 @@ void ExpFormTest::categoriesFillTheTemplatesAndDoubleClicksInsertAtTheCursor() {
   auto* functions = Find<QListWidget>(form, "lbxFunction");
   auto* memo = Find<QPlainTextEdit>(form, "moExp");
   QCOMPARE(kvtest::ListItems(*types), (QStringList{"Number function", "Character function", "Conversion function",
-                                      "Date function", "Miscellaneous function", "Database function"}));
+                                                   "Date function", "Miscellaneous function", "Database function"}));
   QCOMPARE(form.FunType(), -1);
   QCOMPARE(functions->count(), 0);
   types->setCurrentRow(0);
   QCOMPARE(functions->count(), 53);
-  QVERIFY(kvtest::ListItems(*functions).contains(QString::fromUtf8("Div (Dividend\xEF\xBC\x8C" "Divisor)")));
+  QVERIFY(kvtest::ListItems(*functions)
+              .contains(QString::fromUtf8("Div (Dividend\xEF\xBC\x8C"
+                                          "Divisor)")));
   types->setCurrentRow(3);
   QCOMPARE(form.FunType(), 3);
   QCOMPARE(functions->item(0)->text(), QString("CompareDate(A,B)"));
