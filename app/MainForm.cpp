@@ -89,13 +89,9 @@ TMainForm::~TMainForm() {
 void TMainForm::ApplyLayout() {
   const TWindowLayout layout = ReadWindowLayout();
   if (layout.Language) KVLanguageType = *layout.Language == 1 ? ltSimpleChinese : ltEnglish;
-  QList<int> main = mainSplit_->sizes();
-  QList<int> lists = listSplit_->sizes();
-  if (layout.JobProWidth) main[0] = *layout.JobProWidth;
-  if (layout.DBLinkHeight) lists[1] = *layout.DBLinkHeight;
-  if (layout.DBLinkInfo) lists[2] = *layout.DBLinkInfo;
-  mainSplit_->setSizes(main);
-  listSplit_->setSizes(lists);
+  if (layout.JobProWidth) mainSizes_[0] = *layout.JobProWidth;
+  if (layout.DBLinkHeight) listSizes_[1] = *layout.DBLinkHeight;
+  if (layout.DBLinkInfo) listSizes_[2] = *layout.DBLinkInfo;
   QRect bounds = geometry();
   if (layout.Left) bounds.moveLeft(*layout.Left);
   if (layout.Top) bounds.moveTop(*layout.Top);
@@ -198,6 +194,17 @@ bool TMainForm::event(QEvent* event) {
   return QMainWindow::event(event);
 }
 
+// The splitters share out their real size only once the window has one.
+void TMainForm::showEvent(QShowEvent* event) {
+  QMainWindow::showEvent(event);
+  if (sizesApplied_) return;
+  sizesApplied_ = true;
+  mainSizes_[1] = std::max(1, mainSplit_->width() - mainSizes_[0]);
+  listSizes_[0] = std::max(1, listSplit_->height() - listSizes_[1] - listSizes_[2]);
+  mainSplit_->setSizes(mainSizes_);
+  listSplit_->setSizes(listSizes_);
+}
+
 void TMainForm::changeEvent(QEvent* event) {
   QMainWindow::changeEvent(event);
   if (event->type() != QEvent::WindowStateChange || !tray_) return;
@@ -258,9 +265,11 @@ void TMainForm::StoreLayout() {
   layout.Height = bounds.height();
   layout.Width = bounds.width();
   layout.Maximize = isMaximized();
-  layout.JobProWidth = mainSplit_->sizes().value(0);
-  layout.DBLinkHeight = listSplit_->sizes().value(1);
-  layout.DBLinkInfo = listSplit_->sizes().value(2);
+  const QList<int> main = sizesApplied_ ? mainSplit_->sizes() : mainSizes_;
+  const QList<int> lists = sizesApplied_ ? listSplit_->sizes() : listSizes_;
+  layout.JobProWidth = main.value(0);
+  layout.DBLinkHeight = lists.value(1);
+  layout.DBLinkInfo = lists.value(2);
   layout.Language = KVLanguageType == ltSimpleChinese ? 1 : 0;
   WriteWindowLayout(layout);
 }

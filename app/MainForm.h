@@ -119,6 +119,7 @@ public:
 
 protected:
   bool event(QEvent* event) override;  // status tips go to panel 0
+  void showEvent(QShowEvent* event) override;
   void closeEvent(QCloseEvent* event) override;
   void changeEvent(QEvent* event) override;
 
@@ -216,6 +217,10 @@ private:
   TJob* currentJob_ = nullptr;
   TDBLink* currentLink_ = nullptr;
   std::chrono::steady_clock::time_point monitorStart_;
+  // The panel sizes to apply once the window has its size (first show).
+  QList<int> mainSizes_{180, 820};
+  QList<int> listSizes_{200, 120, 280};
+  bool sizesApplied_ = false;
 
   // Widgets and actions (owned by the Qt object tree).
   QTreeWidget* tvwJobPro_ = nullptr;

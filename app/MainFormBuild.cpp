@@ -303,8 +303,6 @@ void TMainForm::BuildCentral() {
   mainSplit_->addWidget(tvwJobPro_);
   mainSplit_->addWidget(listSplit_);
   mainSplit_->setStretchFactor(1, 1);
-  mainSplit_->setSizes({180, 820});
-  listSplit_->setSizes({200, 120, 280});
   setCentralWidget(mainSplit_);
 }
 

@@ -225,7 +225,8 @@ void TMainForm::ImportJob() {
     job->SaveFileName = file;
     SaveJob(*job);
     TJob& added = *job;
-    JobGroup->AddOwned(job->Name, std::move(job));
+    const std::string name = job->Name;
+    JobGroup->AddOwned(name, std::move(job));
     JobGroup->ProgramFileInfo->Add(file);
     HookJobEvents(added);
     if (NodeShowsStatus(SelectedNode(), added.Status())) AddJobRow(added);
