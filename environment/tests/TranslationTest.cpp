@@ -229,12 +229,12 @@ TEST_F(TranslationTest, CaptionOnlyKindsKeepTheirHints) {
 TEST_F(TranslationTest, ActionsAndCheckBoxesTakeCaptionAndHint) {
   FakeComponent form(K::ckForm, "MainForm");
   auto& run = form.Own(K::ckAction, "acRun", "Run", "old");
-  auto& about = form.Own(K::ckAction, "acAbout", "About", "old");
+  auto& about = form.Own(K::ckAction, "acFindNext", "Next", "old");
   auto& check = form.Own(K::ckCheckBox, "cbxShowTips", "Show", "old");
   LanguageTanslate(form);
   EXPECT_EQ(run.caption, "&Run");
   EXPECT_EQ(run.hint, "Run the selected job");
-  EXPECT_EQ(about.caption, "&About...");
+  EXPECT_EQ(about.caption, "Find &Next");
   EXPECT_EQ(about.hint, "");
   EXPECT_EQ(check.caption, "&Show tips at startup");
   EXPECT_EQ(check.hint, "");
