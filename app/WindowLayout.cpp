@@ -1,5 +1,5 @@
 // The window layout store: QSettings of the organisation "Vandrelworks",
-// group "WindowsPosition". The native format on Linux is a text file, so a
+// key "WindowsPosition" (~/.config/Vandrelworks/WindowsPosition.conf). The native format on Linux is a text file, so a
 // value comes back as text; "wrong type" means text that is not a whole
 // number (for the integers) or not "true"/"false" (for the booleans).
 #include "WindowLayout.h"
@@ -11,17 +11,7 @@ namespace kv {
 namespace {
 
 constexpr const char* kOrganisation = "Vandrelworks";
-constexpr const char* kApplication = "Vandrel";
-constexpr const char* kGroup = "WindowsPosition";
-
-class TLayoutStore {
-public:
-  TLayoutStore() : settings_(kOrganisation, kApplication) { settings_.beginGroup(kGroup); }
-  QSettings& Settings() { return settings_; }
-
-private:
-  QSettings settings_;
-};
+constexpr const char* kKey = "WindowsPosition";
 
 std::optional<int> IntValue(const QVariant& value) {
   if (!value.isValid()) return std::nullopt;
@@ -56,8 +46,8 @@ void WriteInt(QSettings& settings, const char* key, const std::optional<int>& va
 }  // namespace
 
 TWindowLayout ReadWindowLayout() {
-  TLayoutStore store;
-  QSettings& settings = store.Settings();
+  QSettings store(kOrganisation, kKey);
+  QSettings& settings = store;
   TWindowLayout layout;
   const std::pair<const char*, std::optional<int>*> integers[] = {
       {"Language", &layout.Language}, {"JobProWidth", &layout.JobProWidth}, {"DBLinkHeight", &layout.DBLinkHeight},
@@ -70,8 +60,8 @@ TWindowLayout ReadWindowLayout() {
 }
 
 bool WriteWindowLayout(const TWindowLayout& layout) {
-  TLayoutStore store;
-  QSettings& settings = store.Settings();
+  QSettings store(kOrganisation, kKey);
+  QSettings& settings = store;
   if (!settings.isWritable()) return false;
   WriteInt(settings, "Left", layout.Left);
   WriteInt(settings, "Top", layout.Top);
@@ -87,14 +77,14 @@ bool WriteWindowLayout(const TWindowLayout& layout) {
 }
 
 int ReadTipIndex() {
-  TLayoutStore store;
-  return IntValue(store.Settings().value("TipIndex")).value_or(0);
+  QSettings store(kOrganisation, kKey);
+  return IntValue(store.value("TipIndex")).value_or(0);
 }
 
 void WriteTipIndex(int index) {
-  TLayoutStore store;
-  store.Settings().setValue("TipIndex", index);
-  store.Settings().sync();
+  QSettings store(kOrganisation, kKey);
+  store.setValue("TipIndex", index);
+  store.sync();
 }
 
 }  // namespace kv

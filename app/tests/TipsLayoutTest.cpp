@@ -22,8 +22,7 @@ namespace {
 
 // Stores one value under the layout's key, as an earlier run left it.
 void StoreValue(const QString& key, const QVariant& value) {
-  QSettings settings("Vandrelworks", "Vandrel");
-  settings.beginGroup("WindowsPosition");
+  QSettings settings("Vandrelworks", "WindowsPosition");
   settings.setValue(key, value);
 }
 
