@@ -73,12 +73,10 @@ QPixmap TFlashForm::Picture(qreal devicePixelRatio) {
   return pixmap;
 }
 
-void TFlashForm::CenterOn(const QWidget* mainWindow) {
-  QRect target;
-  if (mainWindow != nullptr) {
-    target = mainWindow->frameGeometry();
-  } else if (const QScreen* screen = QGuiApplication::primaryScreen()) {
-    target = screen->availableGeometry();
+void TFlashForm::CenterOn(const QRect& mainWindowBounds) {
+  QRect target = mainWindowBounds;
+  if (!target.isValid()) {
+    if (const QScreen* screen = QGuiApplication::primaryScreen()) target = screen->availableGeometry();
   }
   if (target.isValid()) move(target.center() - QPoint(kWidth / 2, kHeight / 2));
 }

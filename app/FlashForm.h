@@ -17,9 +17,9 @@ public:
   // A top-level splash window (shown by the caller).
   explicit TFlashForm(QWidget* parent = nullptr);
 
-  // Centres the window on `mainWindow`'s position, or on the primary
-  // screen when it is null.
-  void CenterOn(const QWidget* mainWindow);
+  // Centres the window on the main window's bounds (frame geometry), or on
+  // the primary screen when `mainWindowBounds` is not valid.
+  void CenterOn(const QRect& mainWindowBounds);
   // Shows the window and paints it at once, before the event loop runs.
   void ShowNow();
 

@@ -4,18 +4,27 @@
 // splash, the main window, and a one-shot timer whose tick closes the
 // splash and runs the main window's first tick; then the event loop.
 #include <QApplication>
-#include <QMainWindow>
 #include <QPointer>
 #include <QTimer>
 
 #include "FlashForm.h"
 #include "JustOne.h"
+#include "MainForm.h"
+#include "TipForm.h"
+#include "WindowLayout.h"
 #include "editors/QtMainThread.h"
 #include "editors/QtUserInterface.h"
 
 namespace {
 
 constexpr int kFirstTickMs = 1000;
+
+// Where the main window will open: its stored bounds, when all are stored.
+QRect StoredMainWindowBounds() {
+  const kv::TWindowLayout layout = kv::ReadWindowLayout();
+  if (!layout.Left || !layout.Top || !layout.Width || !layout.Height) return QRect();
+  return QRect(*layout.Left, *layout.Top, *layout.Width, *layout.Height);
+}
 
 // Restores the user interface the libraries had when the scope ends.
 class TUserInterfaceScope {
@@ -47,22 +56,29 @@ int main(int argc, char** argv) {
 
   auto splash = new kv::TFlashForm;
   splash->setAttribute(Qt::WA_DeleteOnClose);
-  splash->CenterOn(nullptr);
+  splash->CenterOn(StoredMainWindowBounds());
   splash->ShowNow();
   QPointer<kv::TFlashForm> splashAlive(splash);
 
-  auto window = std::make_unique<QMainWindow>();
-  window->setObjectName("MainForm");
+  // The main window's constructor loads the job group and the settings.
+  QPointer<QWidget> owner;
+  kv::TMainFormHooks hooks;
+  hooks.ShowTips = [&owner] { kv::ShowTips(owner); };
+  auto window = std::make_unique<kv::TMainForm>(std::move(hooks));
+  owner = window.get();
   ui.SetParent(window.get());
   justOne.SetMainWindow(window.get());
   window->show();
 
-  QTimer::singleShot(kFirstTickMs, window.get(), [splashAlive] {
+  QTimer::singleShot(kFirstTickMs, window.get(), [splashAlive, form = window.get()] {
     if (splashAlive) splashAlive->close();
+    form->FirstTimerTick();
   });
   const int rc = app.exec();
-  // No worker may wait for the GUI thread from here on.
+  // No worker may wait for the GUI thread from here on: the window's
+  // destructor ends every run and frees the job group.
   mainThread.Dispatcher().Shutdown();
+  ui.SetParent(nullptr);
   window.reset();
   return rc;
 }

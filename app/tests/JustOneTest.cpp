@@ -8,6 +8,7 @@
 #include <QLocalSocket>
 #include <QMainWindow>
 #include <QProcess>
+#include <QScreen>
 #include <QSignalSpy>
 #include <QtTest>
 
@@ -203,10 +204,13 @@ void JustOneTest::splashHasItsSizeAndCentresOnTheMainWindow() {
   TFlashForm splash;
   QCOMPARE(splash.size(), QSize(401, 199));
   QVERIFY(splash.windowFlags() & Qt::FramelessWindowHint);
-  splash.CenterOn(&window);
+  splash.CenterOn(window.frameGeometry());
   splash.ShowNow();
   QVERIFY(splash.isVisible());
   QCOMPARE(splash.frameGeometry().center(), window.frameGeometry().center());
+  // Without a window to centre on, the splash sits in the middle of the screen.
+  splash.CenterOn(QRect());
+  QCOMPARE(splash.frameGeometry().center(), QGuiApplication::primaryScreen()->availableGeometry().center());
   const QImage picture = TFlashForm::Picture().toImage();
   QCOMPARE(picture.size(), QSize(401, 199));
   // The picture is drawn, not empty: the icon and the texts differ from the background.
