@@ -12,8 +12,12 @@
 #include "MainForm.h"
 #include "TipForm.h"
 #include "WindowLayout.h"
+#include "editors/EnvForm.h"
+#include "editors/JobProForm.h"
+#include "editors/LogInfoForm.h"
 #include "editors/QtMainThread.h"
 #include "editors/QtUserInterface.h"
+#include "editors/ScheduleForm.h"
 
 namespace {
 
@@ -37,6 +41,18 @@ public:
 private:
   kv::IUserInterface* previous_;
 };
+
+// The editor dialogs and the tip window the main window opens, each over
+// `owner` (the main window once it exists).
+kv::TMainFormHooks ProgramHooks(const QPointer<QWidget>& owner) {
+  kv::TMainFormHooks hooks;
+  hooks.EditJobPro = [&owner](kv::TJob& job) { return kv::EditJobPro(job, owner); };
+  hooks.EditSchedule = [&owner](kv::TScheduleMode& schedule) { return kv::EditSchedule(schedule, owner); };
+  hooks.SetSysDefaultPro = [&owner](kv::TKVEnvironment& env) { return kv::SetSysDefaultPro(env, owner); };
+  hooks.ShowLogInfoForm = [&owner](const kv::TKVLog& log) { kv::ShowLogInfoForm(log, owner); };
+  hooks.ShowTips = [&owner] { kv::ShowTips(owner); };
+  return hooks;
+}
 
 }  // namespace
 
@@ -62,9 +78,7 @@ int main(int argc, char** argv) {
 
   // The main window's constructor loads the job group and the settings.
   QPointer<QWidget> owner;
-  kv::TMainFormHooks hooks;
-  hooks.ShowTips = [&owner] { kv::ShowTips(owner); };
-  auto window = std::make_unique<kv::TMainForm>(std::move(hooks));
+  auto window = std::make_unique<kv::TMainForm>(ProgramHooks(owner));
   owner = window.get();
   ui.SetParent(window.get());
   justOne.SetMainWindow(window.get());
