@@ -5,7 +5,7 @@
 #include <unistd.h>
 
 #include <QCoreApplication>
-#include <QDir>
+#include <QFile>
 #include <QLocalServer>
 #include <QLocalSocket>
 #include <QThread>
@@ -31,17 +31,20 @@ QString TitleName(const QString& title) {
   return name;
 }
 
-// A folder under /tmp that only this user may use: created with mode 0700;
-// an existing one must be a real folder of this user that nobody else may
-// write, else there is no private folder (empty result).
+// True for a real folder (no symbolic link) of this user that nobody else
+// may use.
+bool IsPrivateFolder(const QString& path) {
+  struct stat st{};
+  if (::lstat(QFile::encodeName(path).constData(), &st) != 0) return false;
+  return S_ISDIR(st.st_mode) && st.st_uid == ::getuid() && (st.st_mode & 077) == 0;
+}
+
+// A folder under /tmp that only this user may use, created with mode 0700;
+// empty when the name is taken by anything else.
 QString PrivateTmpFolder(const QString& title) {
   const QString path = QString("/tmp/%1-%2").arg(TitleName(title)).arg(::getuid());
-  const QByteArray native = QFile::encodeName(path);
-  if (::mkdir(native.constData(), 0700) != 0 && errno != EEXIST) return QString();
-  struct stat st{};
-  if (::lstat(native.constData(), &st) != 0) return QString();
-  if (!S_ISDIR(st.st_mode) || st.st_uid != ::getuid() || (st.st_mode & 077) != 0) return QString();
-  return path;
+  if (::mkdir(QFile::encodeName(path).constData(), 0700) != 0 && errno != EEXIST) return QString();
+  return IsPrivateFolder(path) ? path : QString();
 }
 
 }  // namespace
@@ -53,8 +56,9 @@ TKVJustOne::~TKVJustOne() {
 }
 
 QString TKVJustOne::RuntimeFolder(const QString& title) {
+  // Another user's processes must never see the lock or the socket.
   const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
-  if (!runtime.isEmpty() && QDir(runtime).exists()) return runtime;
+  if (!runtime.isEmpty() && IsPrivateFolder(runtime)) return runtime;
   return PrivateTmpFolder(title);
 }
 

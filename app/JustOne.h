@@ -3,7 +3,8 @@
 // Instances are keyed by the application title (QCoreApplication::
 // applicationName(), at most 255 characters) and the user: the first
 // instance holds a lock on "<title>.instance" in the user's runtime folder
-// ($XDG_RUNTIME_DIR, else the private folder /tmp/<title>-<uid>) and
+// ($XDG_RUNTIME_DIR when it is a folder of this user closed to others, else
+// the private folder /tmp/<title>-<uid>, made with mode 0700) and
 // listens on the local socket "<title>.socket" beside it. A later instance
 // finds the lock taken, reports itself as already running and, when
 // ActivatePrevious is set, asks the first one over the socket to come to

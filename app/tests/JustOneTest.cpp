@@ -169,7 +169,10 @@ void JustOneTest::aRuntimeFolderOthersCouldUseDisablesTheGuard_data() {
 
 void JustOneTest::aRuntimeFolderOthersCouldUseDisablesTheGuard() {
   QFETCH(QString, kind);
-  TEnvScope runtime("XDG_RUNTIME_DIR", QByteArray());
+  // A runtime folder open to others is not used: the private /tmp folder is.
+  kvtest::TempFolder open("justone-open");
+  QVERIFY(::chmod(open.Path().c_str(), 0777) == 0);
+  TEnvScope runtime("XDG_RUNTIME_DIR", QByteArray::fromStdString(open.Path()));
   const QString title = QString("vandrel-justone-test-%1").arg(::getpid());
   QCoreApplication::setApplicationName(title);
   const QString path = QString("/tmp/%1-%2").arg(title).arg(::getuid());
