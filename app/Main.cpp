@@ -10,14 +10,10 @@
 #include "FlashForm.h"
 #include "JustOne.h"
 #include "MainForm.h"
-#include "TipForm.h"
+#include "ProgramHooks.h"
 #include "WindowLayout.h"
-#include "editors/EnvForm.h"
-#include "editors/JobProForm.h"
-#include "editors/LogInfoForm.h"
 #include "editors/QtMainThread.h"
 #include "editors/QtUserInterface.h"
-#include "editors/ScheduleForm.h"
 
 namespace {
 
@@ -41,18 +37,6 @@ public:
 private:
   kv::IUserInterface* previous_;
 };
-
-// The editor dialogs and the tip window the main window opens, each over
-// `owner` (the main window once it exists).
-kv::TMainFormHooks ProgramHooks(const QPointer<QWidget>& owner) {
-  kv::TMainFormHooks hooks;
-  hooks.EditJobPro = [&owner](kv::TJob& job) { return kv::EditJobPro(job, owner); };
-  hooks.EditSchedule = [&owner](kv::TScheduleMode& schedule) { return kv::EditSchedule(schedule, owner); };
-  hooks.SetSysDefaultPro = [&owner](kv::TKVEnvironment& env) { return kv::SetSysDefaultPro(env, owner); };
-  hooks.ShowLogInfoForm = [&owner](const kv::TKVLog& log) { kv::ShowLogInfoForm(log, owner); };
-  hooks.ShowTips = [&owner] { kv::ShowTips(owner); };
-  return hooks;
-}
 
 }  // namespace
 
@@ -78,7 +62,7 @@ int main(int argc, char** argv) {
 
   // The main window's constructor loads the job group and the settings.
   QPointer<QWidget> owner;
-  auto window = std::make_unique<kv::TMainForm>(ProgramHooks(owner));
+  auto window = std::make_unique<kv::TMainForm>(kv::ProgramHooks(owner));
   owner = window.get();
   ui.SetParent(window.get());
   justOne.SetMainWindow(window.get());

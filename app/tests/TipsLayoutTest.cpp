@@ -9,6 +9,8 @@
 #include <QTimer>
 #include <QtTest>
 
+#include "MainForm.h"
+#include "ProgramHooks.h"
 #include "TipForm.h"
 #include "WindowLayout.h"
 #include "environment/CoreMessages.h"
@@ -43,6 +45,8 @@ private slots:
   void nextTipWrapsToTheFirst();
   void showTipsCheckBoxAndCloseStoreTheChoiceAndTheIndex();
   void tipWindowIsTranslatedWithChineseTips();
+  void firstTickShowsTheTipsOnlyWhenChosen_data();
+  void firstTickShowsTheTipsOnlyWhenChosen();
 
 private:
   std::unique_ptr<kvtest::TempFolder> folder_;
@@ -237,6 +241,46 @@ void TipsLayoutTest::tipWindowIsTranslatedWithChineseTips() {
   std::vector<std::string> tips;
   GetTips(tips);
   QCOMPARE(form.ShownText(), QString::fromStdString(tips[0]));
+}
+
+void TipsLayoutTest::firstTickShowsTheTipsOnlyWhenChosen_data() {
+  QTest::addColumn<bool>("showTips");
+  QTest::newRow("tips on") << true;
+  QTest::newRow("tips off") << false;
+}
+
+// The program's main window with the program's hooks: its first tick opens
+// the tip of the day, at the tip shown last, only when the settings say so.
+void TipsLayoutTest::firstTickShowsTheTipsOnlyWhenChosen() {
+  QFETCH(bool, showTips);
+  GlobalEnv = nullptr;  // the main window loads its own settings
+  TKVEnvironment stored;
+  stored.ShowTipDlgOnStart = showTips;
+  SaveEnvironment(stored, EnvironmentFilePath());
+  StoreValue("TipIndex", 6);
+  QPointer<QWidget> owner;
+  TMainForm form(ProgramHooks(owner));
+  owner = &form;
+  int tipWindows = 0;
+  int shownIndex = -1;
+  QWidget* parent = nullptr;
+  QTimer watch;
+  connect(&watch, &QTimer::timeout, this, [&] {
+    if (auto* tips = qobject_cast<TTipForm*>(QApplication::activeModalWidget())) {
+      ++tipWindows;
+      shownIndex = tips->TipIndex();
+      parent = tips->parentWidget();
+      tips->reject();
+    }
+  });
+  watch.start(10);
+  form.FirstTimerTick();  // returns once the tip window (if any) is closed
+  watch.stop();
+  QCOMPARE(tipWindows, showTips ? 1 : 0);
+  if (showTips) {
+    QCOMPARE(shownIndex, 6);
+    QCOMPARE(parent, &form);
+  }
 }
 
 QTEST_MAIN(TipsLayoutTest)
