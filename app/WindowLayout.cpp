@@ -1,69 +1,90 @@
-#include "app/WindowLayout.h"
+// The window layout store: QSettings of the organisation "Vandrelworks",
+// key "WindowsPosition" (~/.config/Vandrelworks/WindowsPosition.conf). The native format on Linux is a text file, so a
+// value comes back as text; "wrong type" means text that is not a whole
+// number (for the integers) or not "true"/"false" (for the booleans).
+#include "WindowLayout.h"
 
 #include <QSettings>
+#include <QVariant>
 
 namespace kv {
-
 namespace {
 
-// The value stored under `key` when it is there and converts exactly.
-template <class T>
-std::optional<T> Read(const QSettings& store, const char* key) {
-  if (!store.contains(key)) return std::nullopt;
-  const QVariant value = store.value(key);
-  if constexpr (std::is_same_v<T, bool>) {
-    const QString text = value.toString().toLower();
-    if (value.typeId() == QMetaType::Bool || text == "true" || text == "false") return value.toBool();
-    return std::nullopt;
-  } else {
-    bool ok = false;
-    const int number = value.toInt(&ok);
-    return ok ? std::optional<int>(number) : std::nullopt;
-  }
+constexpr const char* kOrganisation = "Vandrelworks";
+constexpr const char* kKey = "WindowsPosition";
+
+std::optional<int> IntValue(const QVariant& value) {
+  if (!value.isValid()) return std::nullopt;
+  if (value.typeId() == QMetaType::Int || value.typeId() == QMetaType::LongLong) return value.toInt();
+  if (value.typeId() != QMetaType::QString) return std::nullopt;
+  bool ok = false;
+  const int number = value.toString().trimmed().toInt(&ok);
+  if (!ok) return std::nullopt;
+  return number;
+}
+
+std::optional<bool> BoolValue(const QVariant& value) {
+  if (!value.isValid()) return std::nullopt;
+  if (value.typeId() == QMetaType::Bool) return value.toBool();
+  if (value.typeId() != QMetaType::QString) return std::nullopt;
+  const QString text = value.toString().trimmed().toLower();
+  if (text == "true") return true;
+  if (text == "false") return false;
+  return std::nullopt;
+}
+
+// Reads the integer `key` into `target`; false when it is missing or no integer.
+bool ReadInt(QSettings& settings, const char* key, std::optional<int>& target) {
+  target = IntValue(settings.value(key));
+  return target.has_value();
+}
+
+void WriteInt(QSettings& settings, const char* key, const std::optional<int>& value) {
+  if (value) settings.setValue(key, *value);
 }
 
 }  // namespace
 
 TWindowLayout ReadWindowLayout() {
-  QSettings store("Vandrelworks", "WindowsPosition");
+  QSettings store(kOrganisation, kKey);
+  QSettings& settings = store;
   TWindowLayout layout;
-  std::optional<int>* ints[] = {&layout.Language, &layout.JobProWidth, &layout.DBLinkHeight, &layout.DBLinkInfo,
-                                &layout.Left,     &layout.Top,         &layout.Height,       &layout.Width};
-  const char* names[] = {"Language", "JobProWidth", "DBLinkHeight", "DBLinkInfo", "Left", "Top", "Height", "Width"};
-  for (int i = 0; i < 8; ++i) {
-    *ints[i] = Read<int>(store, names[i]);
-    if (!*ints[i]) return layout;
-  }
-  layout.Maximize = Read<bool>(store, "Maximize");
+  const std::pair<const char*, std::optional<int>*> integers[] = {
+      {"Language", &layout.Language}, {"JobProWidth", &layout.JobProWidth}, {"DBLinkHeight", &layout.DBLinkHeight},
+      {"DBLinkInfo", &layout.DBLinkInfo}, {"Left", &layout.Left}, {"Top", &layout.Top},
+      {"Height", &layout.Height}, {"Width", &layout.Width}};
+  for (const auto& [key, target] : integers)
+    if (!ReadInt(settings, key, *target)) return layout;
+  layout.Maximize = BoolValue(settings.value("Maximize"));
   return layout;
 }
 
 bool WriteWindowLayout(const TWindowLayout& layout) {
-  QSettings store("Vandrelworks", "WindowsPosition");
-  auto put = [&store](const char* key, const auto& value) {
-    if (value) store.setValue(key, *value);
-  };
-  put("Left", layout.Left);
-  put("Top", layout.Top);
-  put("Height", layout.Height);
-  put("Width", layout.Width);
-  put("Maximize", layout.Maximize);
-  put("JobProWidth", layout.JobProWidth);
-  put("DBLinkHeight", layout.DBLinkHeight);
-  put("DBLinkInfo", layout.DBLinkInfo);
-  put("Language", layout.Language);
-  store.sync();
-  return store.status() == QSettings::NoError;
+  QSettings store(kOrganisation, kKey);
+  QSettings& settings = store;
+  if (!settings.isWritable()) return false;
+  WriteInt(settings, "Left", layout.Left);
+  WriteInt(settings, "Top", layout.Top);
+  WriteInt(settings, "Height", layout.Height);
+  WriteInt(settings, "Width", layout.Width);
+  if (layout.Maximize) settings.setValue("Maximize", *layout.Maximize);
+  WriteInt(settings, "JobProWidth", layout.JobProWidth);
+  WriteInt(settings, "DBLinkHeight", layout.DBLinkHeight);
+  WriteInt(settings, "DBLinkInfo", layout.DBLinkInfo);
+  WriteInt(settings, "Language", layout.Language);
+  settings.sync();
+  return settings.status() == QSettings::NoError;
 }
 
 int ReadTipIndex() {
-  QSettings store("Vandrelworks", "WindowsPosition");
-  return Read<int>(store, "TipIndex").value_or(0);
+  QSettings store(kOrganisation, kKey);
+  return IntValue(store.value("TipIndex")).value_or(0);
 }
 
 void WriteTipIndex(int index) {
-  QSettings store("Vandrelworks", "WindowsPosition");
+  QSettings store(kOrganisation, kKey);
   store.setValue("TipIndex", index);
+  store.sync();
 }
 
 }  // namespace kv
