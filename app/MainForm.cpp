@@ -18,6 +18,7 @@
 
 #include "app/MainFormActions.h"
 #include "app/MainFormParts.h"
+#include "editors/DataSetTableModel.h"
 #include "app/WindowLayout.h"
 #include "editors/QtText.h"
 #include "editors/QtTranslation.h"
@@ -76,6 +77,7 @@ TMainForm::TMainForm(TMainFormHooks hooks, QWidget* parent) : QMainWindow(parent
 
 TMainForm::~TMainForm() {
   if (!closed_) DetachAndStopAll();
+  errModel_->SetDataSet(nullptr);
   GlobalThread.reset();
   if (JobGroup) JobGroup->StopTicker();
   JobGroup.reset();

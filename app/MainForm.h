@@ -57,7 +57,7 @@ class QTreeWidgetItem;
 
 namespace kv {
 
-class TErrorDataModel;
+class TDataSetTableModel;
 class TMonitorChart;
 class TAboutWnd;
 
@@ -165,6 +165,8 @@ private:
   void SetCurrentLink(TDBLink* link);
   void FillPropertyPage();
   void ResetProgressPage();
+  // Shows the current link's error records again (after they changed).
+  void ReloadErrorGrid();
   void FillTotals();
   void AddLogRow(const TKVLog& log);
   void LogByWindow(TKVLogs& owner, TLogType type, const std::string& text);
@@ -230,7 +232,7 @@ private:
   QTreeWidget* lvwLog_ = nullptr;
   QTableWidget* sgdDBLinkPro_ = nullptr;
   QTableView* dgdErrData_ = nullptr;
-  TErrorDataModel* errModel_ = nullptr;
+  TDataSetTableModel* errModel_ = nullptr;  // over the current link's error records
   TMonitorChart* chart_ = nullptr;
   QSplitter* mainSplit_ = nullptr;
   QSplitter* listSplit_ = nullptr;

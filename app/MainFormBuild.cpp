@@ -17,6 +17,7 @@
 
 #include "app/MainFormActions.h"
 #include "app/MainFormParts.h"
+#include "editors/DataSetTableModel.h"
 
 namespace kv {
 
@@ -267,7 +268,7 @@ QWidget* TMainForm::BuildInfoPages() {
   dgdErrData_ = new QTableView(errPage);
   dgdErrData_->setObjectName("dgdErrData");
   dgdErrData_->setContextMenuPolicy(Qt::CustomContextMenu);
-  errModel_ = new TErrorDataModel(dgdErrData_);
+  errModel_ = new TDataSetTableModel(dgdErrData_);
   dgdErrData_->setModel(errModel_);
   (new QVBoxLayout(errPage))->addWidget(dgdErrData_);
   pctDBLinkInfo_->addTab(errPage, "Errordata");

@@ -8,6 +8,7 @@
 
 #include "app/MainFormActions.h"
 #include "app/MainFormParts.h"
+#include "editors/DataSetTableModel.h"
 #include "editors/QtText.h"
 #include "editors/QtTranslation.h"
 #include "environment/CoreMessages.h"
@@ -150,7 +151,7 @@ void TMainForm::LinkStatusChanged(TDBLink& link, TJobStatus status) {
   if (message) LinkLog(link, type, LinkLogText(*message, link));
   if (&link == currentLink_) {
     FillTotals();
-    errModel_->Reload();
+    ReloadErrorGrid();
   }
 }
 
@@ -170,7 +171,7 @@ void TMainForm::LinkError(TDBLink& link, const std::string& error, TDataSet* dat
   LinkLog(link, ltError, error);
   if (&link == currentLink_) {
     FillTotals();
-    errModel_->Reload();
+    ReloadErrorGrid();
   }
 }
 
@@ -343,7 +344,7 @@ void TMainForm::ErrDataLoad() {
   const QString chosen = hooks_.OpenFileName(QStr(ExtractFilePath(link->GetErrorDataFileName())), kErrFilter);
   if (chosen.isEmpty()) return;
   Guarded([&] { link->LoadErrorDataFromFile(StdStr(chosen)); });
-  errModel_->Reload();
+  ReloadErrorGrid();
   FillPropertyPage();
 }
 

@@ -10,6 +10,7 @@
 
 #include "app/MainFormActions.h"
 #include "app/MainFormParts.h"
+#include "editors/DataSetTableModel.h"
 #include "data/DataSet.h"
 #include "editors/QtText.h"
 #include "environment/CoreMessages.h"
@@ -216,6 +217,10 @@ void TMainForm::SetCurrentLink(TDBLink* link) {
   FillTotals();
   errModel_->SetDataSet(&errors);
   UpdateActions();
+}
+
+void TMainForm::ReloadErrorGrid() {
+  errModel_->SetDataSet(currentLink_ ? &currentLink_->ErrorData() : nullptr);
 }
 
 void TMainForm::FillPropertyPage() {

@@ -8,9 +8,6 @@
 #include <QtCharts/QLineSeries>
 #include <QtCharts/QValueAxis>
 
-#include "data/DataSet.h"
-#include "data/Fields.h"
-#include "editors/QtText.h"
 #include "editors/QtTranslation.h"
 
 namespace kv {
@@ -18,38 +15,6 @@ namespace kv {
 QColor ColorFromSetting(int32_t bgr) {
   const auto v = static_cast<uint32_t>(bgr);
   return QColor(static_cast<int>(v & 0xFF), static_cast<int>((v >> 8) & 0xFF), static_cast<int>((v >> 16) & 0xFF));
-}
-
-// ---- TErrorDataModel ----
-
-void TErrorDataModel::SetDataSet(TDataSet* dataSet) {
-  dataSet_ = dataSet;
-  Reload();
-}
-
-void TErrorDataModel::Reload() {
-  beginResetModel();
-  const bool open = dataSet_ && dataSet_->Active();
-  rows_ = open ? std::max(0, dataSet_->RecordCount()) : 0;
-  columns_ = open ? dataSet_->FieldCount() : 0;
-  endResetModel();
-}
-
-int TErrorDataModel::rowCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : rows_; }
-int TErrorDataModel::columnCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : columns_; }
-
-QVariant TErrorDataModel::data(const QModelIndex& index, int role) const {
-  if (role != Qt::DisplayRole || !dataSet_ || !dataSet_->Active()) return {};
-  if (index.row() >= rows_ || index.column() >= dataSet_->FieldCount()) return {};
-  dataSet_->SetRecNo(index.row() + 1);
-  return QStr(dataSet_->Fields(index.column()).AsString());
-}
-
-QVariant TErrorDataModel::headerData(int section, Qt::Orientation orientation, int role) const {
-  if (role != Qt::DisplayRole) return {};
-  if (orientation == Qt::Vertical) return section + 1;
-  if (!dataSet_ || !dataSet_->Active() || section >= dataSet_->FieldCount()) return {};
-  return QStr(dataSet_->Fields(section).FieldName());
 }
 
 // ---- TMonitorChart ----

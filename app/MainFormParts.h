@@ -1,8 +1,7 @@
-// Parts of the main window that stand on their own: the grid model over a
-// DB link's error records, the throughput chart and the about window.
+// Parts of the main window that stand on their own: the throughput chart and
+// the about window.
 #pragma once
 
-#include <QAbstractTableModel>
 #include <QDialog>
 #include <QtCharts/QChartView>
 
@@ -14,31 +13,6 @@ class QValueAxis;
 QT_END_NAMESPACE
 
 namespace kv {
-
-class TDataSet;
-
-// A read-only table over a dataset's records (the error records of a DB
-// link, which only the GUI thread touches). The dataset is not owned; the
-// model is bound to one with SetDataSet (null unbinds) and reread with
-// Reload after the records changed. Reading moves the dataset's cursor.
-class TErrorDataModel final : public QAbstractTableModel {
-  Q_OBJECT
-public:
-  using QAbstractTableModel::QAbstractTableModel;
-  void SetDataSet(TDataSet* dataSet);
-  TDataSet* DataSet() const { return dataSet_; }
-  void Reload();
-
-  int rowCount(const QModelIndex& parent = {}) const override;
-  int columnCount(const QModelIndex& parent = {}) const override;
-  QVariant data(const QModelIndex& index, int role) const override;
-  QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
-
-private:
-  TDataSet* dataSet_ = nullptr;
-  int rows_ = 0;
-  int columns_ = 0;
-};
 
 // The throughput chart: three line series ("SourceBrowseSpeed",
 // "ImportSpeed", "ErrRecordsSpeed") over a time axis in seconds since the
