@@ -7,9 +7,11 @@
 # VANDREL_SHOT_FUNCTIONS; vandrel-shots calls the functions in that order.
 set(VANDREL_SHOT_SOURCES
   StartupShots.cpp
+  MainWindowShots.cpp
 )
 set(VANDREL_SHOT_FUNCTIONS
   ShootStartup
+  ShootMainWindow
 )
 
 set(shot_calls "")

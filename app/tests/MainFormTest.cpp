@@ -8,6 +8,7 @@
 #include <QTableWidget>
 #include <QTreeWidget>
 #include <QtCharts/QLineSeries>
+#include <QtCharts/QValueAxis>
 #include <QtTest>
 #include <filesystem>
 #include <memory>
@@ -96,6 +97,11 @@ private slots:
   void aRunFromTheWindowUpdatesRowsTotalsAndChart();
   void closingDuringARunStopsItCleanly();
   void anUnreadableSettingsFileIsReportedAndKept();
+  void optionsAreWrittenAndTheMonitorFollows();
+  void doubleClickFollowsTheOptions_data();
+  void doubleClickFollowsTheOptions();
+  void errorRecordsAreSavedAndLoaded();
+  void logPropertyShowsTheSelectedRow();
 
 private:
   std::unique_ptr<TMainForm> Open();
@@ -110,6 +116,10 @@ private:
   bool tray_ = false;
   QString nextOpen_;
   QString nextSave_;
+  int jobProCalls_ = 0;
+  int scheduleCalls_ = 0;
+  std::function<bool(TKVEnvironment&)> options_;
+  std::vector<std::string> shownLogs_;
 };
 
 void MainFormTest::initTestCase() {
@@ -125,6 +135,9 @@ void MainFormTest::init() {
   tray_ = false;
   nextOpen_.clear();
   nextSave_.clear();
+  jobProCalls_ = scheduleCalls_ = 0;
+  options_ = [](TKVEnvironment&) { return false; };
+  shownLogs_.clear();
   KVSetLanguage(ltEnglish);
 }
 
@@ -140,9 +153,10 @@ std::unique_ptr<TMainForm> MainFormTest::Open() {
   hooks.TrayAvailable = [this] { return tray_; };
   hooks.OpenFileName = [this](const QString&, const QString&) { return nextOpen_; };
   hooks.SaveFileName = [this](const QString&, const QString&) { return nextSave_; };
-  hooks.EditJobPro = [](TJob&) { return false; };
-  hooks.EditSchedule = [](TScheduleMode&) { return false; };
-  hooks.SetSysDefaultPro = [](TKVEnvironment&) { return false; };
+  hooks.EditJobPro = [this](TJob&) { return ++jobProCalls_, false; };
+  hooks.EditSchedule = [this](TScheduleMode&) { return ++scheduleCalls_, false; };
+  hooks.SetSysDefaultPro = [this](TKVEnvironment& env) { return options_(env); };
+  hooks.ShowLogInfoForm = [this](const TKVLog& log) { shownLogs_.push_back(log.Event); };
   auto form = std::make_unique<TMainForm>(std::move(hooks));
   form->show();
   form->FirstTimerTick();
@@ -480,6 +494,102 @@ void MainFormTest::anUnreadableSettingsFileIsReportedAndKept() {
   QVERIFY(form->Exited());
   QCOMPARE(kvtest::ReadFile(home_->File("KVCore.env")), bytes);
   QVERIFY(FileExists(home_->File("KVCore.jbg")));
+}
+
+// ---- settings, double click, error records, log entries ----
+
+void MainFormTest::optionsAreWrittenAndTheMonitorFollows() {
+  auto form = Open();
+  Action(*form, "acSetOption")->trigger();  // cancelled: nothing written
+  QVERIFY(!FileExists(home_->File("KVCore.env")));
+  options_ = [](TKVEnvironment& env) {
+    env.MonitorParam->MaxSpeedScale = 555;
+    env.MonitorParam->ImportSpeedColor = 0x0000FF;  // red, in the settings' blue-green-red order
+    return true;
+  };
+  Action(*form, "acSetOption")->trigger();
+  QCOMPARE(LoadEnvironment(home_->File("KVCore.env"))->MonitorParam->MaxSpeedScale, 555);
+  auto& chart = *Child<TMonitorChart>(*form, "chartMonitor");
+  QCOMPARE(chart.SpeedAxis()->max(), 555.0);
+  QCOMPARE(chart.Series(1)->color(), QColor(255, 0, 0));
+}
+
+void MainFormTest::doubleClickFollowsTheOptions_data() {
+  QTest::addColumn<int>("option");
+  QTest::addColumn<bool>("runs");
+  QTest::addColumn<int>("properties");
+  QTest::addColumn<int>("schedules");
+  QTest::newRow("run or pause") << int(drpRunOrPause) << true << 0 << 0;
+  QTest::newRow("property") << int(drpProperty) << false << 1 << 0;
+  QTest::newRow("schedule") << int(drpSchedule) << false << 0 << 1;
+}
+
+void MainFormTest::doubleClickFollowsTheOptions() {
+  QFETCH(int, option);
+  QFETCH(bool, runs);
+  QFETCH(int, properties);
+  QFETCH(int, schedules);
+  {
+    TKVEnvironment env;
+    env.DblClickJobOption->DblClickOnRunJob = static_cast<TDblClickOnRunJob>(option);
+    kv::SaveEnvironment(env, home_->File("KVCore.env"));
+  }
+  home_->WriteGroup({home_->MakeJob("Orders", 5)});
+  auto form = Open();
+  auto& jobs = *Child<QTreeWidget>(*form, "lvwJobs");
+  QTreeWidgetItem* row = RowNamed(jobs, "Orders");
+  ClickRow(jobs, row);
+  QTest::mouseDClick(jobs.viewport(), Qt::LeftButton, {}, jobs.visualItemRect(row).center());
+  TJob* job = JobNamed("Orders");
+  if (runs) QTRY_VERIFY_WITH_TIMEOUT(job->Status() == jsOk && Ended(*job), kPatience);
+  QCOMPARE(job->Status(), runs ? jsOk : jsStop);
+  QCOMPARE(jobProCalls_, properties);
+  QCOMPARE(scheduleCalls_, schedules);
+}
+
+void MainFormTest::errorRecordsAreSavedAndLoaded() {
+  home_->WriteGroup({home_->MakeJob("Orders", 20, 5)});
+  auto form = Open();
+  StartLongRun(*form, "Orders");
+  QTRY_VERIFY_WITH_TIMEOUT(Ended(*JobNamed("Orders")), kPatience);
+  auto& links = *Child<QTreeWidget>(*form, "lvwDBLinks");
+  ClickRow(links, links.topLevelItem(0));
+  auto& grid = *Child<QTableView>(*form, "dgdErrData");
+  QCOMPARE(grid.model()->rowCount(), 4);
+  nextSave_ = QString::fromStdString(home_->File("saved.err"));
+  Action(*form, "acErrDataSaveAs")->trigger();
+  QVERIFY(FileExists(home_->File("saved.err")));
+  // A file that holds no error records is refused and changes nothing.
+  kvtest::WriteFile(home_->File("bad.err"), "no records here");
+  nextOpen_ = QString::fromStdString(home_->File("bad.err"));
+  Action(*form, "acErrDataLoad")->trigger();
+  QCOMPARE(ui_.messages.size(), size_t(1));
+  QCOMPARE(grid.model()->rowCount(), 4);
+  form->CurrentLink()->ErrorData().Close();
+  nextOpen_ = QString::fromStdString(home_->File("saved.err"));
+  Action(*form, "acErrDataLoad")->trigger();
+  QCOMPARE(grid.model()->rowCount(), 4);
+  QCOMPARE(grid.model()->headerData(0, Qt::Horizontal).toString(), QString("ID"));
+}
+
+void MainFormTest::logPropertyShowsTheSelectedRow() {
+  home_->WriteGroup({home_->MakeJob("Orders", 3)});
+  auto form = Open();
+  QTRY_VERIFY(!Action(*form, "acLogPro")->isEnabled());
+  JobNamed("Orders")->AddLog(ltWarnint, "first");
+  JobNamed("Orders")->AddLog(ltError, "second");
+  auto& log = *Child<QTreeWidget>(*form, "lvwLog");
+  ClickRow(log, log.topLevelItem(0));
+  QTRY_VERIFY(Action(*form, "acLogPro")->isEnabled());
+  Action(*form, "acLogPro")->trigger();
+  QCOMPARE(shownLogs_, (std::vector<std::string>{"first"}));
+  // The row keeps its entry after the logs were cleared.
+  JobNamed("Orders")->Logs->Clear();
+  Action(*form, "acLogPro")->trigger();
+  QCOMPARE(shownLogs_.back(), std::string("first"));
+  Action(*form, "acClearLog")->trigger();
+  QCOMPARE(log.topLevelItemCount(), 0);
+  QTRY_VERIFY(!Action(*form, "acLogPro")->isEnabled());
 }
 
 QTEST_MAIN(MainFormTest)
