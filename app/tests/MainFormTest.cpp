@@ -4,6 +4,8 @@
 #include <QAction>
 #include <QLabel>
 #include <QSignalSpy>
+#include <QTabBar>
+#include <QTabWidget>
 #include <QTableView>
 #include <QTableWidget>
 #include <QTreeWidget>
@@ -562,6 +564,7 @@ void MainFormTest::errorRecordsAreSavedAndLoaded() {
   // A file that holds no error records is refused and changes nothing.
   kvtest::WriteFile(home_->File("bad.err"), "no records here");
   nextOpen_ = QString::fromStdString(home_->File("bad.err"));
+  ui_.messages.clear();
   Action(*form, "acErrDataLoad")->trigger();
   QCOMPARE(ui_.messages.size(), size_t(1));
   QCOMPARE(grid.model()->rowCount(), 4);
@@ -579,6 +582,9 @@ void MainFormTest::logPropertyShowsTheSelectedRow() {
   JobNamed("Orders")->AddLog(ltWarnint, "first");
   JobNamed("Orders")->AddLog(ltError, "second");
   auto& log = *Child<QTreeWidget>(*form, "lvwLog");
+  auto& pages = *Child<QTabWidget>(*form, "pctDBLinkInfo");
+  QTest::mouseClick(pages.tabBar(), Qt::LeftButton, {}, pages.tabBar()->tabRect(1).center());
+  QCOMPARE(pages.currentWidget()->objectName(), QString("tshLog"));
   ClickRow(log, log.topLevelItem(0));
   QTRY_VERIFY(Action(*form, "acLogPro")->isEnabled());
   Action(*form, "acLogPro")->trigger();
