@@ -3,6 +3,7 @@
 #include <dlfcn.h>
 #include <fcntl.h>
 #include <link.h>
+#include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -67,15 +68,47 @@ mode_t CurrentUmask() {
 
 }  // namespace
 
-std::string PrgDir() {
-  const char* home = std::getenv("VANDREL_HOME");
-  if (home != nullptr && *home != '\0') {
-    std::string dir = home;
-    if (dir.back() != '/') dir.push_back('/');
-    return dir;
-  }
+namespace {
+
+std::string WithSlash(std::string dir) {
+  if (dir.back() != '/') dir.push_back('/');
+  return dir;
+}
+
+std::string ExecutableFolder() {
   std::string dir = ExtractFilePath(GetModuleFileName());
   return dir.empty() ? std::string("./") : dir;
+}
+
+// A program in its build folder (or a folder copied whole) has this library
+// beside it; an installed one finds it in another folder (../lib).
+bool RunsInPlace() {
+  const std::string library = ExtractFilePath(GetModuleFileName(reinterpret_cast<const void*>(&PrgDir)));
+  return library.empty() || library == ExecutableFolder();
+}
+
+std::string HomeFolder() {
+  const char* home = std::getenv("HOME");
+  if (home != nullptr && *home == '/') return home;
+  if (const passwd* entry = getpwuid(getuid()); entry != nullptr && entry->pw_dir != nullptr) return entry->pw_dir;
+  return "/tmp";
+}
+
+}  // namespace
+
+std::string UserDataDir() {
+  // Only an absolute $XDG_DATA_HOME counts; a relative one is ignored.
+  const char* xdg = std::getenv("XDG_DATA_HOME");
+  const std::string base = xdg != nullptr && *xdg == '/' ? std::string(xdg) : HomeFolder() + "/.local/share";
+  const std::string dir = WithSlash(base) + "vandrel/";
+  ForceDirectories(dir);
+  return dir;
+}
+
+std::string PrgDir() {
+  const char* home = std::getenv("VANDREL_HOME");
+  if (home != nullptr && *home != '\0') return WithSlash(home);
+  return RunsInPlace() ? ExecutableFolder() : UserDataDir();
 }
 
 std::string SystemDir() { return "/usr/lib/"; }

@@ -15,9 +15,17 @@ namespace kv {
 
 inline constexpr char PathDelim = '/';
 
-// The program folder, ending with "/": $VANDREL_HOME when it is set and not
-// empty, else the folder of the running executable.
+// The program folder, ending with "/", where the settings, the job group
+// file and the default job folder live: $VANDREL_HOME when it is set and not
+// empty; else the folder of the running executable when the libraries lie
+// beside it (a build folder, or a folder copied whole); else, for an
+// installed program, UserDataDir(). Never the installation folder.
 KVLIB_EXPORT std::string PrgDir();
+// The user's own program folder, ending with "/": $XDG_DATA_HOME/vandrel/
+// when $XDG_DATA_HOME is an absolute path, else ~/.local/share/vandrel/;
+// created when missing (a folder that cannot be made is reported by the
+// first file written there).
+KVLIB_EXPORT std::string UserDataDir();
 // The system library folder, ending with "/".
 KVLIB_EXPORT std::string SystemDir();
 // Full path of the loaded module (program or shared library) that contains

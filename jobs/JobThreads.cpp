@@ -41,9 +41,15 @@ TJobThread::~TJobThread() { TerminateAndWait(); }
 void TJobThread::Execute() {
   try {
     RunInMainThread([this] {
+      // A job stopped before its thread got here starts no link (the stop
+      // would be lost and the links would run to their end); one paused
+      // meanwhile starts its links paused, so its Run resumes them.
+      if (Terminated() || job_.Status() == jsStop) return;
+      const bool paused = job_.Status() == jsPause;
       job_.DoBeforeExecuteExp();
       job_.DoBeforeExecute();
       job_.InternalExecute();
+      if (paused) job_.Pause();
     });
     Loop();
   } catch (const std::exception& e) {

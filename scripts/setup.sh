@@ -12,6 +12,7 @@ packages=(
   clang libclang-rt-14-dev
   qt6-base-dev qt6-charts-dev libqt6opengl6-dev libxkbcommon-dev libgl-dev libqt6svg6
   fonts-wqy-zenhei xvfb xauth
+  dpkg-dev desktop-file-utils
 )
 
 missing=()

@@ -39,10 +39,11 @@ TEST_F(TranslationTest, BothTablesHaveTheSameNamesInTheSameOrder) {
   KVSetLanguage(ltEnglish);
   ASSERT_NE(KVEnglishLanguage, nullptr);
   ASSERT_NE(KVChineseSimpLanguage, nullptr);
-  EXPECT_EQ(KVEnglishLanguage->Count(), 347);
+  // The original 347 names come first; the windows' own entries follow them.
+  ASSERT_GE(KVEnglishLanguage->Count(), 347);
   EXPECT_EQ(NamesOf(*KVEnglishLanguage), NamesOf(*KVChineseSimpLanguage));
   EXPECT_EQ(KVEnglishLanguage->Strings(0), "MainForm=Vandrel Pro 1.02");
-  EXPECT_EQ(KVEnglishLanguage->Names(KVEnglishLanguage->Count() - 1), "lbPostRecords");
+  EXPECT_EQ(KVEnglishLanguage->Names(346), "lbPostRecords");
 }
 
 TEST_F(TranslationTest, EveryLineIsANameAndAValue) {
@@ -119,7 +120,8 @@ TEST_F(TranslationTest, SwitchingRefillsTheTableFromItsStoredText) {
   KVLanguage->Clear();
   KVLanguage->Add("MainForm=changed");
   KVSetEnglish();
-  EXPECT_EQ(KVLanguage->Count(), 347);
+  EXPECT_EQ(KVLanguage->Count(), KVEnglishLanguage->Count());
+  EXPECT_GE(KVLanguage->Count(), 347);
   EXPECT_EQ(Translate("MainForm", "x"), "Vandrel Pro 1.02");
   EXPECT_EQ(KVLanguage->Text().size() > 0, true);
   EXPECT_EQ(WindowTranslationText(ltEnglish).substr(0, 26), "MainForm=Vandrel Pro 1.02\n");
@@ -227,12 +229,12 @@ TEST_F(TranslationTest, CaptionOnlyKindsKeepTheirHints) {
 TEST_F(TranslationTest, ActionsAndCheckBoxesTakeCaptionAndHint) {
   FakeComponent form(K::ckForm, "MainForm");
   auto& run = form.Own(K::ckAction, "acRun", "Run", "old");
-  auto& about = form.Own(K::ckAction, "acAbout", "About", "old");
+  auto& about = form.Own(K::ckAction, "acFindNext", "Next", "old");
   auto& check = form.Own(K::ckCheckBox, "cbxShowTips", "Show", "old");
   LanguageTanslate(form);
   EXPECT_EQ(run.caption, "&Run");
   EXPECT_EQ(run.hint, "Run the selected job");
-  EXPECT_EQ(about.caption, "&About...");
+  EXPECT_EQ(about.caption, "Find &Next");
   EXPECT_EQ(about.hint, "");
   EXPECT_EQ(check.caption, "&Show tips at startup");
   EXPECT_EQ(check.hint, "");

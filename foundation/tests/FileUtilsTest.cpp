@@ -88,6 +88,28 @@ TEST(FileUtilsProgram, PrgDirPrefersVandrelHome) {
   }
 }
 
+// The user's program folder of an installed program: $XDG_DATA_HOME/vandrel/
+// when that is absolute, else ~/.local/share/vandrel/, made on first use.
+TEST(FileUtilsProgram, UserDataDirFollowsXdgDataHomeAndIsCreated) {
+  kvtest::TempFolder folder("userdata");
+  {
+    ScopedEnv xdg("XDG_DATA_HOME", (folder.Path() + "/data").c_str());
+    EXPECT_EQ(UserDataDir(), folder.Path() + "/data/vandrel/");
+    EXPECT_TRUE(DirectoryExists(folder.Path() + "/data/vandrel"));
+  }
+  for (const char* ignored : {static_cast<const char*>(nullptr), "", "relative/data"}) {
+    ScopedEnv xdg("XDG_DATA_HOME", ignored);
+    ScopedEnv home("HOME", (folder.Path() + "/home").c_str());
+    EXPECT_EQ(UserDataDir(), folder.Path() + "/home/.local/share/vandrel/");
+    EXPECT_TRUE(DirectoryExists(folder.Path() + "/home/.local/share/vandrel"));
+  }
+  EXPECT_FALSE(DirectoryExists("relative"));
+  // The build folder keeps its own program folder: the libraries lie beside the program.
+  ScopedEnv vandrelHome("VANDREL_HOME", nullptr);
+  ScopedEnv xdg("XDG_DATA_HOME", (folder.Path() + "/data").c_str());
+  EXPECT_EQ(PrgDir(), fs::canonical("/proc/self/exe").parent_path().string() + "/");
+}
+
 TEST(FileUtilsProgram, SystemDirEndsWithASlash) {
   const std::string dir = SystemDir();
   ASSERT_FALSE(dir.empty());

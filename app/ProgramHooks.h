@@ -1,0 +1,16 @@
+// What the program hands the main window: the editor dialogs and the tip of
+// the day, each opened over the main window.
+#pragma once
+
+#include <QPointer>
+#include <QWidget>
+
+#include "MainForm.h"
+
+namespace kv {
+
+// The hooks open their windows over `owner` (read at each call; null means
+// no parent). `owner` must outlive the main window that holds the hooks.
+TMainFormHooks ProgramHooks(const QPointer<QWidget>& owner);
+
+}  // namespace kv

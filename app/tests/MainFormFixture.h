@@ -1,0 +1,86 @@
+// Program folders for the main window's tests: real job files (built from
+// data/orders.jobtxt) over CSV files the test writes, the job group file,
+// and a user interface that answers as the test says.
+#pragma once
+
+#include <QSettings>
+#include <QString>
+#include <fstream>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "foundation/UserInterface.h"
+#include "jobs/JobText.h"
+#include "testsupport/TempFiles.h"
+#include "testsupport/TestData.h"
+
+namespace kvtest {
+
+// Records every message and answers through `answer` (when set) or else
+// Yes to a question and OK to a message.
+class TAnsweringUI : public kv::IUserInterface {
+public:
+  int MessageDlg(const std::string& text, kv::TMsgDlgType, kv::TMsgDlgButtons buttons, int) override {
+    messages.push_back(text);
+    if (answer) {
+      if (const int given = answer(text); given != kv::mrNone) return given;
+    }
+    return (buttons & (1u << kv::mbYes)) ? kv::mrYes : kv::mrOk;
+  }
+  int Count(const std::string& part) const {
+    int n = 0;
+    for (const std::string& m : messages) n += m.find(part) != std::string::npos;
+    return n;
+  }
+  std::vector<std::string> messages;
+  std::function<int(const std::string& text)> answer;
+};
+
+// Orders with IDs 1..rows; every `badEvery`-th record (0: none) has an
+// AMOUNT that is no number, so it fails.
+inline void WriteOrders(const std::string& path, int rows, int badEvery = 0) {
+  std::ofstream out(path, std::ios::binary);
+  out << "ID,CUSTOMER,AMOUNT,ORDER_DATE\r\n";
+  for (int i = 1; i <= rows; ++i) {
+    const bool bad = badEvery > 0 && i % badEvery == 0;
+    out << i << ",customer " << i << "," << (bad ? std::string("n/a") : std::to_string(i % 90 + 10)) << ",2024-05-01\r\n";
+  }
+}
+
+// A program folder: $VANDREL_HOME points at it while the object lives.
+class TProgramFolder {
+public:
+  TProgramFolder() : folder_("mainform") { qputenv("VANDREL_HOME", QByteArray::fromStdString(folder_.Path())); }
+  ~TProgramFolder() { qunsetenv("VANDREL_HOME"); }
+  std::string File(const std::string& name) const { return folder_.File(name); }
+  std::string Path() const { return folder_.Path(); }
+
+  // Job `name` reading `rows` orders: NAME.job, NAME.csv (NAME.db made by
+  // the run) in the folder; returns the job file.
+  std::string MakeJob(const std::string& name, int rows, int badEvery = 0) {
+    std::string text = ReadFile(kvtest::TestDataFolder() + "/orders.jobtxt");
+    for (size_t at; (at = text.find("@NAME@")) != std::string::npos;) text.replace(at, 6, name);
+    WriteOrders(File(name + ".csv"), rows, badEvery);
+    const std::string job = File(name + ".job");
+    kv::BuildJobFile(text, name, kv::ProcessEnvironment(), job);
+    return job;
+  }
+  // The job group file listing `jobs`.
+  void WriteGroup(const std::vector<std::string>& jobs) {
+    std::string text;
+    for (const std::string& job : jobs) text += job + "\n";
+    WriteFile(File("KVCore.jbg"), text);
+  }
+
+private:
+  TempFolder folder_;
+};
+
+// QSettings of the test program go to a folder of their own, emptied here.
+inline void IsolateSettings(const std::string& folder) {
+  QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, QString::fromStdString(folder));
+  QSettings("Vandrelworks", "WindowsPosition").clear();
+}
+
+}  // namespace kvtest
