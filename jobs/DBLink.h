@@ -35,6 +35,7 @@
 #include <vector>
 
 #include "KVCore_export.h"
+#include "data/BackgroundWriter.h"
 #include "data/BaseDataSet.h"
 #include "data/CustomDataSet.h"
 #include "data/MemDataSet.h"
@@ -377,6 +378,7 @@ private:
   void OpenDataSets();
   void CompilePlan();
   void ConvertLoop(TDBLinkThread& thread);
+  void ConvertRecords(TDBLinkThread& thread);
   void ConvertRecord(TDBLinkThread& thread);
   bool TakeRecord(TDBLinkThread& thread, bool& debugStop, bool& debugPause);
   void DebugChecks(bool& debugStop, bool& debugPause);
@@ -394,6 +396,24 @@ private:
   void TakeBackWrite();
   void EvaluateErrorExp();
   void SampleSpeed(TDBLinkThread& thread);
+  // Publishes the counters and honours a pause or stop asked for between records.
+  void BetweenRecords(TDBLinkThread& thread);
+  // The writer thread (DBLinkWriter.cpp): in the append and copy modes
+  // without per-record events, the rows go to the destination through a
+  // TBackgroundWriter while the next records are read and converted.
+  bool WriterFits();
+  bool ExpressionsReachOnlySource() const;
+  void StartWriter();
+  void PushRow();
+  // Deals with the rows the writer refused, in order (wait: also with every
+  // row not written yet). A failure that stops or pauses the run drops the
+  // rows after it and moves the source back to the record after it (rewound_).
+  void SettleWriter(TDBLinkThread& thread, bool wait);
+  void WriterRowFailed(const TBackgroundWriter::TFailure& failure);
+  void RewindAfter(int64_t failedRow, TDBLinkThread& thread);
+  // Ends the writer: the rows pushed are written (failures dealt with) when
+  // that can be done; otherwise dropped and their counts taken back.
+  void EndWriter();
   void FlushDestination();
   void FinishRun(TDBLinkThread& thread);
   void ResumeControls();
@@ -436,6 +456,19 @@ private:
     std::vector<TVariant> source;
   };
   std::deque<TUnsentAppend> unsent_;
+  // The writer thread of the run, when it has one (see WriterFits), and the
+  // rows pushed to it and not yet settled: their row numbers (Statistic.Rows
+  // when pushed) and source bookmarks, in push order.
+  std::unique_ptr<TBackgroundWriter> writer_;
+  struct TPushedRow {
+    int64_t row;
+    int64_t bookmark;
+  };
+  std::deque<TPushedRow> pushed_;
+  int64_t pushedCount_ = 0;  // rows pushed during the run
+  int64_t droppedCount_ = 0;  // of these, failed or discarded (not written)
+  bool rewound_ = false;  // a writer failure moved the source back: the current record is not taken
+  int64_t rewindTo_ = -1;  // the bookmark of the failed record a rewind moves on from
   std::function<void(int64_t, const std::string&)> savedAppendRefused_;
   std::chrono::steady_clock::time_point sampleStart_;  // start of the current speed sample
   mutable std::mutex countersMutex_;
