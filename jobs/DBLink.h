@@ -314,6 +314,8 @@ public:
   // A copy of the counters, safe from any thread.
   TRunCounters Counters() const;
   bool Started() const { return started_.load(); }
+  // Whether the current (or last) run writes its rows through a writer thread.
+  bool WritesInBackground() const { return writesInBackground_.load(); }
   bool Located() const { return located_; }
   std::string ErrorMessage;  // the text handed to the error event
 
@@ -437,6 +439,7 @@ private:
   std::atomic<TJobStatus> status_{jsStop};
   std::atomic<TRunOperate> runOperate_{roRun};
   std::atomic<bool> started_{false};
+  std::atomic<bool> writesInBackground_{false};
   bool located_ = false;
   std::unique_ptr<TDBLinkThread> thread_;     // the current run's thread
   std::unique_ptr<TDBLinkThread> oldThread_;  // an ended thread, joined and freed by the next Execute

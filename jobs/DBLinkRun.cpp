@@ -152,7 +152,8 @@ void TDBLink::PrepareAndConvert(TDBLinkThread& thread) {
   located_ = false;
   BindClientDataSet(true);
   BindAppendRefusals(true);
-  if (WriterFits()) StartWriter();
+  writesInBackground_.store(WriterFits());
+  if (writesInBackground_.load()) StartWriter();
   DoBeforeConvert();
   ConvertLoop(thread);
   DoAfterConvert();
