@@ -474,6 +474,7 @@ private:
   int64_t rewindTo_ = -1;  // the bookmark of the failed record a rewind moves on from
   std::function<void(int64_t, const std::string&)> savedAppendRefused_;
   std::chrono::steady_clock::time_point sampleStart_;  // start of the current speed sample
+  uint32_t sampleTick_ = 0;  // records since the run began, for reading the clock every few of them
   mutable std::mutex countersMutex_;
   TRunCounters published_;
   ObjPtr<TDebugMode> debugMode_;
