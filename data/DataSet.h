@@ -159,6 +159,10 @@ public:
   virtual int64_t AppendsPosted() const { return 0; }
   // Of those, the rows not sent to the server yet.
   virtual int64_t PendingAppends() const { return 0; }
+  // Asks an engine that batches appends to send at least `rows` per batch
+  // (a bulk load: one round trip, and at most one commit, per batch); 0 goes
+  // back to its own batch size. Others ignore it.
+  virtual void SetMinAppendBatch(int32_t /*rows*/) {}
 
   // ---- Published properties ----
   // The value of a string property the engine publishes under `name`

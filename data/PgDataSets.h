@@ -112,6 +112,10 @@ public:
   bool AppendsBatched() const override { return true; }
   int64_t AppendsPosted() const override { return appendsPosted_; }
   int64_t PendingAppends() const override { return copyOpen_ ? static_cast<int64_t>(lineStarts_.size()) : 0; }
+  // A COPY then takes max(rows, its PostRecords batch) rows; the commit
+  // PostRecords asks for comes at a COPY's end, so appends are committed
+  // every max(rows, PostRecords) rows.
+  void SetMinAppendBatch(int32_t rows) override { minCopyRows_ = rows < 0 ? 0 : rows; }
   // COPY statements sent since the dataset opened.
   int64_t CopyBatches() const { return copies_; }
 
@@ -186,6 +190,7 @@ private:
   std::string quotedTable_;
   uint32_t tableOid_ = 0;
   int32_t postRecords_ = 100;
+  int32_t minCopyRows_ = 0;  // SetMinAppendBatch
   std::vector<TColumn> columns_;
   std::vector<size_t> keyColumns_;  // primary-key columns; empty: ordered by ctid
   std::vector<TPgRow> window_;      // rows read in one direction, the current one at windowAt_

@@ -26,6 +26,8 @@ namespace kv {
 namespace {
 
 constexpr uint32_t kRecordsPerClockRead = 16;
+// Rows per batch at least for engines that send appends in batches.
+constexpr int32_t kAppendBatchRows = 5000;
 
 std::string ErrorText(const std::exception& e) {
   if (const auto* k = dynamic_cast<const Exception*>(&e)) return k->Message();
@@ -84,6 +86,7 @@ void TDBLink::ExecuteRun(TDBLinkThread& thread) {
   }
   BindClientDataSet(false);
   BindAppendRefusals(false);
+  if (destData_) destData_->SetMinAppendBatch(0);
   PublishCounters();
   const TJobStatus status = Status();
   if (status == jsStop || status == jsOk || status == jsError) DoAfterExecute();
@@ -154,6 +157,9 @@ void TDBLink::PrepareAndConvert(TDBLinkThread& thread) {
   located_ = false;
   BindClientDataSet(true);
   BindAppendRefusals(true);
+  // An engine that sends appends in batches sends large ones: a round trip and a commit per
+  // PostRecords rows would be most of the work. Refused rows still fail one by one (AppendRefused).
+  if (!IsKeyMode(dest_->ImportMode)) destData_->SetMinAppendBatch(kAppendBatchRows);
   writesInBackground_.store(WriterFits());
   if (writesInBackground_.load()) StartWriter();
   DoBeforeConvert();
