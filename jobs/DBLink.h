@@ -412,6 +412,10 @@ private:
   // rows after it and moves the source back to the record after it (rewound_).
   void SettleWriter(TDBLinkThread& thread, bool wait);
   void WriterRowFailed(const TBackgroundWriter::TFailure& failure);
+  // Raises the error event (ErrorMessage) and evaluates the error expression
+  // with the source standing on the record of `bookmark`, then moves the
+  // source back where it was (also to its end).
+  void ErrorOnSourceRecord(int64_t bookmark);
   void RewindAfter(int64_t failedRow, TDBLinkThread& thread);
   // Ends the writer: the rows pushed are written (failures dealt with) when
   // that can be done; otherwise dropped and their counts taken back.
@@ -456,7 +460,8 @@ private:
   // fails as the record it came from. Never more than one batch.
   struct TUnsentAppend {
     int64_t appendNo;
-    std::vector<TVariant> source;
+    int64_t bookmark;                // the source record's bookmark, when the source has bookmarks
+    std::vector<TVariant> source;    // otherwise a copy of its values
   };
   std::deque<TUnsentAppend> unsent_;
   // The writer thread of the run, when it has one (see WriterFits), and the

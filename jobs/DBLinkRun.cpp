@@ -158,7 +158,9 @@ void TDBLink::PrepareAndConvert(TDBLinkThread& thread) {
   BindClientDataSet(true);
   BindAppendRefusals(true);
   // An engine that sends appends in batches sends large ones: a round trip and a commit per
-  // PostRecords rows would be most of the work. Refused rows still fail one by one (AppendRefused).
+  // PostRecords rows would be most of the work. Refused rows still fail one by one, as their
+  // records (AppendRefused), once their batch is sent; a stop they cause (the error limit) takes
+  // effect after that batch, whose other rows are stored and counted.
   if (!IsKeyMode(dest_->ImportMode)) destData_->SetMinAppendBatch(kAppendBatchRows);
   writesInBackground_.store(WriterFits());
   if (writesInBackground_.load()) StartWriter();
@@ -658,9 +660,14 @@ void TDBLink::PostDest() {
   TDataSet& d = *destData_;
   const bool remember = d.State() == dsInsert && d.AppendsBatched();
   if (remember) {
-    std::vector<TVariant> record(static_cast<size_t>(sourceData_->FieldCount()));
-    for (int i = 0; i < sourceData_->FieldCount(); ++i) record[static_cast<size_t>(i)] = sourceData_->Fields(i).Value();
-    unsent_.push_back({d.AppendsPosted() + 1, std::move(record)});
+    // A bookmark finds the record again without copying it.
+    const TBookmark bookmark = sourceData_->GetBookmark();
+    std::vector<TVariant> record;
+    if (bookmark == kNoBookmark) {
+      record.resize(static_cast<size_t>(sourceData_->FieldCount()));
+      for (int i = 0; i < sourceData_->FieldCount(); ++i) record[static_cast<size_t>(i)] = sourceData_->Fields(i).Value();
+    }
+    unsent_.push_back({d.AppendsPosted() + 1, bookmark, std::move(record)});
   }
   try {
     d.Post();
@@ -692,6 +699,16 @@ void TDBLink::BindAppendRefusals(bool bind) {
 // expression evaluated.
 void TDBLink::AppendRefused(int64_t appendNo, const std::string& message) {
   auto it = std::find_if(unsent_.begin(), unsent_.end(), [&](const TUnsentAppend& u) { return u.appendNo == appendNo; });
+  if (it != unsent_.end() && it->bookmark != kNoBookmark) {
+    const TBookmark bookmark = it->bookmark;
+    unsent_.erase(it);
+    ++Speed.ErrRecords;
+    ++Statistic.Errors;
+    Statistic.Inserted = std::max(0, Statistic.Inserted - 1);
+    ErrorMessage = Format(SDBLinkErrorMsg.c_str(), Name, message);
+    ErrorOnSourceRecord(bookmark);
+    return;
+  }
   TDataSet* record = nullptr;
   if (it != unsent_.end()) {
     reconcileData_->Close();

@@ -149,25 +149,36 @@ void TDBLink::WriterRowFailed(const TBackgroundWriter::TFailure& failure) {
   ++Speed.ErrRecords;
   ++Statistic.Errors;
   Statistic.Inserted = Less(Statistic.Inserted, 1);
+  ErrorMessage = Format(SDBLinkErrorMsg.c_str(), Name, failure.message);
   // While the event runs, the counters are those after the failed record:
   // the records read after it do not count yet.
   const int32_t rows = Statistic.Rows;
   const int32_t insertedAfter = static_cast<int32_t>(pushed_.size());
   Statistic.Rows = static_cast<int32_t>(failure.tag);
   Statistic.Inserted = Less(Statistic.Inserted, insertedAfter);
-  ErrorMessage = Format(SDBLinkErrorMsg.c_str(), Name, failure.message);
-  const bool atEnd = sourceData_->Eof();
-  const TBookmark here = atEnd ? kNoBookmark : sourceData_->GetBookmark();
-  if (failed != kNoBookmark) sourceData_->GotoBookmark(failed);
+  try {
+    ErrorOnSourceRecord(failed);
+  } catch (...) {
+    Statistic.Rows = rows;
+    Statistic.Inserted += insertedAfter;
+    throw;
+  }
+  Statistic.Rows = rows;
+  Statistic.Inserted += insertedAfter;
+  // Stays in place for RewindAfter, which moves on from the failed record.
+  if (failed != kNoBookmark) rewindTo_ = failed;
+}
+
+void TDBLink::ErrorOnSourceRecord(TBookmark bookmark) {
+  TDataSet& source = *sourceData_;
+  const bool atEnd = source.Eof();
+  const TBookmark here = atEnd ? kNoBookmark : source.GetBookmark();
+  if (bookmark != kNoBookmark) source.GotoBookmark(bookmark);
   struct TBack {
     TDataSet& d;
     bool atEnd;
     TBookmark here;
-    TRunStatistic& stat;
-    int32_t rows, insertedAfter;
     ~TBack() {
-      stat.Rows = rows;
-      stat.Inserted += insertedAfter;
       try {
         if (atEnd) {
           d.Last();
@@ -179,11 +190,9 @@ void TDBLink::WriterRowFailed(const TBackgroundWriter::TFailure& failure) {
         // The source stays on the failed record; the run's next read reports it.
       }
     }
-  } back{*sourceData_, atEnd, here, Statistic, rows, insertedAfter};
-  DoErrorEvent(sourceData_);
+  } back{source, atEnd, here};
+  DoErrorEvent(&source);
   EvaluateErrorExp();
-  // Stays in place for RewindAfter, which moves on from the failed record.
-  if (failed != kNoBookmark) rewindTo_ = failed;
 }
 
 void TDBLink::RewindAfter(int64_t failedRow, TDBLinkThread&) {

@@ -201,6 +201,24 @@ TEST_P(EngineImportModes, RowsRefusedInABatchAreCapturedAsTheFailingRecords) {
   EXPECT_EQ(r.Rows().size(), 12u);
 }
 
+// Appends go in batches larger than PostRecords; rows refused in the first,
+// a middle and the last batch still fail alone, as their records, in order.
+TEST_P(EngineImportModes, RefusedRowsInLargeBatchesAreTheFailingRecords) {
+  if (GetParam() != "postgres") GTEST_SKIP() << "only the native PostgreSQL engine takes larger batches";
+  EngineRun r(GetParam(), "NAME VARCHAR(30) CHECK (NAME NOT IN ('Name3', 'Name5000', 'Name5001', 'Name6050'))");
+  r.WriteSource(OrdersCsv(6050));
+  r.dest->PostRecords = 10;
+  r.link->MaxErrors = 0;
+  r.RunLink();
+  EXPECT_EQ(r.link->Status(), jsError);
+  const TRunStatistic s = r.Stat();
+  EXPECT_EQ(s.Rows, 6050);
+  EXPECT_EQ(s.Inserted, 6046);
+  EXPECT_EQ(s.Errors, 4);
+  EXPECT_EQ(r.ErrorIds(), Names({"3", "5000", "5001", "6050"}));
+  EXPECT_EQ(r.Rows().size(), 6046u);
+}
+
 INSTANTIATE_TEST_SUITE_P(Engines, EngineImportModes, ::testing::Values("postgres", "odbc", "dbase"));
 
 }  // namespace
