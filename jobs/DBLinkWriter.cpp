@@ -18,6 +18,7 @@
 // conditions and mapping evaluated; expressions without side effects (the
 // usual mapping) cannot tell the difference.
 #include <algorithm>
+#include <utility>
 
 #include "data/DataSet.h"
 #include "environment/CoreMessages.h"
@@ -113,8 +114,15 @@ void TDBLink::StartWriter() {
 
 void TDBLink::PushRow() {
   TVariant* row = writer_->Row();
-  const std::vector<TMapEntry>& values = plan_->values;
-  for (size_t i = 0; i < values.size(); ++i) row[i] = values[i].value;
+  std::vector<TMapEntry>& values = plan_->values;
+  // The next record assigns every value again, so the values are swapped
+  // into the row rather than copied. Only the convert-record event shows
+  // them between two records; for it they are copied.
+  if (OnConvertRecord) {
+    for (size_t i = 0; i < values.size(); ++i) row[i] = values[i].value;
+  } else {
+    for (size_t i = 0; i < values.size(); ++i) std::swap(row[i], values[i].value);
+  }
   const int64_t bookmark = sourceData_->GetBookmark();
   writer_->Push(Statistic.Rows);
   pushed_.push_back({Statistic.Rows, bookmark});
