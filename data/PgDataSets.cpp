@@ -556,7 +556,7 @@ void TPgTableDataSet::AppendRow(const std::vector<TVariant>& values) {
   currentPosted_ = true;
   pos_ = TPos::OnRow;
   recNo_ = 0;
-  const size_t limit = postRecords_ > 0 ? static_cast<size_t>(postRecords_) : static_cast<size_t>(kCopyBatch);
+  const size_t limit = static_cast<size_t>(postRecords_ > 0 ? postRecords_ : kCopyBatch);
   if (lineStarts_.size() >= limit || copyData_.size() >= kMaxCopyBytes) FlushAppends();
 }
 

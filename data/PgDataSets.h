@@ -112,6 +112,9 @@ public:
   bool AppendsBatched() const override { return true; }
   int64_t AppendsPosted() const override { return appendsPosted_; }
   int64_t PendingAppends() const override { return copyOpen_ ? static_cast<int64_t>(lineStarts_.size()) : 0; }
+  // A COPY then takes max(rows, its PostRecords batch) rows; the commit
+  // PostRecords asks for comes at a COPY's end, so appends are committed
+  // every max(rows, PostRecords) rows.
   // COPY statements sent since the dataset opened.
   int64_t CopyBatches() const { return copies_; }
 

@@ -86,7 +86,8 @@ TSqliteDatabase::TSqliteDatabase(std::string path, TSqliteOpenMode mode, int bus
   // Reading the schema tells a file that is not a database at once.
   const char* setup = mode_ == TSqliteOpenMode::ReadOnly
                           ? "SELECT count(*) FROM sqlite_schema"
-                          : "SELECT count(*) FROM sqlite_schema; PRAGMA journal_mode=WAL; PRAGMA synchronous=NORMAL";
+                          : "SELECT count(*) FROM sqlite_schema; PRAGMA journal_mode=WAL; PRAGMA synchronous=NORMAL; "
+                            "PRAGMA wal_autocheckpoint=8192";
   char* error = nullptr;
   if (sqlite3_exec(db_, setup, nullptr, nullptr, &error) != SQLITE_OK) {
     const std::string reason = error ? Str(error) : Str(sqlite3_errmsg(db_));

@@ -1,6 +1,7 @@
 #include "foundation/NumUtils.h"
 
 #include <algorithm>
+#include <array>
 #include <charconv>
 #include <climits>
 #include <cmath>
@@ -38,9 +39,44 @@ long double fDiv(long double dividend, long double divisor) {
 
 namespace {
 
+// Powers of ten a long double holds exactly (5^27 still fits its 64-bit significand).
+constexpr int kExactPowers = 27;
+
+long double ExactPowerOfTen(int n) {
+  static const auto table = [] {
+    std::array<long double, kExactPowers + 1> t{};
+    t[0] = 1;
+    for (int i = 1; i <= kExactPowers; ++i) t[i] = t[i - 1] * 10;
+    return t;
+  }();
+  return table[static_cast<size_t>(n)];
+}
+
+// The common case without the C library: at most 19 significant digits
+// (an exact 64-bit integer) scaled by an exact power of ten. One
+// multiplication or division of two exact operands rounds once, so the
+// result is the nearest long double, as strtold's is. False when the
+// digits or the exponent are beyond that.
+bool FastDecimal(bool negative, std::string_view digits, long long exp10, long double& out) {
+  size_t first = 0;
+  while (first < digits.size() && digits[first] == '0') ++first;
+  digits.remove_prefix(first);
+  if (digits.size() > 19 || exp10 < -kExactPowers || exp10 > kExactPowers) return false;
+  uint64_t m = 0;
+  if (!digits.empty() && std::from_chars(digits.data(), digits.data() + digits.size(), m).ec != std::errc())
+    return false;
+  long double r = static_cast<long double>(m);
+  if (exp10 < 0) r /= ExactPowerOfTen(static_cast<int>(-exp10));
+  else if (exp10 > 0) r *= ExactPowerOfTen(static_cast<int>(exp10));
+  out = negative ? -r : r;
+  return true;
+}
+
 // digits x 10^exp10 as the nearest long double. The text handed to the C
 // library has no decimal point, so the locale in force cannot change it.
 long double DecimalToLongDouble(bool negative, std::string_view digits, long long exp10) {
+  long double fast = 0;
+  if (FastDecimal(negative, digits, exp10, fast)) return fast;
   std::string text = negative ? "-" : "";
   text += digits.empty() ? std::string_view("0") : digits;
   text += 'e';

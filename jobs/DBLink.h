@@ -35,6 +35,7 @@
 #include <vector>
 
 #include "KVCore_export.h"
+#include "data/BackgroundWriter.h"
 #include "data/BaseDataSet.h"
 #include "data/CustomDataSet.h"
 #include "data/MemDataSet.h"
@@ -313,6 +314,8 @@ public:
   // A copy of the counters, safe from any thread.
   TRunCounters Counters() const;
   bool Started() const { return started_.load(); }
+  // Whether the current (or last) run writes its rows through a writer thread.
+  bool WritesInBackground() const { return writesInBackground_.load(); }
   bool Located() const { return located_; }
   std::string ErrorMessage;  // the text handed to the error event
 
@@ -377,6 +380,7 @@ private:
   void OpenDataSets();
   void CompilePlan();
   void ConvertLoop(TDBLinkThread& thread);
+  void ConvertRecords(TDBLinkThread& thread);
   void ConvertRecord(TDBLinkThread& thread);
   bool TakeRecord(TDBLinkThread& thread, bool& debugStop, bool& debugPause);
   void DebugChecks(bool& debugStop, bool& debugPause);
@@ -394,6 +398,28 @@ private:
   void TakeBackWrite();
   void EvaluateErrorExp();
   void SampleSpeed(TDBLinkThread& thread);
+  // Publishes the counters and honours a pause or stop asked for between records.
+  void BetweenRecords(TDBLinkThread& thread);
+  // The writer thread (DBLinkWriter.cpp): in the append and copy modes
+  // without per-record events, the rows go to the destination through a
+  // TBackgroundWriter while the next records are read and converted.
+  bool WriterFits();
+  bool ExpressionsReachOnlySource() const;
+  void StartWriter();
+  void PushRow();
+  // Deals with the rows the writer refused, in order (wait: also with every
+  // row not written yet). A failure that stops or pauses the run drops the
+  // rows after it and moves the source back to the record after it (rewound_).
+  void SettleWriter(TDBLinkThread& thread, bool wait);
+  void WriterRowFailed(const TBackgroundWriter::TFailure& failure);
+  // Raises the error event (ErrorMessage) and evaluates the error expression
+  // with the source standing on the record of `bookmark`, then moves the
+  // source back where it was (also to its end).
+  void ErrorOnSourceRecord(int64_t bookmark);
+  void RewindAfter(int64_t failedRow, TDBLinkThread& thread);
+  // Ends the writer: the rows pushed are written (failures dealt with) when
+  // that can be done; otherwise dropped and their counts taken back.
+  void EndWriter();
   void FlushDestination();
   void FinishRun(TDBLinkThread& thread);
   void ResumeControls();
@@ -417,6 +443,7 @@ private:
   std::atomic<TJobStatus> status_{jsStop};
   std::atomic<TRunOperate> runOperate_{roRun};
   std::atomic<bool> started_{false};
+  std::atomic<bool> writesInBackground_{false};
   bool located_ = false;
   std::unique_ptr<TDBLinkThread> thread_;     // the current run's thread
   std::unique_ptr<TDBLinkThread> oldThread_;  // an ended thread, joined and freed by the next Execute
@@ -433,11 +460,26 @@ private:
   // fails as the record it came from. Never more than one batch.
   struct TUnsentAppend {
     int64_t appendNo;
-    std::vector<TVariant> source;
+    int64_t bookmark;                // the source record's bookmark, when the source has bookmarks
+    std::vector<TVariant> source;    // otherwise a copy of its values
   };
   std::deque<TUnsentAppend> unsent_;
+  // The writer thread of the run, when it has one (see WriterFits), and the
+  // rows pushed to it and not yet settled: their row numbers (Statistic.Rows
+  // when pushed) and source bookmarks, in push order.
+  std::unique_ptr<TBackgroundWriter> writer_;
+  struct TPushedRow {
+    int64_t row;
+    int64_t bookmark;
+  };
+  std::deque<TPushedRow> pushed_;
+  int64_t pushedCount_ = 0;  // rows pushed during the run
+  int64_t droppedCount_ = 0;  // of these, failed or discarded (not written)
+  bool rewound_ = false;  // a writer failure moved the source back: the current record is not taken
+  int64_t rewindTo_ = -1;  // the bookmark of the failed record a rewind moves on from
   std::function<void(int64_t, const std::string&)> savedAppendRefused_;
   std::chrono::steady_clock::time_point sampleStart_;  // start of the current speed sample
+  uint32_t sampleTick_ = 0;  // records since the run began, for reading the clock every few of them
   mutable std::mutex countersMutex_;
   TRunCounters published_;
   ObjPtr<TDebugMode> debugMode_;

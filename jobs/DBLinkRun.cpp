@@ -2,6 +2,7 @@
 // and the end of the run. Everything here runs on the link's thread except
 // what is handed to the main thread (events, logs, error data).
 #include <algorithm>
+#include <utility>
 
 #include "data/ComputedValue.h"
 #include "data/DatabaseError.h"
@@ -23,6 +24,9 @@
 namespace kv {
 
 namespace {
+
+constexpr uint32_t kRecordsPerClockRead = 16;
+// Rows per batch at least for engines that send appends in batches.
 
 std::string ErrorText(const std::exception& e) {
   if (const auto* k = dynamic_cast<const Exception*>(&e)) return k->Message();
@@ -84,6 +88,7 @@ void TDBLink::ExecuteRun(TDBLinkThread& thread) {
   PublishCounters();
   const TJobStatus status = Status();
   if (status == jsStop || status == jsOk || status == jsError) DoAfterExecute();
+  EndWriter();
   plan_.reset();
   destData_ = sourceData_ = nullptr;
   client_ = nullptr;
@@ -106,6 +111,7 @@ void TDBLink::CloseSessions() {
 
 void TDBLink::FailRun(const std::string& message) {
   std::string commitError;
+  EndWriter();
   try {
     CancelPendingEdit();
     // What was written and counted before the failure is kept.
@@ -149,6 +155,8 @@ void TDBLink::PrepareAndConvert(TDBLinkThread& thread) {
   located_ = false;
   BindClientDataSet(true);
   BindAppendRefusals(true);
+  writesInBackground_.store(WriterFits());
+  if (writesInBackground_.load()) StartWriter();
   DoBeforeConvert();
   ConvertLoop(thread);
   DoAfterConvert();
@@ -199,22 +207,59 @@ void TDBLink::CompilePlan() {
 }
 
 void TDBLink::ConvertLoop(TDBLinkThread& thread) {
+  for (;;) {
+    ConvertRecords(thread);
+    if (!writer_) return;
+    // Every row read is written (or refused and reported) before the run
+    // ends; a refusal that pauses the run lets it go on from the record after.
+    SettleWriter(thread, true);
+    if (!std::exchange(rewound_, false)) return;
+    BetweenRecords(thread);
+  }
+}
+
+void TDBLink::ConvertRecords(TDBLinkThread& thread) {
   while (!thread.Terminated() && source_->NeedMore()) {
-    ConvertRecord(thread);
-    source_->GoNext();
-    PublishCounters();
-    if (thread.Suspended()) {
-      CancelPendingEdit();
-      SetStatus(jsPause);
-      thread.PauseHere();
-    } else if (Status() == jsStop) {
-      CancelPendingEdit();
-      thread.Terminate();
+    if (writer_ && (writer_->Failed() || IsDebug())) {
+      // Refused rows are dealt with before the next record is taken; a run
+      // switched to debugging goes on record by record.
+      SettleWriter(thread, IsDebug());
+      if (IsDebug() && !rewound_) EndWriter();
+      if (std::exchange(rewound_, false)) {
+        BetweenRecords(thread);
+        continue;
+      }
     }
+    ConvertRecord(thread);
+    if (!std::exchange(rewound_, false)) source_->GoNext();
+    BetweenRecords(thread);
+  }
+}
+
+void TDBLink::BetweenRecords(TDBLinkThread& thread) {
+  PublishCounters();
+  if (thread.Suspended()) {
+    // The rows read before the pause are written before it.
+    if (writer_) {
+      SettleWriter(thread, true);
+      rewound_ = false;
+      PublishCounters();
+      if (thread.Terminated() || Status() == jsStop) {
+        thread.Terminate();
+        return;
+      }
+    }
+    CancelPendingEdit();
+    SetStatus(jsPause);
+    thread.PauseHere();
+  } else if (Status() == jsStop) {
+    CancelPendingEdit();
+    thread.Terminate();
   }
 }
 
 void TDBLink::FinishRun(TDBLinkThread& thread) {
+  EndWriter();
   const bool usedUp = !thread.Terminated() && !source_->NeedMore();
   if (!usedUp) {
     // Stopped: what was written so far is kept; the source stays where it is.
@@ -248,6 +293,8 @@ void TDBLink::FlushDestination() {
 }
 
 void TDBLink::CancelPendingEdit() {
+  // The writer thread owns the destination while it runs, and cancels what it fails itself.
+  if (writer_) return;
   if (IsEditing(destData_)) destData_->Cancel();
 }
 
@@ -304,6 +351,8 @@ void TDBLink::ConvertRecord(TDBLinkThread& thread) {
   } catch (const std::exception& e) {
     RecordFailed(ErrorText(e));
   }
+  // A refused row before this record stopped the run: this record is not taken.
+  if (rewound_) return;
   if (goOn) {
     ++Speed.Import;
     SampleSpeed(thread);
@@ -329,6 +378,10 @@ bool TDBLink::TakeRecord(TDBLinkThread& thread, bool& debugStop, bool& debugPaus
   if (!started_.load() || thread.Terminated()) return true;
   if (Status() != jsRunning) SetStatus(jsRunning);
   if (plan_->stop && Holds(*plan_->stop)) {
+    if (writer_) {
+      SettleWriter(thread, true);
+      if (rewound_) return false;
+    }
     StopFromRun(&thread);
     return false;
   }
@@ -376,6 +429,12 @@ void TDBLink::WriteDest() {
   switch (dest_->ImportMode) {
     case imAppend:
     case imCopy:
+      if (writer_) {
+        ++Statistic.Inserted;
+        writeCounted_ = true;
+        PushRow();
+        return;
+      }
       d.Append();
       ++Statistic.Inserted;
       break;
@@ -423,6 +482,11 @@ void TDBLink::ApplyClient() {
 }
 
 void TDBLink::RecordFailed(const std::string& message) {
+  // The rows before this record are settled first, so that failures are reported in record order.
+  if (writer_ && thread_) {
+    SettleWriter(*thread_, true);
+    if (rewound_) return;
+  }
   try {
     CancelPendingEdit();
   } catch (const std::exception&) {
@@ -463,6 +527,8 @@ void TDBLink::EvaluateErrorExp() {
 }
 
 void TDBLink::SampleSpeed(TDBLinkThread& thread) {
+  // The clock is read every few records: reading it costs about as much as a short record.
+  if (++sampleTick_ % kRecordsPerClockRead != 0) return;
   const auto now = std::chrono::steady_clock::now();
   const int64_t s = std::chrono::duration_cast<std::chrono::seconds>(now - sampleStart_).count();
   thread.SetSampleSeconds(s);
@@ -587,9 +653,14 @@ void TDBLink::PostDest() {
   TDataSet& d = *destData_;
   const bool remember = d.State() == dsInsert && d.AppendsBatched();
   if (remember) {
-    std::vector<TVariant> record(static_cast<size_t>(sourceData_->FieldCount()));
-    for (int i = 0; i < sourceData_->FieldCount(); ++i) record[static_cast<size_t>(i)] = sourceData_->Fields(i).Value();
-    unsent_.push_back({d.AppendsPosted() + 1, std::move(record)});
+    // A bookmark finds the record again without copying it.
+    const TBookmark bookmark = sourceData_->GetBookmark();
+    std::vector<TVariant> record;
+    if (bookmark == kNoBookmark) {
+      record.resize(static_cast<size_t>(sourceData_->FieldCount()));
+      for (int i = 0; i < sourceData_->FieldCount(); ++i) record[static_cast<size_t>(i)] = sourceData_->Fields(i).Value();
+    }
+    unsent_.push_back({d.AppendsPosted() + 1, bookmark, std::move(record)});
   }
   try {
     d.Post();
@@ -621,6 +692,16 @@ void TDBLink::BindAppendRefusals(bool bind) {
 // expression evaluated.
 void TDBLink::AppendRefused(int64_t appendNo, const std::string& message) {
   auto it = std::find_if(unsent_.begin(), unsent_.end(), [&](const TUnsentAppend& u) { return u.appendNo == appendNo; });
+  if (it != unsent_.end() && it->bookmark != kNoBookmark) {
+    const TBookmark bookmark = it->bookmark;
+    unsent_.erase(it);
+    ++Speed.ErrRecords;
+    ++Statistic.Errors;
+    Statistic.Inserted = std::max(0, Statistic.Inserted - 1);
+    ErrorMessage = Format(SDBLinkErrorMsg.c_str(), Name, message);
+    ErrorOnSourceRecord(bookmark);
+    return;
+  }
   TDataSet* record = nullptr;
   if (it != unsent_.end()) {
     reconcileData_->Close();

@@ -8,6 +8,8 @@
 #include <limits>
 #include <numeric>
 #include <string>
+#include <vector>
+#include <cstdlib>
 
 #include "foundation/Exceptions.h"
 #include "foundation/Format.h"
@@ -15,6 +17,40 @@
 
 namespace kv {
 namespace {
+
+// ---- Reading decimal texts ---------------------------------------------------------
+
+// StrToNum reads every text as the nearest long double, exactly as the C
+// library's strtold does (the common short texts take a path of their own).
+TEST(NumUtilsStrToNum, ReadsTheNearestLongDoubleAsStrtoldDoes) {
+  std::vector<std::string> texts = {
+      "0", "-0", "0.0", "134.36", "-847.43", "0.1", "0.3", "1.16", "00012.500", ".5", "5.", "+7",
+      "9999999999999999999", "18446744073709551615", "18446744073709551616", "99999999999999999999",
+      "123456789012345678.9", "1234567890123456789.5", "1e27", "1e28", "1e-27", "1e-28", "2.5e-3",
+      "0.000000000000000000000000001", "4.9406564584124654e-324", "1.7976931348623157e308", "1e4933",
+      "123456789e-27", "3.14159265358979323846264338327950288"};
+  uint64_t seed = 88172645463325252ULL;
+  auto next = [&seed] {
+    seed ^= seed << 13;
+    seed ^= seed >> 7;
+    seed ^= seed << 17;
+    return seed;
+  };
+  for (int i = 0; i < 20000; ++i) {
+    const int digits = static_cast<int>(next() % 20) + 1;
+    std::string t = next() % 2 ? "-" : "";
+    for (int d = 0; d < digits; ++d) t += static_cast<char>('0' + next() % 10);
+    const size_t point = next() % (t.size() + 1);
+    if (point > (t[0] == '-' ? 1u : 0u)) t.insert(point, ".");
+    if (next() % 4 == 0) t += "e" + std::to_string(static_cast<int>(next() % 61) - 30);
+    texts.push_back(t);
+  }
+  for (const std::string& t : texts) {
+    const long double expected = std::strtold(t.c_str(), nullptr);
+    const long double got = StrToNum(t);
+    EXPECT_TRUE(got == expected && std::signbit(got) == std::signbit(expected)) << t;
+  }
+}
 
 // ---- Integer division ---------------------------------------------------------------
 
