@@ -251,8 +251,23 @@ bool TParadoxTableDataSet::CreateTable() {
   if (TableExists()) return false;
   std::vector<TParadoxFieldSpec> specs;
   for (const TFieldDef& def : FieldDefs()) specs.push_back(ParadoxFieldSpecOf(def));
-  TParadoxTable::Create(Path(), specs, codePage_);
+  TParadoxTable::Create(Path(), specs, codePage_, KeyFieldCount());
   return true;
+}
+
+size_t TParadoxTableDataSet::KeyFieldCount() const {
+  const TIndexDef* primary = nullptr;
+  for (const TIndexDef& def : IndexDefs())
+    if (def.Has(ixPrimary)) primary = &def;
+  if (!primary) return 0;
+  const std::vector<std::string> keys = SplitFieldNames(primary->Fields);
+  bool leading = keys.size() <= static_cast<size_t>(FieldDefs().Count());
+  for (size_t i = 0; i < keys.size() && leading; ++i)
+    leading = AsciiUpperCase(keys[i]) == AsciiUpperCase(FieldDefs()[static_cast<int>(i)].Name);
+  if (!leading)
+    throw EDatabaseError(Format("%s: the primary key fields %s must be the first fields of a Paradox table, in that order",
+                                Path(), primary->Fields));
+  return keys.size();
 }
 
 void TParadoxTableDataSet::EmptyTable() {
@@ -351,7 +366,7 @@ void TParadoxTableDataSet::InternalPost(const std::vector<TVariant>& values, boo
     for (size_t i = 0; i < changed.size() && i < table_->Fields().size(); ++i)
       if (px::IsBlobType(table_->Fields()[i].type) && table_->Value(record, i, pos_) == changed[i]) changed[i] = TVariant();
     px::TParadoxRecordImage image = table_->EncodeRecord(changed, record, pos_);
-    table_->Rewrite(pos_, image);
+    pos_ = table_->Rewrite(pos_, image);
   }
   Wrote();
 }
