@@ -381,6 +381,11 @@ void TParadoxTableDataSet::InternalDelete() {
 bool TParadoxTableDataSet::InternalLocate(const std::vector<TField*>& fields, const std::vector<TVariant>& values,
                                           TLocateOptions options) {
   const bool ci = (options >> loCaseInsensitive) & 1, partial = (options >> loPartialKey) & 1;
+  if (!ci && !partial && LocatesByKey(fields, values)) {
+    const uint32_t at = table_->FindRecord(values);
+    if (at != 0) pos_ = at;
+    return at != 0;
+  }
   for (uint32_t r = 1; r <= table_->RecordCount(); ++r) {
     bool match = true;
     for (size_t k = 0; k < fields.size() && match; ++k) {
@@ -393,6 +398,13 @@ bool TParadoxTableDataSet::InternalLocate(const std::vector<TField*>& fields, co
     }
   }
   return false;
+}
+
+bool TParadoxTableDataSet::LocatesByKey(const std::vector<TField*>& fields, const std::vector<TVariant>& values) const {
+  if (table_->KeyFieldCount() == 0 || fields.size() != table_->KeyFieldCount()) return false;
+  for (size_t k = 0; k < fields.size(); ++k)
+    if (fields[k]->FieldNo() != static_cast<int>(k + 1) || values[k].IsNullOrEmpty()) return false;
+  return true;
 }
 
 // ---- TParadoxQueryDataSet -------------------------------------------------------------

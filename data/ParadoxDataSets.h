@@ -26,7 +26,9 @@
 //     .px is rebuilt when the header is brought up to date. A keyed table
 //     whose index cannot be kept (see data/ParadoxTable.h) is read-only: a
 //     write raises an error saying why.
-//   - Locate scans the records, decoding the key fields.
+//   - Locate by exactly the primary key fields (in order, no Null, exact
+//     match) searches the key order; any other Locate scans the records,
+//     decoding the fields it compares.
 //   - CreateTable makes the table from FieldDefs (ParadoxFieldSpecOf),
 //     keyed when IndexDefs hold a primary index (ixPrimary): its fields must
 //     be the first FieldDefs in order, else EDatabaseError naming them;
@@ -137,6 +139,8 @@ protected:
   bool InternalCanModify() const override { return table_ && (table_->Writable() || !table_->ReadOnlyReason().empty()); }
   void InternalPost(const std::vector<TVariant>& values, bool inserting, bool append) override;
   void InternalDelete() override;
+  // True when a Locate of `values` in `fields` can search the primary key.
+  bool LocatesByKey(const std::vector<TField*>& fields, const std::vector<TVariant>& values) const;
   bool InternalLocate(const std::vector<TField*>& fields, const std::vector<TVariant>& values,
                       TLocateOptions options) override;
 

@@ -369,6 +369,23 @@ void TParadoxTable::DuplicateKey(const uint8_t* record, uint32_t recNo) {
                               KeyText(record, recNo)));
 }
 
+uint32_t TParadoxTable::FindRecord(const std::vector<TVariant>& keyValues) {
+  if (keyFields_ == 0 || keyValues.size() != keyFields_) return 0;
+  std::vector<TVariant> values(keyValues);
+  values.resize(fields_.size(), TVariant::Null());
+  const uint32_t autoInc = autoInc_;
+  TParadoxRecordImage image;
+  try {
+    image = EncodeRecord(values, nullptr, 0);
+  } catch (const EDatabaseError&) {
+    autoInc_ = autoInc;
+    return 0;
+  }
+  autoInc_ = autoInc;  // a Null autoincrement field after the key took a number
+  const auto [at, found] = FindKey(reinterpret_cast<const uint8_t*>(image.bytes.data()));
+  return found ? at : 0;
+}
+
 std::pair<uint32_t, bool> TParadoxTable::FindKey(const uint8_t* key) {
   // Keys arriving in order (a sorted import) go after the last record: one block read.
   if (count_ == 0 || std::memcmp(Record(count_), key, keyLength_) < 0) return {count_ + 1, false};

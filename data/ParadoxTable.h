@@ -130,6 +130,10 @@ public:
   // The value of field `index` of `record` (of record number `recNo`, for messages).
   TVariant Value(const uint8_t* record, size_t index, uint32_t recNo);
 
+  // Keyed tables: the record whose key fields hold `keyValues` (one per key
+  // field, none Null), found by binary search; 0 when there is none or a
+  // value cannot be stored in its key field.
+  uint32_t FindRecord(const std::vector<TVariant>& keyValues);
   // The record bytes for `values` (one per field), starting from `base`
   // (the record being changed; null: a new record). See the contract above.
   TParadoxRecordImage EncodeRecord(const std::vector<TVariant>& values, const uint8_t* base, uint32_t recNo);

@@ -9,6 +9,7 @@
 #include <fstream>
 #include <memory>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "data/DataBaseInfo.h"
@@ -184,6 +185,14 @@ TEST_F(ParadoxKinds, APrimaryIndexMakesAKeyedTable) {
   EXPECT_NE(error.find("ID = 20"), std::string::npos) << error;
   t.Cancel();
   EXPECT_EQ(Walk(t), (Strings{"20:C20", "30:C30", "40:C10"}));
+  // Locate by the key searches the key order; by another field it scans.
+  for (const auto& [field, value, code] : {std::tuple{"ID", TVariant(30), "C30"}, std::tuple{"ID", TVariant("40"), "C10"},
+                                           std::tuple{"CODE", TVariant("C20"), "C20"}}) {
+    EXPECT_TRUE(t.Locate(field, value)) << field << " " << value.AsString();
+    EXPECT_EQ(t.FieldByName("CODE").AsString(), code);
+  }
+  EXPECT_FALSE(t.Locate("ID", TVariant(25)));
+  EXPECT_FALSE(t.Locate("ID", TVariant("not a number")));
   EXPECT_EQ(t.IndexDefs().Count(), 1);
   EXPECT_TRUE(t.IndexDefs()[0].Has(ixPrimary));
   d->AfterImport();
