@@ -389,13 +389,42 @@ uint32_t TParadoxTable::FindRecord(const std::vector<TVariant>& keyValues) {
 std::pair<uint32_t, bool> TParadoxTable::FindKey(const uint8_t* key) {
   // Keys arriving in order (a sorted import) go after the last record: one block read.
   if (count_ == 0 || std::memcmp(Record(count_), key, keyLength_) < 0) return {count_ + 1, false};
-  uint32_t low = 1, high = count_;
-  while (low < high) {
-    const uint32_t mid = low + (high - low) / 2;
-    if (std::memcmp(Record(mid), key, keyLength_) < 0) low = mid + 1;
+  if (std::any_of(chain_.begin(), chain_.end(), [](const TBlock& b) { return b.records == 0; })) {
+    // An empty block in the chain (left by another program) has no first key: search the records.
+    uint32_t first = 1, last = count_;
+    while (first < last) {
+      const uint32_t mid = first + (last - first) / 2;
+      if (std::memcmp(Record(mid), key, keyLength_) < 0) first = mid + 1;
+      else last = mid;
+    }
+    return {first, std::memcmp(Record(first), key, keyLength_) == 0};
+  }
+  // The last block whose first key is not above `key` (the first block when none), then its records.
+  size_t low = 0, high = chain_.size();
+  while (high - low > 1) {
+    const size_t mid = low + (high - low) / 2;
+    if (std::memcmp(FirstKey(chain_[mid].number).data(), key, keyLength_) <= 0) low = mid;
     else high = mid;
   }
-  return {low, low <= count_ && std::memcmp(Record(low), key, keyLength_) == 0};
+  LoadBlock(low);
+  uint32_t slot = 0, end = chain_[low].records;
+  while (slot < end) {
+    const uint32_t mid = slot + (end - slot) / 2;
+    if (std::memcmp(cache_.data() + size_t{mid} * recordLength_, key, keyLength_) < 0) slot = mid + 1;
+    else end = mid;
+  }
+  const uint32_t at = firstRecord_[low] + slot;
+  return {at, at <= count_ && std::memcmp(Record(at), key, keyLength_) == 0};
+}
+
+const std::string& TParadoxTable::FirstKey(uint16_t block) {
+  if (firstKeys_.size() <= block) firstKeys_.resize(size_t{fileBlocks_} + 1);
+  std::string& key = firstKeys_[block];
+  if (key.empty()) {
+    key.assign(keyLength_, '\0');
+    file_->ReadExact(BlockOffset(block) + kBlockHeaderSize, key.data(), keyLength_, "a block");
+  }
+  return key;
 }
 
 // ---- Reading ------------------------------------------------------------------------
@@ -646,6 +675,7 @@ void TParadoxTable::SplitBlock(size_t chainIndex) {
   TBlock& low = chain_[chainIndex];
   TBlock& high = chain_[chainIndex + 1];
   const uint32_t keep = (low.records + 1) / 2;
+  Touched(high.number);
   const size_t kept = size_t{keep} * recordLength_;
   file_->WriteAt(BlockOffset(high.number) + kBlockHeaderSize, records.data() + kept, records.size() - kept);
   high.records = low.records - keep;
@@ -681,11 +711,12 @@ void TParadoxTable::InsertAt(uint32_t recNo, const std::string& bytes) {
   cacheIndex_ = SIZE_MAX;
   TBlock& block = chain_[index];
   file_->WriteAt(BlockOffset(block.number) + kBlockHeaderSize, records.data(), records.size());
+  Touched(block.number);
   ++block.records;
   WriteBlockHeader(block.number, index + 1 < chain_.size() ? chain_[index + 1].number : 0,
                    index > 0 ? chain_[index - 1].number : 0, block.records);
   ++count_;
-  Renumber();
+  for (size_t i = index + 1; i < firstRecord_.size(); ++i) ++firstRecord_[i];
   dirty_ = true;
 }
 
@@ -731,6 +762,7 @@ uint32_t TParadoxTable::Rewrite(uint32_t recNo, TParadoxRecordImage& image) {
   const auto [index, slot] = Locate(recNo);
   file_->WriteAt(BlockOffset(chain_[index].number) + kBlockHeaderSize + uint64_t{slot} * recordLength_,
                  image.bytes.data(), recordLength_);
+  if (slot == 0) Touched(chain_[index].number);
   if (cacheIndex_ == index) std::memcpy(cache_.data() + size_t{slot} * recordLength_, image.bytes.data(), recordLength_);
   dirty_ = true;
   return recNo;
@@ -747,6 +779,7 @@ void TParadoxTable::Delete(uint32_t recNo) {
   records.resize(cache_.size(), 0);
   cacheIndex_ = SIZE_MAX;
   file_->WriteAt(BlockOffset(block.number) + kBlockHeaderSize, records.data(), records.size());
+  Touched(block.number);
   uint8_t head[4];
   file_->ReadExact(BlockOffset(block.number), head, sizeof head, "a block header");
   --block.records;
@@ -774,6 +807,10 @@ void TParadoxTable::Unlink(size_t chainIndex) {
   if (chainIndex == 0) WriteFirstBlock();
 }
 
+void TParadoxTable::Touched(uint16_t block) {
+  if (block < firstKeys_.size()) firstKeys_[block].clear();
+}
+
 void TParadoxTable::WriteFirstBlock() {
   uint8_t number[2];
   PutLE16(number, chain_.empty() ? 0 : chain_.front().number);
@@ -785,6 +822,7 @@ void TParadoxTable::Zap() {
   count_ = 0;
   chain_.clear();
   firstRecord_.clear();
+  firstKeys_.clear();
   fileBlocks_ = 0;
   cacheIndex_ = SIZE_MAX;
   dirty_ = true;
@@ -861,10 +899,11 @@ size_t LayOut(std::vector<std::vector<TIndexEntry>>& levels, size_t perBlock, st
 
 void TParadoxTable::WriteIndex(bool durable) {
   std::vector<TIndexEntry> leaves;
-  for (size_t i = 0; i < chain_.size(); ++i)
-    if (chain_[i].records > 0)
-      leaves.push_back({std::string(reinterpret_cast<const char*>(Record(firstRecord_[i])), keyLength_), chain_[i].number,
-                        chain_[i].records});
+  for (const TBlock& b : chain_) {
+    if (b.records == 0) continue;
+    const std::string& key = FirstKey(b.number);
+    leaves.push_back({key, b.number, b.records});
+  }
   const size_t entrySize = keyLength_ + kIndexPointerSize;
   uint32_t kib = blockSize_ / 1024;
   while (kib < 32 && (kib * 1024u - kBlockHeaderSize) / entrySize < 2) kib *= 2;

@@ -200,6 +200,10 @@ private:
   static void ReplaceFile(const std::string& path, const std::vector<uint8_t>& bytes, bool durable);
   // The header's first block, written at once: readers find the chain from it.
   void WriteFirstBlock();
+  // The first key of `block` (a block of the chain holding records), remembered until it is written.
+  const std::string& FirstKey(uint16_t block);
+  // Forgets the remembered first key of `block` (its records were written).
+  void Touched(uint16_t block);
   void Unlink(size_t chainIndex);
 
   std::unique_ptr<dbf::TDbfFile> file_;
@@ -222,6 +226,7 @@ private:
   std::vector<TParadoxField> fields_;
   std::vector<TBlock> chain_;  // the blocks in chain order
   std::vector<uint32_t> firstRecord_;  // record number of each chain block's first record
+  std::vector<std::string> firstKeys_;  // by block number: its first key as last read for the index ("": not known)
   void* toUtf8_ = nullptr;    // iconv_t
   void* fromUtf8_ = nullptr;  // iconv_t
   std::vector<uint8_t> cache_;  // the records of chain block cacheIndex_
