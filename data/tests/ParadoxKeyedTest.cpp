@@ -6,6 +6,7 @@
 // read-only with its reason.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <fstream>
 #include <iterator>
@@ -293,6 +294,29 @@ TEST_F(ParadoxKeyed, TablesMadeElsewhereAreWritableWhenTheirIndexCanBeKept) {
     EXPECT_NE(ErrorOf<EDatabaseError>([&] { t->Delete(1); }).find("read-only"), std::string::npos);
     EXPECT_EQ(t->RecordCount(), c.ids.size());
     if (c.file) std::remove(dir_.File(c.file).c_str());
+  }
+}
+
+// An Alpha key under another sort order than "ascii" may be ordered as this
+// engine does not compare: read-only. A number key under it is kept.
+TEST_F(ParadoxKeyed, AnAlphaKeyInAnotherSortOrderStaysReadOnly) {
+  for (const uint8_t type : {px::kAlpha, px::kLong}) {
+    SCOPED_TRACE(static_cast<int>(type));
+    std::remove(Path().c_str());
+    std::remove(TParadoxTable::IndexPath(Path()).c_str());
+    TParadoxTable::Create(Path(), {{"K", type, static_cast<uint8_t>(type == px::kAlpha ? 10 : 4)}}, 1252).reset();
+    std::vector<uint8_t> bytes = ReadAll(Path());
+    const std::string ascii("ascii");
+    const auto at = std::search(bytes.begin(), bytes.end(), ascii.begin(), ascii.end());
+    ASSERT_NE(at, bytes.end());
+    std::copy_n("intl", 5, at);
+    bytes[px::kHeaderKeyFields] = 1;
+    std::ofstream(Path(), std::ios::binary | std::ios::trunc).write(reinterpret_cast<const char*>(bytes.data()),
+                                                                   static_cast<std::streamsize>(bytes.size()));
+    auto t = TParadoxTable::Open(Path(), true);
+    EXPECT_EQ(t->Writable(), type != px::kAlpha);
+    EXPECT_EQ(t->ReadOnlyReason().find("sorted in the order 'intl'") != std::string::npos, type == px::kAlpha)
+        << t->ReadOnlyReason();
   }
 }
 
