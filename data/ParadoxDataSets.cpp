@@ -251,8 +251,23 @@ bool TParadoxTableDataSet::CreateTable() {
   if (TableExists()) return false;
   std::vector<TParadoxFieldSpec> specs;
   for (const TFieldDef& def : FieldDefs()) specs.push_back(ParadoxFieldSpecOf(def));
-  TParadoxTable::Create(Path(), specs, codePage_);
+  TParadoxTable::Create(Path(), specs, codePage_, KeyFieldCount());
   return true;
+}
+
+size_t TParadoxTableDataSet::KeyFieldCount() const {
+  const TIndexDef* primary = nullptr;
+  for (const TIndexDef& def : IndexDefs())
+    if (def.Has(ixPrimary)) primary = &def;
+  if (!primary) return 0;
+  const std::vector<std::string> keys = SplitFieldNames(primary->Fields);
+  bool leading = keys.size() <= static_cast<size_t>(FieldDefs().Count());
+  for (size_t i = 0; i < keys.size() && leading; ++i)
+    leading = AsciiUpperCase(keys[i]) == AsciiUpperCase(FieldDefs()[static_cast<int>(i)].Name);
+  if (!leading)
+    throw EDatabaseError(Format("%s: the primary key fields %s must be the first fields of a Paradox table, in that order",
+                                Path(), primary->Fields));
+  return keys.size();
 }
 
 void TParadoxTableDataSet::EmptyTable() {
@@ -351,7 +366,7 @@ void TParadoxTableDataSet::InternalPost(const std::vector<TVariant>& values, boo
     for (size_t i = 0; i < changed.size() && i < table_->Fields().size(); ++i)
       if (px::IsBlobType(table_->Fields()[i].type) && table_->Value(record, i, pos_) == changed[i]) changed[i] = TVariant();
     px::TParadoxRecordImage image = table_->EncodeRecord(changed, record, pos_);
-    table_->Rewrite(pos_, image);
+    pos_ = table_->Rewrite(pos_, image);
   }
   Wrote();
 }
@@ -366,6 +381,11 @@ void TParadoxTableDataSet::InternalDelete() {
 bool TParadoxTableDataSet::InternalLocate(const std::vector<TField*>& fields, const std::vector<TVariant>& values,
                                           TLocateOptions options) {
   const bool ci = (options >> loCaseInsensitive) & 1, partial = (options >> loPartialKey) & 1;
+  if (!ci && !partial && LocatesByKey(fields, values)) {
+    const uint32_t at = table_->FindRecord(values);
+    if (at != 0) pos_ = at;
+    return at != 0;
+  }
   for (uint32_t r = 1; r <= table_->RecordCount(); ++r) {
     bool match = true;
     for (size_t k = 0; k < fields.size() && match; ++k) {
@@ -378,6 +398,13 @@ bool TParadoxTableDataSet::InternalLocate(const std::vector<TField*>& fields, co
     }
   }
   return false;
+}
+
+bool TParadoxTableDataSet::LocatesByKey(const std::vector<TField*>& fields, const std::vector<TVariant>& values) const {
+  if (table_->KeyFieldCount() == 0 || fields.size() != table_->KeyFieldCount()) return false;
+  for (size_t k = 0; k < fields.size(); ++k)
+    if (fields[k]->FieldNo() != static_cast<int>(k + 1) || values[k].IsNullOrEmpty()) return false;
+  return true;
 }
 
 // ---- TParadoxQueryDataSet -------------------------------------------------------------

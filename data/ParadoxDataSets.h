@@ -20,12 +20,20 @@
 //     values do not fit is refused alone (Post raises naming the file,
 //     record and field; nothing is written). The header is brought up to
 //     date every PostRecords writes and when the dataset closes.
-//   - A keyed table (primary index in a .px) is read-only: a write raises
-//     an error saying that its index is not maintained.
-//   - Locate scans the records, decoding the key fields.
-//   - CreateTable makes an unkeyed table from FieldDefs
-//     (ParadoxFieldSpecOf) whatever the IndexDefs say; tables get the code
-//     page set by SetCodePage (default 1252).
+//   - A keyed table keeps its records in key order: Append, Insert and an
+//     edit of the key put the record at its key's place (the dataset moves
+//     with it); a key that is there already is refused naming the key. The
+//     .px is rebuilt when the header is brought up to date. A keyed table
+//     whose index cannot be kept (see data/ParadoxTable.h) is read-only: a
+//     write raises an error saying why.
+//   - Locate by exactly the primary key fields (in order, no Null, exact
+//     match) searches the key order; any other Locate scans the records,
+//     decoding the fields it compares.
+//   - CreateTable makes the table from FieldDefs (ParadoxFieldSpecOf),
+//     keyed when IndexDefs hold a primary index (ixPrimary): its fields must
+//     be the first FieldDefs in order, else EDatabaseError naming them;
+//     other indexes are not made. Tables get the code page set by
+//     SetCodePage (default 1252).
 #pragma once
 
 #include <cstdint>
@@ -104,6 +112,9 @@ public:
   bool CreateTable();
   // Removes every record.
   void EmptyTable();
+  // The fields of the primary index in IndexDefs (0: none); EDatabaseError
+  // when they are not the leading FieldDefs.
+  size_t KeyFieldCount() const;
   // Brings the header up to date now.
   void Commit();
   // The open table file, shared with the connection's other datasets (null while closed).
@@ -128,6 +139,8 @@ protected:
   bool InternalCanModify() const override { return table_ && (table_->Writable() || !table_->ReadOnlyReason().empty()); }
   void InternalPost(const std::vector<TVariant>& values, bool inserting, bool append) override;
   void InternalDelete() override;
+  // True when a Locate of `values` in `fields` can search the primary key.
+  bool LocatesByKey(const std::vector<TField*>& fields, const std::vector<TVariant>& values) const;
   bool InternalLocate(const std::vector<TField*>& fields, const std::vector<TVariant>& values,
                       TLocateOptions options) override;
 

@@ -32,6 +32,15 @@
 //   the slot in a shared block), its length (uint32) and a modification
 //   number (uint16); a value no longer than the leader lives in the leader.
 //
+// Primary index (.px) of a keyed table: the header's fixed part (file type
+//   1, records: the index entries, the root block and the levels), the
+//   key fields' (type, size) pairs from 0x58, a table name pointer and the
+//   table name; blocks as in the table file. Records (index entries) are the
+//   key fields' bytes, then three Shorts (stored as in records): the block
+//   the entry points at, the records under it and 0. Level 1 entries point
+//   at data blocks (the key is the block's first key); the entries of a
+//   higher level point at the index blocks of the level below.
+//
 // BLOB file: 4096-byte chunks; chunk 0 is the header (type 0). A value of
 //   its own: type 2, chunk count (uint16), length (uint32), modification
 //   number (uint16), then the bytes. A shared block: type 3, chunk count,
@@ -60,6 +69,8 @@ inline constexpr size_t kHeaderFileBlocks = 0x0C;   // uint16
 inline constexpr size_t kHeaderFirstBlock = 0x0E;   // uint16
 inline constexpr size_t kHeaderLastBlock = 0x10;    // uint16
 inline constexpr size_t kHeaderModified1 = 0x14;
+inline constexpr size_t kHeaderIndexRoot = 0x1E;    // uint16, .px: the root index block
+inline constexpr size_t kHeaderIndexLevels = 0x20;  // .px: levels of index blocks
 inline constexpr size_t kHeaderNumFields = 0x21;    // uint16
 inline constexpr size_t kHeaderKeyFields = 0x23;    // uint16: fields of the primary key
 inline constexpr size_t kHeaderEncryption1 = 0x25;  // uint32
@@ -86,6 +97,7 @@ inline constexpr size_t kHeaderUsedInfo = 0x6E;     // uint16: used header bytes
 inline constexpr size_t kHeaderExtendedSize = 0x78;
 
 inline constexpr uint8_t kFileTypeIndexedDb = 0;   // keyed table (has a .px)
+inline constexpr uint8_t kFileTypePrimaryIndex = 1;  // the .px of a keyed table
 inline constexpr uint8_t kFileTypeDb = 2;          // table without a key
 inline constexpr uint8_t kVersion3 = 3;
 inline constexpr uint8_t kVersion4 = 5;            // 5..9
@@ -95,6 +107,7 @@ inline constexpr size_t kTableNameSize3 = 79;
 inline constexpr size_t kTableNameSize7 = 261;
 inline constexpr size_t kDefaultHeaderSize = 0x800;
 inline constexpr size_t kBlockHeaderSize = 6;
+inline constexpr size_t kIndexPointerSize = 6;     // the three Shorts after an index entry's key
 inline constexpr uint16_t kDefaultCodePage = 1252;  // of tables created without one
 inline constexpr uint16_t kVersion3CodePage = 437;  // version 3 tables record none
 

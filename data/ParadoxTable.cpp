@@ -1,11 +1,15 @@
 #include "data/ParadoxTable.h"
 
+#include <dirent.h>
+#include <fcntl.h>
 #include <iconv.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <cstring>
+#include <tuple>
 
 #include "data/DatabaseError.h"
 #include "data/ParadoxFormat.h"
@@ -123,6 +127,7 @@ std::unique_ptr<TParadoxTable> TParadoxTable::Open(const std::string& path, bool
   t->OpenCodec();
   t->ParseFields(header, t->version_ >= kVersion4 ? kHeaderExtendedSize : kHeaderBaseSize);
   t->ReadChain();
+  if (writable) t->readOnlyReason_ = t->IndexProblem();
   if (writable && t->readOnlyReason_.empty()) {
     if (!t->file_->TryLock())
       throw EDatabaseError(Format("%s is open for writing elsewhere (another dataset, thread or program)", path));
@@ -162,12 +167,6 @@ void TParadoxTable::ParseHeader(const std::vector<uint8_t>& h) {
   autoInc_ = GetLE32(h.data() + kHeaderAutoInc);
   codePage_ = version_ >= kVersion4 ? GetLE16(h.data() + kHeaderCodePage) : kVersion3CodePage;
   if (codePage_ == 0) codePage_ = kVersion3CodePage;
-  if (fileType_ == kFileTypeIndexedDb || keyFields_ > 0)
-    readOnlyReason_ = Format("%s has a primary key (kept in its .px index), which this program does not maintain: "
-                             "the table is open read-only", Path());
-  else if (::access(IndexPath(Path()).c_str(), F_OK) == 0)
-    readOnlyReason_ = Format("%s has an index file %s, which this program does not maintain: the table is open "
-                             "read-only", Path(), IndexPath(Path()));
 }
 
 void TParadoxTable::ParseFields(const std::vector<uint8_t>& h, size_t at) {
@@ -199,6 +198,12 @@ void TParadoxTable::ParseFields(const std::vector<uint8_t>& h, size_t at) {
   }
   if (offset != recordLength_)
     Corrupt(Format("the fields take %d bytes but the header says records have %d", offset, recordLength_));
+  keyLength_ = keyFields_ > 0 ? fields_[keyFields_ - 1].offset + fields_[keyFields_ - 1].length : 0;
+  const size_t order = names + 2 * n;
+  if (version_ >= kVersion4 && order < h.size()) {
+    const auto* start = h.data() + order;
+    sortOrder_.assign(start, std::find(start, h.data() + h.size(), 0));
+  }
 }
 
 void TParadoxTable::ReadChain() {
@@ -276,6 +281,150 @@ std::string TParadoxTable::Encode(std::string_view text, const std::string& what
                                 text.substr(bad, n), codePage_));
   }
   return out;
+}
+
+// ---- The primary index: what can be kept ---------------------------------------------
+
+std::string TParadoxTable::SecondaryIndex() const {
+  const size_t slash = Path().find_last_of('/');
+  const std::string folder = slash == std::string::npos ? "." : Path().substr(0, slash + 1);
+  const std::string file = slash == std::string::npos ? Path() : Path().substr(slash + 1);
+  const std::string base = AsciiUpperCase(file.substr(0, file.find_last_of('.')));
+  DIR* dir = ::opendir(folder.c_str());
+  if (!dir) return "";
+  std::string found;
+  while (const dirent* e = ::readdir(dir)) {
+    const std::string name = AsciiUpperCase(e->d_name);
+    const size_t dot = name.find_last_of('.');
+    if (dot == std::string::npos || name.substr(0, dot) != base) continue;
+    const std::string ext = name.substr(dot + 1);
+    if (ext.size() == 3 && (ext[0] == 'X' || ext[0] == 'Y') &&
+        (ext[1] == 'G' || std::isdigit(static_cast<unsigned char>(ext[1]))) && std::isalnum(static_cast<unsigned char>(ext[2]))) {
+      found = e->d_name;
+      break;
+    }
+  }
+  ::closedir(dir);
+  return found.empty() ? "" : folder + found;
+}
+
+bool TParadoxTable::PrimaryIndexFits(const std::string& indexPath) const {
+  std::vector<uint8_t> h(kHeaderBaseSize + 2 * keyFields_);
+  try {
+    dbf::TDbfFile index(indexPath, dbf::TDbfFile::ReadOnly);
+    if (index.ReadAt(0, h.data(), h.size()) < h.size()) return false;
+  } catch (const Exception&) {
+    return false;
+  }
+  if (h[kHeaderFileType] != kFileTypePrimaryIndex || GetLE16(&h[kHeaderNumFields]) != keyFields_ ||
+      GetLE16(&h[kHeaderRecordSize]) != keyLength_ + kIndexPointerSize)
+    return false;
+  for (size_t i = 0; i < keyFields_; ++i)
+    if (h[kHeaderBaseSize + 2 * i] != fields_[i].type || h[kHeaderBaseSize + 2 * i + 1] != fields_[i].size) return false;
+  return true;
+}
+
+std::string TParadoxTable::IndexProblem() {
+  const std::string px = IndexPath(Path());
+  const bool hasPx = ::access(px.c_str(), F_OK) == 0;
+  auto readOnly = [&](const std::string& why) { return Format("%s %s: the table is open read-only", Path(), why); };
+  if (keyFields_ == 0)
+    return hasPx ? readOnly(Format("has an index file %s, which this program does not maintain", px)) : "";
+  const std::string secondary = SecondaryIndex();
+  if (!secondary.empty()) return readOnly(Format("has a secondary index %s, which this program does not maintain", secondary));
+  if (hasPx && !PrimaryIndexFits(px))
+    return readOnly(Format("has a primary key whose index %s is not one this program knows how to rebuild", px));
+  for (size_t i = 0; i < keyFields_; ++i) {
+    if (IsBlobType(fields_[i].type)) return readOnly(Format("has the BLOB field '%s' in its key", fields_[i].name));
+    if (fields_[i].type == kAlpha && !sortOrder_.empty() && AsciiUpperCase(sortOrder_) != "ASCII")
+      return readOnly(Format("has its key sorted in the order '%s', which this program does not keep", sortOrder_));
+  }
+  std::string previous;
+  for (uint32_t r = 1; r <= count_; ++r) {
+    std::string key(reinterpret_cast<const char*>(Record(r)), keyLength_);
+    if (r > 1 && key <= previous)
+      return readOnly(Format("has records out of primary key order (record %d, key %s)", r, KeyText(Record(r), r)));
+    previous = std::move(key);
+  }
+  return "";
+}
+
+std::string TParadoxTable::KeyText(const uint8_t* record, uint32_t recNo) {
+  std::string text;
+  for (size_t i = 0; i < keyFields_; ++i) {
+    std::string value;
+    try {
+      const TVariant v = Value(record, i, recNo);
+      value = v.IsNull() ? "Null" : v.AsString();
+    } catch (const Exception&) {
+      value = HexBytes(std::string_view(reinterpret_cast<const char*>(record + fields_[i].offset), fields_[i].length));
+    }
+    text += (i ? ", " : "") + fields_[i].name + " = " + value;
+  }
+  return text;
+}
+
+void TParadoxTable::DuplicateKey(const uint8_t* record, uint32_t recNo) {
+  throw EDatabaseError(Format("%s: a record with the key %s exists already; a primary key holds each key once", Path(),
+                              KeyText(record, recNo)));
+}
+
+uint32_t TParadoxTable::FindRecord(const std::vector<TVariant>& keyValues) {
+  if (keyFields_ == 0 || keyValues.size() != keyFields_) return 0;
+  std::vector<TVariant> values(keyValues);
+  values.resize(fields_.size(), TVariant::Null());
+  const uint32_t autoInc = autoInc_;
+  TParadoxRecordImage image;
+  try {
+    image = EncodeRecord(values, nullptr, 0);
+  } catch (const EDatabaseError&) {
+    autoInc_ = autoInc;
+    return 0;
+  }
+  autoInc_ = autoInc;  // a Null autoincrement field after the key took a number
+  const auto [at, found] = FindKey(reinterpret_cast<const uint8_t*>(image.bytes.data()));
+  return found ? at : 0;
+}
+
+std::pair<uint32_t, bool> TParadoxTable::FindKey(const uint8_t* key) {
+  // Keys arriving in order (a sorted import) go after the last record: one block read.
+  if (count_ == 0 || std::memcmp(Record(count_), key, keyLength_) < 0) return {count_ + 1, false};
+  if (std::any_of(chain_.begin(), chain_.end(), [](const TBlock& b) { return b.records == 0; })) {
+    // An empty block in the chain (left by another program) has no first key: search the records.
+    uint32_t first = 1, last = count_;
+    while (first < last) {
+      const uint32_t mid = first + (last - first) / 2;
+      if (std::memcmp(Record(mid), key, keyLength_) < 0) first = mid + 1;
+      else last = mid;
+    }
+    return {first, std::memcmp(Record(first), key, keyLength_) == 0};
+  }
+  // The last block whose first key is not above `key` (the first block when none), then its records.
+  size_t low = 0, high = chain_.size();
+  while (high - low > 1) {
+    const size_t mid = low + (high - low) / 2;
+    if (std::memcmp(FirstKey(chain_[mid].number).data(), key, keyLength_) <= 0) low = mid;
+    else high = mid;
+  }
+  LoadBlock(low);
+  uint32_t slot = 0, end = chain_[low].records;
+  while (slot < end) {
+    const uint32_t mid = slot + (end - slot) / 2;
+    if (std::memcmp(cache_.data() + size_t{mid} * recordLength_, key, keyLength_) < 0) slot = mid + 1;
+    else end = mid;
+  }
+  const uint32_t at = firstRecord_[low] + slot;
+  return {at, at <= count_ && std::memcmp(Record(at), key, keyLength_) == 0};
+}
+
+const std::string& TParadoxTable::FirstKey(uint16_t block) {
+  if (firstKeys_.size() <= block) firstKeys_.resize(size_t{fileBlocks_} + 1);
+  std::string& key = firstKeys_[block];
+  if (key.empty()) {
+    key.assign(keyLength_, '\0');
+    file_->ReadExact(BlockOffset(block) + kBlockHeaderSize, key.data(), keyLength_, "a block");
+  }
+  return key;
 }
 
 // ---- Reading ------------------------------------------------------------------------
@@ -497,26 +646,90 @@ void TParadoxTable::WriteBlockHeader(uint16_t block, uint16_t next, uint16_t pre
 }
 
 uint16_t TParadoxTable::NewBlock() {
+  InsertBlock(chain_.size());
+  return chain_.back().number;
+}
+
+void TParadoxTable::InsertBlock(size_t at) {
   if (fileBlocks_ == 0xFFFF) throw EDatabaseError(Format("%s is full: a Paradox table holds 65535 blocks", Path()));
   const auto block = static_cast<uint16_t>(fileBlocks_ + 1);
-  const uint16_t prev = chain_.empty() ? 0 : chain_.back().number;
+  const uint16_t prev = at > 0 ? chain_[at - 1].number : 0;
+  const uint16_t next = at < chain_.size() ? chain_[at].number : 0;
   std::vector<uint8_t> bytes(blockSize_, 0);
   file_->WriteAt(BlockOffset(block), bytes.data(), bytes.size());
-  WriteBlockHeader(block, 0, prev, 0);
+  WriteBlockHeader(block, next, prev, 0);
   fileBlocks_ = block;
-  if (prev != 0) {
-    uint8_t next[2];
-    PutLE16(next, block);
-    file_->WriteAt(BlockOffset(prev), next, sizeof next);
+  uint8_t number[2];
+  PutLE16(number, block);
+  if (prev != 0) file_->WriteAt(BlockOffset(prev), number, sizeof number);
+  if (next != 0) file_->WriteAt(BlockOffset(next) + 2, number, sizeof number);
+  chain_.insert(chain_.begin() + static_cast<ptrdiff_t>(at), TBlock{block, 0});
+  if (at == 0) WriteFirstBlock();
+  Renumber();
+}
+
+void TParadoxTable::SplitBlock(size_t chainIndex) {
+  InsertBlock(chainIndex + 1);
+  LoadBlock(chainIndex);
+  const std::vector<uint8_t> records(cache_);
+  TBlock& low = chain_[chainIndex];
+  TBlock& high = chain_[chainIndex + 1];
+  const uint32_t keep = (low.records + 1) / 2;
+  Touched(high.number);
+  const size_t kept = size_t{keep} * recordLength_;
+  file_->WriteAt(BlockOffset(high.number) + kBlockHeaderSize, records.data() + kept, records.size() - kept);
+  high.records = low.records - keep;
+  WriteBlockHeader(high.number, chainIndex + 2 < chain_.size() ? chain_[chainIndex + 2].number : 0, low.number, high.records);
+  const std::vector<uint8_t> blank(records.size() - kept, 0);
+  file_->WriteAt(BlockOffset(low.number) + kBlockHeaderSize + kept, blank.data(), blank.size());
+  low.records = keep;
+  WriteBlockHeader(low.number, high.number, chainIndex > 0 ? chain_[chainIndex - 1].number : 0, low.records);
+  Renumber();
+}
+
+void TParadoxTable::InsertAt(uint32_t recNo, const std::string& bytes) {
+  const uint32_t perBlock = (blockSize_ - kBlockHeaderSize) / recordLength_;
+  if (chain_.empty()) InsertBlock(0);
+  size_t index = chain_.size() - 1;
+  uint32_t slot = chain_.back().records;
+  if (recNo <= count_) std::tie(index, slot) = Locate(recNo);
+  // At a block's start, the end of the block before it serves as well.
+  if (slot == 0 && index > 0 && chain_[index - 1].records < perBlock) slot = chain_[--index].records;
+  if (chain_[index].records >= perBlock) {
+    if (slot == perBlock && index + 1 == chain_.size()) {
+      InsertBlock(chain_.size());
+      ++index;
+      slot = 0;
+    } else {
+      SplitBlock(index);
+      if (slot > chain_[index].records) slot -= chain_[index++].records;
+    }
   }
-  chain_.push_back({block, 0});
-  firstRecord_.push_back(count_ + 1);
-  if (prev == 0) WriteFirstBlock();
-  return block;
+  LoadBlock(index);
+  std::vector<uint8_t> records(cache_);
+  records.insert(records.begin() + static_cast<ptrdiff_t>(size_t{slot} * recordLength_), bytes.begin(), bytes.end());
+  cacheIndex_ = SIZE_MAX;
+  TBlock& block = chain_[index];
+  file_->WriteAt(BlockOffset(block.number) + kBlockHeaderSize, records.data(), records.size());
+  Touched(block.number);
+  ++block.records;
+  WriteBlockHeader(block.number, index + 1 < chain_.size() ? chain_[index + 1].number : 0,
+                   index > 0 ? chain_[index - 1].number : 0, block.records);
+  ++count_;
+  for (size_t i = index + 1; i < firstRecord_.size(); ++i) ++firstRecord_[i];
+  dirty_ = true;
 }
 
 uint32_t TParadoxTable::Append(TParadoxRecordImage& image) {
   CheckWritable();
+  const auto* record = reinterpret_cast<const uint8_t*>(image.bytes.data());
+  if (keyFields_ > 0) {
+    const auto [at, found] = FindKey(record);
+    if (found) DuplicateKey(record, at);
+    WriteBlobs(image);
+    InsertAt(at, image.bytes);
+    return at;
+  }
   WriteBlobs(image);
   const uint32_t perBlock = (blockSize_ - kBlockHeaderSize) / recordLength_;
   if (chain_.empty() || chain_.back().records >= perBlock) NewBlock();
@@ -532,14 +745,27 @@ uint32_t TParadoxTable::Append(TParadoxRecordImage& image) {
   return ++count_;
 }
 
-void TParadoxTable::Rewrite(uint32_t recNo, TParadoxRecordImage& image) {
+uint32_t TParadoxTable::Rewrite(uint32_t recNo, TParadoxRecordImage& image) {
   CheckWritable();
+  const auto* record = reinterpret_cast<const uint8_t*>(image.bytes.data());
+  if (keyFields_ > 0 && std::memcmp(Record(recNo), record, keyLength_) != 0) {
+    // The record moves to its new key's place: written there first, then
+    // removed from the old one, so that a failure between leaves it twice rather than lost.
+    const auto [at, found] = FindKey(record);
+    if (found) DuplicateKey(record, at);
+    WriteBlobs(image);
+    InsertAt(at, image.bytes);
+    Delete(at <= recNo ? recNo + 1 : recNo);
+    return at <= recNo ? at : at - 1;
+  }
   WriteBlobs(image);
   const auto [index, slot] = Locate(recNo);
   file_->WriteAt(BlockOffset(chain_[index].number) + kBlockHeaderSize + uint64_t{slot} * recordLength_,
                  image.bytes.data(), recordLength_);
+  if (slot == 0) Touched(chain_[index].number);
   if (cacheIndex_ == index) std::memcpy(cache_.data() + size_t{slot} * recordLength_, image.bytes.data(), recordLength_);
   dirty_ = true;
+  return recNo;
 }
 
 void TParadoxTable::Delete(uint32_t recNo) {
@@ -553,6 +779,7 @@ void TParadoxTable::Delete(uint32_t recNo) {
   records.resize(cache_.size(), 0);
   cacheIndex_ = SIZE_MAX;
   file_->WriteAt(BlockOffset(block.number) + kBlockHeaderSize, records.data(), records.size());
+  Touched(block.number);
   uint8_t head[4];
   file_->ReadExact(BlockOffset(block.number), head, sizeof head, "a block header");
   --block.records;
@@ -580,6 +807,10 @@ void TParadoxTable::Unlink(size_t chainIndex) {
   if (chainIndex == 0) WriteFirstBlock();
 }
 
+void TParadoxTable::Touched(uint16_t block) {
+  if (block < firstKeys_.size()) firstKeys_[block].clear();
+}
+
 void TParadoxTable::WriteFirstBlock() {
   uint8_t number[2];
   PutLE16(number, chain_.empty() ? 0 : chain_.front().number);
@@ -591,6 +822,7 @@ void TParadoxTable::Zap() {
   count_ = 0;
   chain_.clear();
   firstRecord_.clear();
+  firstKeys_.clear();
   fileBlocks_ = 0;
   cacheIndex_ = SIZE_MAX;
   dirty_ = true;
@@ -614,7 +846,138 @@ void TParadoxTable::Commit(bool durable) {
   PutLE32(h + kHeaderAutoInc, autoInc_);
   file_->WriteAt(0, h, sizeof h);
   if (durable) file_->Sync();
+  if (keyFields_ > 0) WriteIndex(durable);
   dirty_ = false;
+}
+
+// ---- The primary index: writing ------------------------------------------------------
+
+namespace {
+
+// An entry of the .px: the first key under it, the block it points at, the records under it.
+struct TIndexEntry {
+  std::string key;
+  uint16_t block = 0;
+  uint32_t records = 0;
+};
+
+// The levels of the index, leaves (entries for data blocks) first, each
+// level `perBlock` entries to a block; the block numbers of the upper
+// levels are set by LayOut.
+std::vector<std::vector<TIndexEntry>> IndexLevels(std::vector<TIndexEntry> leaves, size_t perBlock) {
+  std::vector<std::vector<TIndexEntry>> levels{std::move(leaves)};
+  while (levels.back().size() > perBlock) {
+    std::vector<TIndexEntry> upper;
+    const std::vector<TIndexEntry>& lower = levels.back();
+    for (size_t i = 0; i < lower.size(); i += perBlock) {
+      TIndexEntry e{lower[i].key, 0, 0};
+      for (size_t j = i; j < std::min(lower.size(), i + perBlock); ++j) e.records += lower[j].records;
+      upper.push_back(std::move(e));
+    }
+    levels.push_back(std::move(upper));
+  }
+  return levels;
+}
+
+size_t BlocksOf(size_t entries, size_t perBlock) { return (entries + perBlock - 1) / perBlock; }
+
+// Numbers the index blocks from the root (block 1) down to the leaves and
+// points each upper entry at its block of the level below; returns the blocks in use.
+size_t LayOut(std::vector<std::vector<TIndexEntry>>& levels, size_t perBlock, std::vector<size_t>& firstBlock) {
+  firstBlock.assign(levels.size(), 0);
+  size_t next = 1;
+  for (size_t l = levels.size(); l-- > 0;) {
+    firstBlock[l] = next;
+    next += BlocksOf(levels[l].size(), perBlock);
+  }
+  for (size_t l = 1; l < levels.size(); ++l)
+    for (size_t j = 0; j < levels[l].size(); ++j) levels[l][j].block = static_cast<uint16_t>(firstBlock[l - 1] + j);
+  return next - 1;
+}
+
+}  // namespace
+
+void TParadoxTable::WriteIndex(bool durable) {
+  std::vector<TIndexEntry> leaves;
+  for (const TBlock& b : chain_) {
+    if (b.records == 0) continue;
+    const std::string& key = FirstKey(b.number);
+    leaves.push_back({key, b.number, b.records});
+  }
+  const size_t entrySize = keyLength_ + kIndexPointerSize;
+  uint32_t kib = blockSize_ / 1024;
+  while (kib < 32 && (kib * 1024u - kBlockHeaderSize) / entrySize < 2) kib *= 2;
+  const size_t perBlock = (kib * 1024u - kBlockHeaderSize) / entrySize;
+  if (perBlock < 2) throw EDatabaseError(Format("%s: its key of %d bytes is too long for a primary index", Path(), keyLength_));
+  std::vector<std::vector<TIndexEntry>> levels = IndexLevels(std::move(leaves), perBlock);
+  std::vector<size_t> firstBlock;
+  const size_t blocks = levels[0].empty() ? 0 : LayOut(levels, perBlock, firstBlock);
+  if (blocks > 0xFFFF) throw EDatabaseError(Format("%s: its primary index would need more than 65535 blocks", Path()));
+  std::vector<uint8_t> bytes(kDefaultHeaderSize + blocks * kib * 1024u, 0);
+  size_t entries = 0;
+  for (size_t l = 0; l < levels.size() && blocks > 0; ++l) {
+    entries += levels[l].size();
+    for (size_t j = 0; j < levels[l].size(); ++j) {
+      const size_t block = firstBlock[l] + j / perBlock;
+      uint8_t* b = &bytes[kDefaultHeaderSize + (block - 1) * kib * 1024u];
+      const size_t inBlock = std::min(perBlock, levels[l].size() - (j - j % perBlock));
+      PutLE16(b, static_cast<uint16_t>(block < blocks ? block + 1 : 0));
+      PutLE16(b + 2, static_cast<uint16_t>(block - 1));
+      PutLE16(b + 4, static_cast<uint16_t>((inBlock - 1) * entrySize));
+      uint8_t* e = b + kBlockHeaderSize + (j % perBlock) * entrySize;
+      const TIndexEntry& entry = levels[l][j];
+      std::memcpy(e, entry.key.data(), keyLength_);
+      EncodeInt(e + keyLength_, 2, entry.block);
+      EncodeInt(e + keyLength_ + 2, 2, std::min<uint32_t>(entry.records, 0x7FFF));
+      EncodeInt(e + keyLength_ + 4, 2, 0);
+    }
+  }
+  uint8_t* h = bytes.data();
+  const size_t nameSize = version_ >= kVersion7 ? kTableNameSize7 : kTableNameSize3;
+  PutLE16(h + kHeaderRecordSize, static_cast<uint16_t>(entrySize));
+  PutLE16(h + kHeaderHeaderSize, static_cast<uint16_t>(kDefaultHeaderSize));
+  h[kHeaderFileType] = kFileTypePrimaryIndex;
+  h[kHeaderMaxTableSize] = static_cast<uint8_t>(kib);
+  PutLE32(h + kHeaderNumRecords, static_cast<uint32_t>(entries));
+  PutLE16(h + kHeaderNextBlock, static_cast<uint16_t>(blocks));
+  PutLE16(h + kHeaderFileBlocks, static_cast<uint16_t>(blocks));
+  PutLE16(h + kHeaderFirstBlock, blocks > 0 ? 1 : 0);
+  PutLE16(h + kHeaderLastBlock, static_cast<uint16_t>(blocks));
+  PutLE16(h + kHeaderIndexRoot, blocks > 0 ? 1 : 0);
+  h[kHeaderIndexLevels] = static_cast<uint8_t>(blocks > 0 ? levels.size() : 0);
+  PutLE16(h + kHeaderNumFields, static_cast<uint16_t>(keyFields_));
+  h[kHeaderVersion] = version_;
+  PutLE16(h + kHeaderMaxBlocks, static_cast<uint16_t>(blocks));
+  PutLE16(h + kHeaderRealSize, static_cast<uint16_t>(kHeaderBaseSize + 2 * keyFields_ + 4 + nameSize));
+  for (size_t i = 0; i < keyFields_; ++i) {
+    h[kHeaderBaseSize + 2 * i] = fields_[i].type;
+    h[kHeaderBaseSize + 2 * i + 1] = fields_[i].size;
+  }
+  const size_t slash = Path().find_last_of('/');
+  const std::string name = Path().substr(slash == std::string::npos ? 0 : slash + 1).substr(0, nameSize - 1);
+  std::memcpy(h + kHeaderBaseSize + 2 * keyFields_ + 4, name.data(), name.size());
+  ReplaceFile(IndexPath(Path()), bytes, durable);
+}
+
+// Writes `bytes` to a new file beside `path`, then renames it over `path`.
+void TParadoxTable::ReplaceFile(const std::string& path, const std::vector<uint8_t>& bytes, bool durable) {
+  const std::string temp = path + ".new";
+  const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+  if (fd < 0) throw EDatabaseError(Format("%s cannot be written: %s", temp, std::strerror(errno)));
+  size_t done = 0;
+  while (done < bytes.size()) {
+    const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) break;
+    done += static_cast<size_t>(n);
+  }
+  const int error = done < bytes.size() ? errno : (durable && ::fsync(fd) != 0 ? errno : 0);
+  ::close(fd);
+  if (error != 0 || done < bytes.size() || ::rename(temp.c_str(), path.c_str()) != 0) {
+    const int why = error != 0 ? error : errno;
+    ::unlink(temp.c_str());
+    throw EDatabaseError(Format("%s cannot be written: %s", path, std::strerror(why)));
+  }
 }
 
 // ---- Creating -----------------------------------------------------------------------
@@ -658,7 +1021,7 @@ TLayout LayoutOf(const std::string& path, const std::vector<TParadoxFieldSpec>& 
 // The header of a new version 7 table; `names` are the field names in the
 // code page, each ended by a NUL.
 std::vector<uint8_t> HeaderOf(const std::string& path, const TLayout& layout, size_t fields, const std::string& names,
-                              uint16_t codePage) {
+                              uint16_t codePage, size_t keyFields) {
   const size_t slash = path.find_last_of('/');
   const std::string tableName = path.substr(slash == std::string::npos ? 0 : slash + 1).substr(0, kTableNameSize7 - 1);
   std::string rest = layout.info + std::string(4 + 4 * fields, '\0') + tableName +
@@ -671,9 +1034,10 @@ std::vector<uint8_t> HeaderOf(const std::string& path, const TLayout& layout, si
   std::vector<uint8_t> h(headerSize, 0);
   PutLE16(&h[kHeaderRecordSize], static_cast<uint16_t>(layout.recordSize));
   PutLE16(&h[kHeaderHeaderSize], static_cast<uint16_t>(headerSize));
-  h[kHeaderFileType] = kFileTypeDb;
+  h[kHeaderFileType] = keyFields > 0 ? kFileTypeIndexedDb : kFileTypeDb;
   h[kHeaderMaxTableSize] = static_cast<uint8_t>(layout.blockKib);
   PutLE16(&h[kHeaderNumFields], static_cast<uint16_t>(fields));
+  PutLE16(&h[kHeaderKeyFields], static_cast<uint16_t>(keyFields));
   PutLE32(&h[kHeaderEncryption1], kEncryptionMarker);
   h[kHeaderChangeCount1] = 1;
   h[kHeaderVersion] = kVersion7;
@@ -694,11 +1058,12 @@ std::vector<uint8_t> HeaderOf(const std::string& path, const TLayout& layout, si
 }  // namespace
 
 std::unique_ptr<TParadoxTable> TParadoxTable::Create(const std::string& path, const std::vector<TParadoxFieldSpec>& specs,
-                                                     uint16_t codePage) {
+                                                     uint16_t codePage, size_t keyFields) {
   const TLayout layout = LayoutOf(path, specs);
   const std::string memoPath = MemoPath(path);
   if (layout.blobs && ::access(memoPath.c_str(), F_OK) == 0)
     throw EDatabaseError(Format("%s: its BLOB file %s exists already", path, memoPath));
+  CheckKey(path, specs, keyFields);
   std::unique_ptr<TParadoxTable> t(new TParadoxTable());
   t->file_ = std::make_unique<dbf::TDbfFile>(path, dbf::TDbfFile::CreateNew);
   t->codePage_ = codePage;
@@ -706,7 +1071,7 @@ std::unique_ptr<TParadoxTable> TParadoxTable::Create(const std::string& path, co
     t->OpenCodec();  // the names are stored in the table's code page
     std::string names;
     for (const TParadoxFieldSpec& s : specs) names += t->Encode(s.name, "the field name '" + s.name + "'") + '\0';
-    const std::vector<uint8_t> header = HeaderOf(path, layout, specs.size(), names, codePage);
+    const std::vector<uint8_t> header = HeaderOf(path, layout, specs.size(), names, codePage, keyFields);
     t->file_->WriteAt(0, header.data(), header.size());
     if (layout.blobs) TParadoxMemoFile::Create(memoPath);
     t->file_->Sync();
@@ -716,7 +1081,31 @@ std::unique_ptr<TParadoxTable> TParadoxTable::Create(const std::string& path, co
     throw;
   }
   t.reset();
-  return Open(path, true);
+  t = Open(path, true);
+  if (keyFields > 0) {
+    try {
+      t->dirty_ = true;
+      t->Commit(true);
+    } catch (...) {
+      t.reset();
+      ::unlink(path.c_str());
+      if (layout.blobs) ::unlink(memoPath.c_str());
+      throw;
+    }
+  }
+  return t;
+}
+
+void TParadoxTable::CheckKey(const std::string& path, const std::vector<TParadoxFieldSpec>& specs, size_t keyFields) {
+  if (keyFields == 0) return;
+  if (keyFields > specs.size())
+    throw EDatabaseError(Format("%s: a key of %d fields in a table of %d", path, keyFields, specs.size()));
+  for (size_t i = 0; i < keyFields; ++i)
+    if (IsBlobType(specs[i].type))
+      throw EDatabaseError(Format("%s: the field '%s' of type %s cannot be part of a primary key", path, specs[i].name,
+                                  TypeName(specs[i].type, specs[i].size)));
+  const std::string index = IndexPath(path);
+  if (::access(index.c_str(), F_OK) == 0) throw EDatabaseError(Format("%s: its index file %s exists already", path, index));
 }
 
 }  // namespace kv::px

@@ -32,9 +32,24 @@
 //     blocks are flushed. Readers (this one) count the records of the
 //     chain, so a crash before Commit loses no record that reached the disk.
 //   - Zap empties the table and its BLOB file.
-// Keyed tables (a primary key, kept in the .px index) and tables with a
-// .px beside them are opened read-only whatever was asked: the index would
-// go stale. ReadOnlyReason() says why, and the writing calls raise it. One writer at a time: a table opened writable holds the file's
+// Keyed tables (the first KeyFieldCount() fields are the primary key):
+//   - Records are kept in key order, within and across blocks: Append puts
+//     the record at its key's place (splitting a full block), Rewrite moves
+//     a record whose key changed, and a key that is there already is refused
+//     (EDatabaseError naming the key; nothing is written). Keys compare as
+//     their stored bytes (the "ascii" sort order).
+//   - The primary index (.px beside the table) is rebuilt whole by Commit
+//     (and so after each committed batch, not per record): one entry per
+//     data block holding the block's first key, its number and its record
+//     count, in as many levels as the entries need (the root in block 1).
+//     It is written to a temporary file renamed over the old one.
+//   - A keyed table stays read-only, ReadOnlyReason() saying why, when its
+//     index cannot be kept: a secondary index (.Xnn/.Ynn/.XGn/.YGn) beside
+//     it, a .px that is no primary index of this key, a key with an Alpha
+//     field in a sort order other than "ascii", a BLOB key field, or records
+//     that are not in strictly increasing key order.
+// An unkeyed table with a .px beside it is opened read-only too: the index
+// would go stale. The writing calls raise the reason. One writer at a time: a table opened writable holds the file's
 // exclusive lock (flock); a second writable open is refused.
 #pragma once
 
@@ -84,12 +99,15 @@ public:
   // Opens `path` (and its BLOB file when it has BLOB fields); writable:
   // takes the lock, unless the table is keyed (see above).
   static std::unique_ptr<TParadoxTable> Open(const std::string& path, bool writable);
-  // Creates a new, empty version 7 table without a key (and its BLOB file
-  // when a field needs one); EDatabaseError when the file exists or a field
-  // cannot be stored (a name empty, repeated or longer than 25 characters,
-  // a size out of range for the type, an unknown type, no field at all).
+  // Creates a new, empty version 7 table (and its BLOB file when a field
+  // needs one) whose first `keyFields` fields are the primary key (0: no
+  // key; a keyed table gets its empty .px); EDatabaseError when the file
+  // (or the .px of a keyed table) exists or a field cannot be stored (a
+  // name empty, repeated or longer than 25 characters, a size out of range
+  // for the type, an unknown type, no field at all, more key fields than
+  // fields, a BLOB kind in the key).
   static std::unique_ptr<TParadoxTable> Create(const std::string& path, const std::vector<TParadoxFieldSpec>& fields,
-                                               uint16_t codePage);
+                                               uint16_t codePage, size_t keyFields = 0);
   // The BLOB file of a table file: the same name with .mb (.MB when the
   // table's extension is upper-case).
   static std::string MemoPath(const std::string& tablePath);
@@ -112,12 +130,17 @@ public:
   // The value of field `index` of `record` (of record number `recNo`, for messages).
   TVariant Value(const uint8_t* record, size_t index, uint32_t recNo);
 
+  // Keyed tables: the record whose key fields hold `keyValues` (one per key
+  // field, none Null), found by binary search; 0 when there is none or a
+  // value cannot be stored in its key field.
+  uint32_t FindRecord(const std::vector<TVariant>& keyValues);
   // The record bytes for `values` (one per field), starting from `base`
   // (the record being changed; null: a new record). See the contract above.
   TParadoxRecordImage EncodeRecord(const std::vector<TVariant>& values, const uint8_t* base, uint32_t recNo);
-  // Returns the new record's number.
+  // Returns the new record's number (in a keyed table: its place in key order).
   uint32_t Append(TParadoxRecordImage& image);
-  void Rewrite(uint32_t recNo, TParadoxRecordImage& image);
+  // Returns the record's number afterwards (changed when its key moved it).
+  uint32_t Rewrite(uint32_t recNo, TParadoxRecordImage& image);
   void Delete(uint32_t recNo);
   void Zap();
   // Flushes written blocks, then writes the header; with `durable` the
@@ -156,8 +179,31 @@ private:
   void EncodeBlob(size_t index, const TVariant& value, uint8_t* p, TParadoxRecordImage& image);
   void WriteBlobs(TParadoxRecordImage& image);
   uint16_t NewBlock();
+  // A new empty block at chain position `at` (0..chain size), linked in.
+  void InsertBlock(size_t at);
+  // Moves the upper half of the full block `chainIndex` into a new block after it.
+  void SplitBlock(size_t chainIndex);
+  // Writes `bytes` as record number `recNo` (1..RecordCount() + 1), moving the later ones down.
+  void InsertAt(uint32_t recNo, const std::string& bytes);
+  // Keyed tables: the first record whose key is not below `key`, and whether its key is `key`.
+  std::pair<uint32_t, bool> FindKey(const uint8_t* key);
+  // "ID = 5, NAME = x" for messages.
+  std::string KeyText(const uint8_t* record, uint32_t recNo);
+  [[noreturn]] void DuplicateKey(const uint8_t* record, uint32_t recNo);
+  // Why the key cannot be maintained ("" when it can).
+  std::string IndexProblem();
+  std::string SecondaryIndex() const;
+  bool PrimaryIndexFits(const std::string& indexPath) const;
+  // Rebuilds the .px from the block chain.
+  void WriteIndex(bool durable);
+  static void CheckKey(const std::string& path, const std::vector<TParadoxFieldSpec>& specs, size_t keyFields);
+  static void ReplaceFile(const std::string& path, const std::vector<uint8_t>& bytes, bool durable);
   // The header's first block, written at once: readers find the chain from it.
   void WriteFirstBlock();
+  // The first key of `block` (a block of the chain holding records), remembered until it is written.
+  const std::string& FirstKey(uint16_t block);
+  // Forgets the remembered first key of `block` (its records were written).
+  void Touched(uint16_t block);
   void Unlink(size_t chainIndex);
 
   std::unique_ptr<dbf::TDbfFile> file_;
@@ -168,6 +214,8 @@ private:
   uint8_t fileType_ = 0;
   uint16_t codePage_ = 0;
   size_t keyFields_ = 0;
+  size_t keyLength_ = 0;  // bytes of the key fields at the start of a record
+  std::string sortOrder_;
   uint32_t headerSize_ = 0;
   uint32_t blockSize_ = 0;
   uint32_t recordLength_ = 0;
@@ -178,6 +226,7 @@ private:
   std::vector<TParadoxField> fields_;
   std::vector<TBlock> chain_;  // the blocks in chain order
   std::vector<uint32_t> firstRecord_;  // record number of each chain block's first record
+  std::vector<std::string> firstKeys_;  // by block number: its first key as last read for the index ("": not known)
   void* toUtf8_ = nullptr;    // iconv_t
   void* fromUtf8_ = nullptr;  // iconv_t
   std::vector<uint8_t> cache_;  // the records of chain block cacheIndex_

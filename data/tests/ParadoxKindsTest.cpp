@@ -1,13 +1,15 @@
 // The dataset kinds on Paradox folders: the engine behind driver PARADOX
 // (any letter case), a FileDB table created from its stored definitions,
-// written, edited, located, deleted from and emptied; a keyed table that
-// refuses writes with its reason; the preview of a field; and queries whose
+// written, edited, located, deleted from and emptied; a keyed table made
+// from a primary index in IndexDefs; the preview of a field; and queries whose
 // SQL runs in SQLite over the folder's tables.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <fstream>
 #include <memory>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "data/DataBaseInfo.h"
@@ -144,29 +146,57 @@ TEST_F(ParadoxKinds, AFileDBTableIsCreatedWrittenLocatedAndEmptied) {
   }
 }
 
-TEST_F(ParadoxKinds, AKeyedTableIsReadButNotWritten) {
-  auto d = Orders();
-  d->BeforeImport();
-  Add(*d->GetDataset(), "A", 1);
-  d->AfterImport();
-  std::fstream db(dir_.File("orders.db"), std::ios::in | std::ios::out | std::ios::binary);
-  db.seekp(px::kHeaderKeyFields);
-  db.put(1);
-  db.close();
-  d->NewTable = false;
+// A primary index in IndexDefs makes a keyed table: records in key order,
+// an edit of the key moves the record (and the dataset with it), a repeated
+// key refused naming it; a key that is not the leading fields is refused.
+TEST_F(ParadoxKinds, APrimaryIndexMakesAKeyedTable) {
+  auto keyed = [&](const char* fields) {
+    auto d = Orders();
+    d->FieldDefs->GetObj(0)->DataType = ftInteger;
+    d->IndexDefs.reset(new TKVIndexDefs);
+    TKVIndexDef* def = d->IndexDefs->AddIndexDef();
+    def->FieldExpression = fields;
+    def->Options = (1 << ixPrimary) | (1 << ixUnique);
+    return d;
+  };
+  auto wrong = keyed("CODE");
+  EXPECT_NE(ErrorOf<EDatabaseError>([&] { wrong->BeforeImport(); }).find("the primary key fields CODE must be the first fields"),
+            std::string::npos);
+  auto d = keyed("ID");
   d->BeforeImport();
   TDataSet& t = *d->GetDataset();
-  EXPECT_EQ(t.IndexDefs().Count(), 1);
-  EXPECT_EQ(t.IndexDefs()[0].Fields, "ID");
-  EXPECT_TRUE(t.IndexDefs()[0].Has(ixPrimary));
-  EXPECT_EQ(Walk(t), (Strings{"1:A"}));
-  const std::string error = ErrorOf<EDatabaseError>([&] { Add(t, "B", 2); });
-  EXPECT_NE(error.find("has a primary key (kept in its .px index), which this program does not maintain"), std::string::npos)
-      << error;
+  for (int id : {30, 10, 20}) {
+    t.Append();
+    t.FieldByName("ID").SetValue(TVariant(id));
+    t.FieldByName("CODE").SetValue(TVariant("C" + std::to_string(id)));
+    t.Post();
+    EXPECT_EQ(t.FieldByName("ID").AsInteger(), id);  // the dataset is on the new record
+  }
+  EXPECT_EQ(Walk(t), (Strings{"10:C10", "20:C20", "30:C30"}));
+  t.First();
+  t.Edit();
+  t.FieldByName("ID").SetValue(TVariant(40));
+  t.Post();
+  EXPECT_EQ(t.FieldByName("CODE").AsString(), "C10");
+  EXPECT_EQ(t.RecNo(), 3);
+  t.Append();
+  t.FieldByName("ID").SetValue(TVariant(20));
+  const std::string error = ErrorOf<EDatabaseError>([&] { t.Post(); });
+  EXPECT_NE(error.find("ID = 20"), std::string::npos) << error;
   t.Cancel();
-  EXPECT_NE(ErrorOf<EDatabaseError>([&] { d->EmptyData(); }).find("read-only"), std::string::npos);
-  EXPECT_EQ(Walk(t), (Strings{"1:A"}));
+  EXPECT_EQ(Walk(t), (Strings{"20:C20", "30:C30", "40:C10"}));
+  // Locate by the key searches the key order; by another field it scans.
+  for (const auto& [field, value, code] : {std::tuple{"ID", TVariant(30), "C30"}, std::tuple{"ID", TVariant("40"), "C10"},
+                                           std::tuple{"CODE", TVariant("C20"), "C20"}}) {
+    EXPECT_TRUE(t.Locate(field, value)) << field << " " << value.AsString();
+    EXPECT_EQ(t.FieldByName("CODE").AsString(), code);
+  }
+  EXPECT_FALSE(t.Locate("ID", TVariant(25)));
+  EXPECT_FALSE(t.Locate("ID", TVariant("not a number")));
+  EXPECT_EQ(t.IndexDefs().Count(), 1);
+  EXPECT_TRUE(t.IndexDefs()[0].Has(ixPrimary));
   d->AfterImport();
+  EXPECT_EQ(::access(dir_.File("orders.px").c_str(), F_OK), 0);
 }
 
 // Field definitions become stored types and read back as field types.

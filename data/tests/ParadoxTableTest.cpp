@@ -1,8 +1,9 @@
 // The Paradox reader and writer on their own: every field type written and
 // read back (cases in data/paradox/roundtrip_types.txt), a table built by
 // hand from the format description, Chinese text through code page 936,
-// appends across blocks, deletes, edits, zap, autoincrement numbers, keyed
-// tables opened read-only, the writer's lock, and corrupt or truncated files.
+// appends across blocks, deletes, edits, zap, autoincrement numbers, an
+// unkeyed table with a .px beside it opened read-only, the writer's lock,
+// and corrupt or truncated files (keyed tables: ParadoxKeyedTest.cpp).
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -348,23 +349,6 @@ TEST_F(ParadoxWriting, OneWriterAtATime) {
   EXPECT_NE(ErrorOf<EDatabaseError>([&] { TParadoxTable::Open(dir_.File("people.db"), true); }).find("open for writing elsewhere"),
             std::string::npos);
   EXPECT_EQ(TParadoxTable::Open(dir_.File("people.db"), false)->RecordCount(), 1u);
-}
-
-TEST_F(ParadoxWriting, KeyedTablesOpenReadOnlyAndSayWhy) {
-  People(2).reset();
-  std::fstream db(dir_.File("people.db"), std::ios::in | std::ios::out | std::ios::binary);
-  db.seekp(px::kHeaderKeyFields);
-  db.put(1);
-  db.close();
-  auto t = TParadoxTable::Open(dir_.File("people.db"), true);
-  EXPECT_FALSE(t->Writable());
-  EXPECT_EQ(t->KeyFieldCount(), 1u);
-  EXPECT_EQ(Cell(*t, 2, 1), "name 2");
-  const std::string error = ErrorOf<EDatabaseError>([&] { Append(*t, Row({TVariant::Null(), "x"})); });
-  EXPECT_NE(error.find("has a primary key"), std::string::npos) << error;
-  EXPECT_NE(ErrorOf<EDatabaseError>([&] { t->Delete(1); }).find("read-only"), std::string::npos);
-  EXPECT_NE(ErrorOf<EDatabaseError>([&] { t->Zap(); }).find("read-only"), std::string::npos);
-  EXPECT_EQ(TParadoxTable::Open(dir_.File("people.db"), false)->RecordCount(), 2u);
 }
 
 TEST_F(ParadoxWriting, AnIndexFileBesideTheTableKeepsItReadOnly) {
