@@ -701,12 +701,34 @@ bool TOdbcTableDataSet::SendArray(const std::vector<std::vector<TVariant>>& rows
   bool allDone = false;
   if (!slot->ExecuteArray(rows.size(), allDone)) arrays_ = false;
   if (!allDone) {
-    conn.Execute("ROLLBACK TO SAVEPOINT vandrel_batch");
-    ReleaseSavepoint();
+    UndoBatch();
     return false;
   }
   ReleaseSavepoint();
   return true;
+}
+
+// A driver may answer a failed statement with a rollback of its own that
+// takes the batch's savepoint with it: psqlODBC's statement-level rollback
+// rolls the whole transaction back when the failed statement is, as far
+// as it knows, the first change since the last commit (our SAVEPOINT does
+// not count for it), and otherwise may roll back to a savepoint of its own
+// set before ours. Either way the batch is undone already, and naming the
+// missing savepoint would put the transaction in the failed state, every
+// later statement refused. So the attempt runs inside a second savepoint
+// that is rolled back to when ours is gone.
+void TOdbcTableDataSet::UndoBatch() {
+  TOdbcConnection& conn = Conn();
+  conn.Execute("SAVEPOINT vandrel_undo");
+  try {
+    conn.Execute("ROLLBACK TO SAVEPOINT vandrel_batch");  // also drops vandrel_undo, set after it
+  } catch (const EDatabaseError&) {
+    // The driver undid the batch itself: back out of the failed attempt.
+    conn.Execute("ROLLBACK TO SAVEPOINT vandrel_undo");
+    if (releaseSavepoints_) conn.Execute("RELEASE SAVEPOINT vandrel_undo");
+    return;
+  }
+  ReleaseSavepoint();
 }
 
 void TOdbcTableDataSet::ReleaseSavepoint() {

@@ -33,7 +33,10 @@
 //     savepoint, when the batch is full and before anything else runs on
 //     the table (a move, a locate, an edit, a delete, emptying, closing).
 //     When the server refuses any row of a batch, the savepoint undoes the
-//     batch and its rows are sent again one at a time: the good rows land,
+//     batch (a driver that already rolled back past the savepoint on the
+//     error -- psqlODBC's statement-level rollback does -- undid it itself;
+//     the transaction goes on either way) and its rows are sent again one
+//     at a time: the good rows land,
 //     each refused row goes to OnRefusedRow with the server's message, and
 //     without a handler the send raises one EDatabaseError "the server
 //     refused N of M appended rows (the others were stored)" naming up to
@@ -157,6 +160,8 @@ private:
   void InsertRow(const std::vector<TVariant>& values, const std::vector<size_t>& bound);
   int BatchLimit() const;
   bool SendArray(const std::vector<std::vector<TVariant>>& rows, const std::vector<size_t>& bound);
+  // Undoes a batch the server refused (see the .cpp for drivers that undo it themselves).
+  void UndoBatch();
   void ReleaseSavepoint();
   void ReportRefused(const std::vector<std::vector<TVariant>>& rows,
                      const std::vector<std::pair<size_t, std::string>>& refused);

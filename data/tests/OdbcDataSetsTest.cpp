@@ -3,6 +3,7 @@
 // (psqlODBC), both as test-local data sources. Each table test runs on both:
 // create from definitions and read them back, append, locate, update,
 // delete, empty, NULLs, Chinese text, a refused row among good ones,
+// refused rows anywhere in the batches (before and after commits, after a read),
 // transactions every PostRecords writes, queries with parameters, and a
 // table copied into another of the same database while both are open.
 // Plus connection strings, GetDataBaseType of data sources, and passwords
@@ -306,6 +307,79 @@ TEST_P(OdbcTables, RefusedRowsAmongManyAppendsAreFoundAndReportedAndTheOthersSto
   int rows = 0;
   for (; !t->Eof(); t->Next()) rows += t->FieldByName("CODE").AsString() == "c";
   EXPECT_EQ(rows, 248);
+}
+
+// Refused rows at every place a batch can hold them: the first batch, the
+// first and last row of a batch sent right after a commit, two batches in
+// a row, the last (partial) batch sent at close; without batches
+// (PostRecords 1) and in one transaction (PostRecords 0).
+struct RefusedCase {
+  int32_t postRecords;
+  int rows;
+  std::vector<int> refused;  // rows (1-based) that take ID 1 again
+};
+
+TEST_P(OdbcTables, RefusedRowsAnywhereInTheBatchesAreEachReportedOnceAndTheOthersStored) {
+  const RefusedCase cases[] = {
+      {10, 60, {3, 20, 21, 60}},  {7, 52, {8, 14, 15, 29, 52}}, {25, 120, {26, 50, 51, 100, 101, 120}},
+      {1, 20, {5, 6, 20}},        {0, 30, {2, 29}},             {4, 13, {5, 6, 7, 8, 13}},
+  };
+  for (const RefusedCase& c : cases) {
+    SCOPED_TRACE("PostRecords " + std::to_string(c.postRecords) + ", " + std::to_string(c.rows) + " rows");
+    table = "orders_" + std::to_string(++g_tableNo);
+    auto t = NewTable(true, c.postRecords);
+    std::vector<int> reported;
+    t->OnRefusedRow = [&](const std::vector<TVariant>& values, const std::string&) {
+      reported.push_back(std::stoi(values[1].AsString()));
+    };
+    t->Open();
+    int64_t idSum = 0;
+    for (int i = 1; i <= c.rows; ++i) {
+      const bool refuse = std::find(c.refused.begin(), c.refused.end(), i) != c.refused.end();
+      if (!refuse) idSum += i;
+      try {
+        Add(*t, refuse ? 1 : i, std::to_string(i), i);
+      } catch (const EDatabaseError&) {  // refused at once (no parameter arrays)
+        reported.push_back(i);
+        t->Cancel();
+      }
+    }
+    t->Close();
+    EXPECT_EQ(reported, c.refused);
+    EXPECT_EQ(conn->PendingWrites(), 0);
+    EXPECT_EQ(Count(), c.rows - static_cast<int64_t>(c.refused.size()));
+    auto q = conn->NewStatement();
+    q->ExecDirect("SELECT sum(" + conn->QuoteIdentifier("ID") + ") FROM " + conn->QuoteIdentifier(table));
+    TVariant sum;
+    ASSERT_TRUE(q->Fetch() && q->Read(1, varInteger, false, sum));
+    EXPECT_EQ(sum.RawInteger(), idSum);
+  }
+}
+
+// A batch refused after a read (a locate) that followed writes not yet
+// committed: the writes before the read are kept.
+TEST_P(OdbcTables, ABatchRefusedAfterALocateKeepsTheWritesBeforeIt) {
+  auto t = NewTable(true, 100);
+  std::vector<int64_t> reported;
+  t->OnRefusedRow = [&](const std::vector<TVariant>& values, const std::string&) {
+    reported.push_back(values[0].RawInteger());
+  };
+  t->Open();
+  for (int i = 1; i <= 30; ++i) Add(*t, i, "a", i);
+  ASSERT_TRUE(t->Locate("ID", TVariant(int64_t{5})));
+  for (int i = 31; i <= 40; ++i) {
+    try {
+      Add(*t, i == 35 ? 5 : i, "b", i);
+    } catch (const EDatabaseError&) {  // refused at once (no parameter arrays)
+      reported.push_back(5);
+      t->Cancel();
+    }
+  }
+  t->FlushAppends();
+  EXPECT_EQ(reported, std::vector<int64_t>{5});
+  Add(*t, 41, "c", 41);
+  t->Close();
+  EXPECT_EQ(Count(), 40);
 }
 
 TEST_P(OdbcTables, WritesAreCommittedEveryPostRecordsAndWhenTheTableCloses) {
