@@ -2,6 +2,7 @@
 // temporary program folder ($VANDREL_HOME), settings in a temporary QSettings
 // store, questions answered through the user-interface hook.
 #include <QAction>
+#include <QDir>
 #include <QLabel>
 #include <QSignalSpy>
 #include <QTabBar>
@@ -104,6 +105,7 @@ private slots:
   void doubleClickFollowsTheOptions();
   void errorRecordsAreSavedAndLoaded();
   void logPropertyShowsTheSelectedRow();
+  void contextOpensTheManualOfTheProgramFolder();
 
 private:
   std::unique_ptr<TMainForm> Open();
@@ -122,6 +124,7 @@ private:
   int scheduleCalls_ = 0;
   std::function<bool(TKVEnvironment&)> options_;
   std::vector<std::string> shownLogs_;
+  QStringList opened_;
 };
 
 void MainFormTest::initTestCase() {
@@ -140,6 +143,7 @@ void MainFormTest::init() {
   jobProCalls_ = scheduleCalls_ = 0;
   options_ = [](TKVEnvironment&) { return false; };
   shownLogs_.clear();
+  opened_.clear();
   KVSetLanguage(ltEnglish);
 }
 
@@ -159,6 +163,7 @@ std::unique_ptr<TMainForm> MainFormTest::Open() {
   hooks.EditSchedule = [this](TScheduleMode&) { return ++scheduleCalls_, false; };
   hooks.SetSysDefaultPro = [this](TKVEnvironment& env) { return options_(env); };
   hooks.ShowLogInfoForm = [this](const TKVLog& log) { shownLogs_.push_back(log.Event); };
+  hooks.OpenDocument = [this](const QString& path) { return opened_ << path, true; };
   auto form = std::make_unique<TMainForm>(std::move(hooks));
   form->show();
   form->FirstTimerTick();
@@ -596,6 +601,14 @@ void MainFormTest::logPropertyShowsTheSelectedRow() {
   Action(*form, "acClearLog")->trigger();
   QCOMPARE(log.topLevelItemCount(), 0);
   QTRY_VERIFY(!Action(*form, "acLogPro")->isEnabled());
+}
+
+void MainFormTest::contextOpensTheManualOfTheProgramFolder() {
+  kvtest::WriteFile(home_->File("README.md"), "# manual\n");
+  auto form = Open();
+  Action(*form, "acContext")->trigger();
+  QCOMPARE(opened_, QStringList{QDir::cleanPath(QString::fromStdString(home_->File("README.md")))});
+  QVERIFY(ui_.messages.empty());
 }
 
 QTEST_MAIN(MainFormTest)
