@@ -102,14 +102,19 @@ int TMainForm::SelectedNode() const {
   return item->parent()->indexOfChild(const_cast<QTreeWidgetItem*>(item)) + 1;
 }
 
+// The focused job keeps the focus when the node still lists it.
 void TMainForm::ShowJobsOfNode(int node) {
-  const QSignalBlocker block(lvwJobs_);
-  lvwJobs_->clear();
-  if (JobGroup) {
-    for (int i = 0; i < JobGroup->Count(); ++i) {
-      TJob* job = JobGroup->GetObj(i);
-      if (job && NodeShowsStatus(node, job->Status())) AddJobRow(*job);
+  {
+    const QSignalBlocker block(lvwJobs_);
+    lvwJobs_->clear();
+    if (JobGroup) {
+      for (int i = 0; i < JobGroup->Count(); ++i) {
+        TJob* job = JobGroup->GetObj(i);
+        if (job && NodeShowsStatus(node, job->Status())) AddJobRow(*job);
+      }
     }
+    if (QTreeWidgetItem* row = currentJob_ ? JobRow(*currentJob_) : nullptr)
+      lvwJobs_->selectionModel()->setCurrentIndex(lvwJobs_->indexFromItem(row), QItemSelectionModel::NoUpdate);
   }
   JobFocused();
 }

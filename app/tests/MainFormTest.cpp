@@ -440,14 +440,21 @@ void MainFormTest::closingDuringARunStopsItCleanly() {
 // ---- language ----
 
 void MainFormTest::switchingLanguages() {
+  home_->WriteGroup({home_->MakeJob("Orders", 3)});
   auto form = Open();
   auto& tree = *Child<QTreeWidget>(*form, "tvwJobPro");
   const QString runCaption = Action(*form, "acRun")->text();
   Action(*form, "acEngLanguage")->trigger();
   QCOMPARE(ui_.messages, (std::vector<std::string>{"Please close and restart application."}));
   QCOMPARE(Action(*form, "acRun")->text(), runCaption);
+  auto& jobs = *Child<QTreeWidget>(*form, "lvwJobs");
+  ClickRow(jobs, RowNamed(jobs, "Orders"));
   Action(*form, "acSimChinese")->trigger();
   QCOMPARE(KVLanguageType, ltSimpleChinese);
+  // The window is translated in place: the focused job and its links stay.
+  QCOMPARE(form->CurrentJob(), JobNamed("Orders"));
+  QCOMPARE(Child<QTreeWidget>(*form, "lvwDBLinks")->topLevelItemCount(), 1);
+  QCOMPARE(jobs.headerItem()->text(1), QString::fromUtf8("作业名称"));
   QCOMPARE(Node(tree, jnRunning)->text(0), QString::fromUtf8("正在运行"));
   QCOMPARE(Action(*form, "acRun")->text(), QString::fromUtf8("运行(&R)"));
   QCOMPARE(form->windowTitle(), QString("Vandrel Pro 1.02"));
