@@ -14,7 +14,11 @@ TMainFormHooks ProgramHooks(const QPointer<QWidget>& owner) {
   hooks.EditSchedule = [&owner](TScheduleMode& schedule) { return EditSchedule(schedule, owner); };
   hooks.SetSysDefaultPro = [&owner](TKVEnvironment& env) { return SetSysDefaultPro(env, owner); };
   hooks.ShowLogInfoForm = [&owner](const TKVLog& log) { ShowLogInfoForm(log, owner); };
-  hooks.ShowTips = [&owner] { ShowTips(owner); };
+  // A settings file the main window could not read is never written over.
+  hooks.ShowTips = [&owner] {
+    const auto* form = qobject_cast<const TMainForm*>(owner.data());
+    ShowTips(owner, form == nullptr || !form->EnvironmentUnreadable());
+  };
   return hooks;
 }
 

@@ -79,7 +79,7 @@ void TTipForm::ShowTipsChanged(bool checked) {
 
 void TTipForm::done(int result) {
   WriteTipIndex(tipIndex_);
-  if (GlobalEnv != nullptr) {
+  if (GlobalEnv != nullptr && saveSettings_) {
     try {
       SaveEnvironment(*GlobalEnv, EnvironmentFilePath());
     } catch (const std::exception& error) {
@@ -89,8 +89,9 @@ void TTipForm::done(int result) {
   QDialog::done(result);
 }
 
-void ShowTips(QWidget* parent) {
+void ShowTips(QWidget* parent, bool saveSettings) {
   TTipForm form(parent);
+  form.SetSaveSettings(saveSettings);
   form.LoadTips();
   form.exec();
 }

@@ -32,9 +32,13 @@ public:
   int TipCount() const { return static_cast<int>(tips_.size()); }
   QString ShownText() const;
 
-  // Closing stores the tip index (WriteTipIndex) and saves GlobalEnv to the
-  // settings file; a failed save is reported through the message hook.
+  // Closing stores the tip index (WriteTipIndex) and, unless turned off
+  // here, saves GlobalEnv to the settings file; a failed save is reported
+  // through the message hook.
   void done(int result) override;
+  // Off when the settings file could not be read at start: it is then
+  // never written over, so nothing of it is lost.
+  void SetSaveSettings(bool save) { saveSettings_ = save; }
 
 private:
   void Build();
@@ -42,6 +46,7 @@ private:
 
   std::vector<std::string> tips_;
   int tipIndex_ = 0;
+  bool saveSettings_ = true;
   QLabel* lbDoYouKnow_ = nullptr;
   QPlainTextEdit* memTip_ = nullptr;
   QCheckBox* cbxShowTips_ = nullptr;
@@ -50,7 +55,8 @@ private:
 };
 
 // Creates a TTipForm, loads the tips and the stored index, shows it
-// modally over `parent` (may be null) and frees it.
-void ShowTips(QWidget* parent = nullptr);
+// modally over `parent` (may be null) and frees it. `saveSettings`: see
+// TTipForm::SetSaveSettings.
+void ShowTips(QWidget* parent = nullptr, bool saveSettings = true);
 
 }  // namespace kv

@@ -1,7 +1,7 @@
 // The dBase engine behind the dataset kinds: file databases with driver
 // "DBASE" or "FOXPRO" (any letter case), Path naming the folder of the
 // tables, tables by TableName (see data/DbfDataSets.h). Driver "PARADOX"
-// is served only to say that Paradox tables are not supported yet.
+// has an engine of its own (data/ParadoxEngine.cpp).
 #include <memory>
 
 #include "data/DataBaseInfo.h"
@@ -23,12 +23,11 @@ class TDbfEngine final : public TDataEngine {
 public:
   bool Serves(const TConnectionKey& key) const override {
     return key.Mode == TConnectionMode::File &&
-           (key.Driver == "DBASE" || key.Driver == "FOXPRO" || key.Driver == "PARADOX");
+           (key.Driver == "DBASE" || key.Driver == "FOXPRO");
   }
 
   std::unique_ptr<TDbConnection> Connect(const TDataBaseInfo& info) const override {
     const std::string driver = AsciiUpperCase(info.DriverName);
-    if (driver == "PARADOX") throw EDatabaseError("Paradox tables are not supported yet");
     return std::make_unique<TDbfConnection>(info.Path,
                                             driver == "FOXPRO" ? dbf::TDbfFlavour::FoxPro : dbf::TDbfFlavour::DBase);
   }

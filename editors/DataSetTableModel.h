@@ -64,7 +64,7 @@ private:
     uint64_t lastUse = 0;
   };
   void Unbind();
-  void Reload();            // the structure and the first page, inside a model reset
+  void Reload();  // the structure and the first page, inside a model reset
   void OnDataEvent(TDataEvent event);
   // Reads the next page after the last row read; returns the rows read.
   int ReadNextPage();

@@ -15,6 +15,7 @@
 #include <QVBoxLayout>
 #include <climits>
 
+#include "editors/FormHelpers.h"
 #include "editors/QtText.h"
 #include "editors/QtTranslation.h"
 #include "editors/RadioGroup.h"
@@ -35,20 +36,6 @@ const char* const kColorLabels[4] = {"lbBKColor", "lbSourceBrowseSpeedColor", "l
 const char* const kColorCaptions[4] = {"&Back Color", "&Source Browse Color", "&Import Color", "&Error Data Color"};
 constexpr const char* kColorProperty = "vandrelColor";
 
-QLabel* NamedLabel(const char* name, const QString& caption, QWidget* buddy, QWidget* parent) {
-  auto* label = new QLabel(caption, parent);
-  label->setObjectName(name);
-  if (buddy) label->setBuddy(buddy);
-  return label;
-}
-
-QSpinBox* NewSpin(QWidget* parent, const char* name, int low, int high) {
-  auto* spin = new QSpinBox(parent);
-  spin->setObjectName(name);
-  spin->setRange(low, high);
-  return spin;
-}
-
 void SetBoxColor(QPushButton& box, const QColor& color) {
   box.setProperty(kColorProperty, color);
   box.setStyleSheet(QString("background-color: %1;").arg(color.name()));
@@ -68,8 +55,7 @@ int32_t TKVEnvForm::FromQColor(const QColor& color) {
 
 QColor TKVEnvForm::BoxColor(const QPushButton& box) { return box.property(kColorProperty).value<QColor>(); }
 
-TKVEnvForm::TKVEnvForm(TKVEnvironment& env, QWidget* parent)
-    : QDialog(parent), env_(env), copy_(Duplicate(env)) {
+TKVEnvForm::TKVEnvForm(TKVEnvironment& env, QWidget* parent) : QDialog(parent), env_(env), copy_(Duplicate(env)) {
   setObjectName("KVEnvForm");
   setWindowTitle("Option");
   auto* pages = new QTabWidget(this);
@@ -77,20 +63,9 @@ TKVEnvForm::TKVEnvForm(TKVEnvironment& env, QWidget* parent)
   pages->addTab(BuildLog(), "Log");
   pages->addTab(BuildMonitor(), "Monitor param");
   pages->addTab(BuildOther(), "Other");
-  auto* btnOk = new QPushButton("Ok", this);
-  btnOk->setObjectName("btnOk");
-  btnOk->setDefault(true);
-  connect(btnOk, &QPushButton::clicked, this, &QDialog::accept);
-  auto* btnCancel = new QPushButton("Cancel", this);
-  btnCancel->setObjectName("btnCancel");
-  connect(btnCancel, &QPushButton::clicked, this, &QDialog::reject);
-  auto* buttons = new QHBoxLayout;
-  buttons->addStretch(1);
-  buttons->addWidget(btnOk);
-  buttons->addWidget(btnCancel);
   auto* layout = new QVBoxLayout(this);
   layout->addWidget(pages);
-  layout->addLayout(buttons);
+  layout->addLayout(OkCancelRow(*this));
   LanguageTanslate(*this);
   Load();
 }
@@ -106,7 +81,7 @@ QCheckBox* TKVEnvForm::NewCheck(QWidget* parent, const char* name, const QString
 QWidget* TKVEnvForm::BuildGeneral() {
   auto* page = new QWidget;
   page->setObjectName("tshGeneral");
-  seMaxRunJobs_ = NewSpin(page, "seMaxRunJobs", 0, TKVEnvironment::kMaxRunJobsLimit);
+  seMaxRunJobs_ = NamedSpin(page, "seMaxRunJobs", 0, TKVEnvironment::kMaxRunJobsLimit);
   cbxShowTipDlgOnStart_ = NewCheck(page, "cbxShowTipDlgOnStart", "&ShowTipDlgOnStart");
   edDefaultFolder_ = new QLineEdit(page);
   edDefaultFolder_->setObjectName("edDefaultFolder");
@@ -153,9 +128,8 @@ QWidget* TKVEnvForm::BuildLog() {
   auto* modes = new QGroupBox("&Delete Log Mode", page);
   modes->setObjectName("gbxDelLogMode");
   for (int m = 0; m < 4; ++m) delModes_[m] = NewCheck(modes, kDelModeNames[m], kDelModeCaptions[m]);
-  seDelLogDays_ = NewSpin(modes, "seDelLogDays", 0, INT_MAX);
-  seDelFileSize_ = NewSpin(modes, "seDelFileSize", 0, INT_MAX);
-  seDelFileSize_->setSuffix(" K");
+  seDelLogDays_ = NamedSpin(modes, "seDelLogDays", 0, INT_MAX);
+  seDelFileSize_ = NamedSpin(modes, "seDelFileSize", 0, INT_MAX);
   lbDelFileSize_ = NamedLabel("lbDelFileSize", "Delete &File Size", seDelFileSize_, modes);
   connect(delModes_[dlmDelExceedSize], &QCheckBox::toggled, this, &TKVEnvForm::UpdateFileSizeEnabling);
   auto* grid = new QGridLayout(modes);
@@ -192,7 +166,7 @@ QWidget* TKVEnvForm::BuildMonitor() {
     grid->addWidget(NamedLabel(kColorLabels[c], kColorCaptions[c], colors_[c], page), c, 0);
     grid->addWidget(colors_[c], c, 1);
   }
-  seMaxSpeedScale_ = NewSpin(page, "seMaxSpeedScale", 1, INT_MAX);
+  seMaxSpeedScale_ = NamedSpin(page, "seMaxSpeedScale", 1, INT_MAX);
   grid->addWidget(NamedLabel("lbMaxSpeedScale", "&Scale(Rows/Sec)", seMaxSpeedScale_, page), 4, 0);
   grid->addWidget(seMaxSpeedScale_, 4, 1);
   grid->setColumnStretch(2, 1);
@@ -203,12 +177,14 @@ QWidget* TKVEnvForm::BuildMonitor() {
 QWidget* TKVEnvForm::BuildOther() {
   auto* page = new QWidget;
   page->setObjectName("tshOther");
-  rgpDblClickOnRunJob_ = new TRadioGroup("Double Click On Running Job", {"RunOrPause", "Set Property", "Set Schedule"}, page);
+  rgpDblClickOnRunJob_ =
+      new TRadioGroup("Double Click On Running Job", {"RunOrPause", "Set Property", "Set Schedule"}, page);
   rgpDblClickOnRunJob_->setObjectName("rgpDblClickOnRunJob");
-  rgpDblClickOnErrorJob_ = new TRadioGroup("Double Click On Error Job", {"Design", "Set Property", "Set Schedule"}, page);
+  rgpDblClickOnErrorJob_ =
+      new TRadioGroup("Double Click On Error Job", {"Design", "Set Property", "Set Schedule"}, page);
   rgpDblClickOnErrorJob_->setObjectName("rgpDblClickOnErrorJob");
-  rgpDblClickOnCompleteJob_ = new TRadioGroup("Double Click On Completed Job",
-                                              {"RunOrPause", "Design", "Set Property", "Set Schedule"}, page);
+  rgpDblClickOnCompleteJob_ =
+      new TRadioGroup("Double Click On Completed Job", {"RunOrPause", "Design", "Set Property", "Set Schedule"}, page);
   rgpDblClickOnCompleteJob_->setObjectName("rgpDblClickOnCompleteJob");
   auto* layout = new QVBoxLayout(page);
   layout->addWidget(rgpDblClickOnRunJob_);
@@ -268,7 +244,10 @@ void TKVEnvForm::WriteBack() {
   e.SetMaxRunJobs(seMaxRunJobs_->value());
   e.ShowTipDlgOnStart = cbxShowTipDlgOnStart_->isChecked();
   const std::string folder = StdStr(edDefaultFolder_->text().trimmed());
-  if (folder.empty()) e.DefaultFolder.clear(); else e.SetDefaultFolder(folder);
+  if (folder.empty())
+    e.DefaultFolder.clear();
+  else
+    e.SetDefaultFolder(folder);
   e.Prompting->JobDeletion = cbxJobDeletion_->isChecked();
   e.Prompting->ErrorPrompt = cbxErrorPrompt_->isChecked();
   e.Prompting->StopPrompt = cbxStopPrompt_->isChecked();
@@ -276,8 +255,10 @@ void TKVEnvForm::WriteBack() {
   e.ExpOption->ZeroAsNull = cbxZeroAsNull_->isChecked();
   e.ExpOption->NullStringAsNull = cbxNullStrAsNull_->isChecked();
   for (int m = 0; m < 4; ++m) {
-    if (delModes_[m]->isChecked()) e.LogOption->Include(static_cast<TDelLogMode>(m));
-    else e.LogOption->Exclude(static_cast<TDelLogMode>(m));
+    if (delModes_[m]->isChecked())
+      e.LogOption->Include(static_cast<TDelLogMode>(m));
+    else
+      e.LogOption->Exclude(static_cast<TDelLogMode>(m));
   }
   e.LogOption->DelLogDays = seDelLogDays_->value();
   e.LogOption->DelFileSize = seDelFileSize_->value();

@@ -11,6 +11,7 @@
 #include <exception>
 #include <set>
 
+#include "editors/FormHelpers.h"
 #include "editors/FunctionTemplates.h"
 #include "editors/QtText.h"
 #include "editors/QtTranslation.h"
@@ -50,19 +51,8 @@ void TExpForm::BuildForm() {
   btnValidate->setObjectName("btnValidate");
   btnValidate->setAutoDefault(false);
   connect(btnValidate, &QPushButton::clicked, this, [this] { Validate(); });
-  btnOk_ = new QPushButton("Ok", this);
-  btnOk_->setObjectName("btnOk");
-  btnOk_->setDefault(true);
-  connect(btnOk_, &QPushButton::clicked, this, &QDialog::accept);
-  auto* btnCancel = new QPushButton("Cancel", this);
-  btnCancel->setObjectName("btnCancel");
-  btnCancel->setAutoDefault(false);
-  connect(btnCancel, &QPushButton::clicked, this, &QDialog::reject);
-  auto* buttons = new QHBoxLayout;
-  buttons->addWidget(btnValidate);
-  buttons->addStretch(1);
-  buttons->addWidget(btnOk_);
-  buttons->addWidget(btnCancel);
+  QHBoxLayout* buttons = OkCancelRow(*this, &btnOk_);
+  buttons->insertWidget(0, btnValidate);
 
   auto* layout = new QVBoxLayout(this);
   layout->addWidget(moExp_, 1);

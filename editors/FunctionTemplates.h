@@ -11,8 +11,8 @@
 namespace kv {
 
 struct TFunctionCategory {
-  const char* Name;                     // "Number function", ... (its translation name too)
-  std::vector<const char*> Templates;   // UTF-8, in display order
+  const char* Name;                    // "Number function", ... (its translation name too)
+  std::vector<const char*> Templates;  // UTF-8, in display order
 };
 
 // The six categories in display order: Number, Character, Conversion,

@@ -13,6 +13,7 @@
 #include <QVBoxLayout>
 
 #include "editors/ExpForm.h"
+#include "editors/FormHelpers.h"
 #include "editors/QtText.h"
 #include "editors/QtTranslation.h"
 #include "editors/VarListGrid.h"
@@ -26,13 +27,6 @@
 namespace kv {
 
 namespace {
-
-QLabel* BuddyLabel(const char* name, const QString& caption, QWidget* buddy, QWidget* parent) {
-  auto* label = new QLabel(caption, parent);
-  label->setObjectName(name);
-  label->setBuddy(buddy);
-  return label;
-}
 
 QToolButton* ActionButton(const char* name, const QString& caption, QWidget* parent) {
   auto* action = new QAction(caption, parent);
@@ -60,20 +54,10 @@ void TKVJobProForm::BuildForm() {
   pages_->addTab(BuildGeneral(), "General");
   pages_->addTab(BuildCondition(), "Condition");
 
-  btnOk_ = new QPushButton("Ok", this);
-  btnOk_->setObjectName("btnOk");
-  btnOk_->setDefault(true);
-  connect(btnOk_, &QPushButton::clicked, this, &QDialog::accept);
-  auto* btnCancel = new QPushButton("Cancel", this);
-  btnCancel->setObjectName("btnCancel");
-  connect(btnCancel, &QPushButton::clicked, this, &QDialog::reject);
   auto* btnApply = new QPushButton("&Apply", this);
   btnApply->setObjectName("acApply");
   connect(btnApply, &QPushButton::clicked, this, [this] { Apply(); });
-  auto* buttons = new QHBoxLayout;
-  buttons->addStretch(1);
-  buttons->addWidget(btnOk_);
-  buttons->addWidget(btnCancel);
+  QHBoxLayout* buttons = OkCancelRow(*this, &btnOk_);
   buttons->addWidget(btnApply);
 
   auto* layout = new QVBoxLayout(this);
@@ -91,27 +75,27 @@ QWidget* TKVJobProForm::BuildGeneral() {
   moDescription_ = new QPlainTextEdit(page);
   moDescription_->setObjectName("moDescription");
   auto* layout = new QVBoxLayout(page);
-  layout->addWidget(BuddyLabel("lbName", "&Name", edName_, page));
+  layout->addWidget(NamedLabel("lbName", "&Name", edName_, page));
   layout->addWidget(edName_);
-  layout->addWidget(BuddyLabel("lbDescription", "Description", moDescription_, page));
+  layout->addWidget(NamedLabel("lbDescription", "Description", moDescription_, page));
   layout->addWidget(moDescription_, 1);
   return page;
 }
 
-QWidget* TKVJobProForm::BuildExpRow(QWidget* page, const char* name, const QString& caption,
-                                    QPlainTextEdit*& memo) {
+QWidget* TKVJobProForm::BuildExpRow(QWidget* page, const char* name, const QString& caption, QPlainTextEdit*& memo) {
   const QString memoName = QString("mo") + name;
   memo = new QPlainTextEdit(page);
   memo->setObjectName(memoName);
   auto* dots = new QPushButton("...", page);
   dots->setObjectName(QString("btn") + name);
   dots->setAutoDefault(false);
+  dots->setMaximumWidth(dots->fontMetrics().horizontalAdvance(" ... ") * 2);
   QPlainTextEdit* target = memo;
   connect(dots, &QPushButton::clicked, this, [this, target] { EditExpression(*target); });
   auto* box = new QWidget(page);
   auto* grid = new QGridLayout(box);
   grid->setContentsMargins(0, 0, 0, 0);
-  grid->addWidget(BuddyLabel(qPrintable(QString("lb") + name), caption, memo, box), 0, 0, 1, 2);
+  grid->addWidget(NamedLabel(qPrintable(QString("lb") + name), caption, memo, box), 0, 0, 1, 2);
   grid->addWidget(memo, 1, 0);
   grid->addWidget(dots, 1, 1, Qt::AlignTop);
   return box;
@@ -126,7 +110,7 @@ QWidget* TKVJobProForm::BuildCondition() {
   connect(insert->defaultAction(), &QAction::triggered, this, [this] { AppendVarRow(*vleVarList_); });
   connect(remove->defaultAction(), &QAction::triggered, this, [this] { DeleteVarRow(*vleVarList_); });
   auto* rowButtons = new QHBoxLayout;
-  rowButtons->addWidget(BuddyLabel("lbVarList", "&VarList", vleVarList_, page));
+  rowButtons->addWidget(NamedLabel("lbVarList", "&VarList", vleVarList_, page));
   rowButtons->addStretch(1);
   rowButtons->addWidget(insert);
   rowButtons->addWidget(remove);

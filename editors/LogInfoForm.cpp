@@ -7,6 +7,7 @@
 #include <QPushButton>
 #include <exception>
 
+#include "editors/FormHelpers.h"
 #include "editors/QtText.h"
 #include "editors/QtTranslation.h"
 #include "environment/CoreMessages.h"
@@ -17,12 +18,6 @@
 namespace kv {
 
 namespace {
-
-QLabel* NamedLabel(QWidget* parent, const char* name, const QString& caption) {
-  auto* label = new QLabel(caption, parent);
-  label->setObjectName(name);
-  return label;
-}
 
 // The record's time by a message's pattern; empty when it is no valid date.
 std::string FormatTime(const TMessage& pattern, double value) {
@@ -61,26 +56,15 @@ void TLogInfoForm::BuildForm() {
   QPalette palette = memo->palette();
   palette.setColor(QPalette::Base, QColor(0xF0, 0xF0, 0xF0));
   memo->setPalette(palette);
-  QLabel* lbDescription = NamedLabel(this, "lbDescription", "&Description");
+  QLabel* lbDescription = NamedLabel("lbDescription", "&Description", nullptr, this);
   lbDescription->setBuddy(memo);
-  auto* btnOk = new QPushButton("Ok", this);
-  btnOk->setObjectName("btnOk");
-  btnOk->setDefault(true);
-  connect(btnOk, &QPushButton::clicked, this, &QDialog::accept);
-  auto* btnCancel = new QPushButton("Cancel", this);
-  btnCancel->setObjectName("btnCancel");
-  connect(btnCancel, &QPushButton::clicked, this, &QDialog::reject);
-  auto* buttons = new QHBoxLayout;
-  buttons->addStretch(1);
-  buttons->addWidget(btnOk);
-  buttons->addWidget(btnCancel);
   auto* layout = new QGridLayout(this);
-  layout->addWidget(NamedLabel(this, "lbDate", "Date"), 0, 0);
-  layout->addWidget(NamedLabel(this, "lbTime", "Time"), 0, 1);
-  layout->addWidget(NamedLabel(this, "lbType", "Type"), 1, 0);
+  layout->addWidget(NamedLabel("lbDate", "Date", nullptr, this), 0, 0);
+  layout->addWidget(NamedLabel("lbTime", "Time", nullptr, this), 0, 1);
+  layout->addWidget(NamedLabel("lbType", "Type", nullptr, this), 1, 0);
   layout->addWidget(lbDescription, 2, 0, 1, 2);
   layout->addWidget(memo, 3, 0, 1, 2);
-  layout->addLayout(buttons, 4, 0, 1, 2);
+  layout->addLayout(OkCancelRow(*this), 4, 0, 1, 2);
   layout->setRowStretch(3, 1);
   resize(420, 300);
 }

@@ -12,6 +12,7 @@
 #include <QVBoxLayout>
 #include <cmath>
 
+#include "editors/FormHelpers.h"
 #include "editors/QtTranslation.h"
 #include "editors/RadioGroup.h"
 #include "jobs/Schedule.h"
@@ -21,17 +22,9 @@ namespace kv {
 namespace {
 
 constexpr qint64 kMsPerDay = 86400000;
-const char* const kWeekDayNames[7] = {"cbxMonday", "cbxTuesday", "cbxWednesday", "cbxThursday",
+const char* const kWeekDayNames[7] = {"cbxMonday", "cbxTuesday",  "cbxWednesday", "cbxThursday",
                                       "cbxFriday", "cbxSaturday", "cbxSunday"};
-const char* const kWeekDayCaptions[7] = {"Monday", "Tuesday", "Wednesday", "Thursday",
-                                         "Friday", "Saturday", "Sunday"};
-
-QLabel* NamedLabel(const char* name, const QString& caption, QWidget* buddy, QWidget* parent) {
-  auto* label = new QLabel(caption, parent);
-  label->setObjectName(name);
-  if (buddy) label->setBuddy(buddy);
-  return label;
-}
+const char* const kWeekDayCaptions[7] = {"Monday", "Tuesday", "Wednesday", "Thursday", "Friday", "Saturday", "Sunday"};
 
 QWidget* NewPage(const char* name, const char* tipName) {
   auto* page = new QWidget;
@@ -53,13 +46,6 @@ void AddRow(QWidget* page, QWidget* label, QWidget* field, QWidget* after = null
 void Finish(QWidget* page) {
   auto* grid = static_cast<QGridLayout*>(page->layout());
   grid->setRowStretch(grid->rowCount(), 1);
-}
-
-QSpinBox* NewSpin(QWidget* page, const char* name, int low, int high) {
-  auto* spin = new QSpinBox(page);
-  spin->setObjectName(name);
-  spin->setRange(low, high);
-  return spin;
 }
 
 }  // namespace
@@ -87,8 +73,8 @@ TKVScheduleForm::~TKVScheduleForm() = default;
 void TKVScheduleForm::BuildForm() {
   setObjectName("KVScheduleForm");
   setWindowTitle("Schedule");
-  rgpPeriodType_ = new TRadioGroup("Select Run period", {"Every &day", "Every &week", "Every &month", "Only &once"},
-                                   this);
+  rgpPeriodType_ =
+      new TRadioGroup("Select Run period", {"Every &day", "Every &week", "Every &month", "Only &once"}, this);
   rgpPeriodType_->setObjectName("rgpPeriodType");
   rgpRunMode_ = new TRadioGroup("Run Mode", {"By &hand", "&Auto execute"}, this);
   rgpRunMode_->setObjectName("rgpRunMode");
@@ -100,18 +86,6 @@ void TKVScheduleForm::BuildForm() {
   pages_->addWidget(BuildOnlyOnce());
   connect(rgpPeriodType_, &TRadioGroup::ItemIndexChanged, this, &TKVScheduleForm::ShowPeriod);
 
-  btnOk_ = new QPushButton("Ok", this);
-  btnOk_->setObjectName("btnOk");
-  btnOk_->setDefault(true);
-  connect(btnOk_, &QPushButton::clicked, this, &QDialog::accept);
-  auto* btnCancel = new QPushButton("Cancel", this);
-  btnCancel->setObjectName("btnCancel");
-  connect(btnCancel, &QPushButton::clicked, this, &QDialog::reject);
-  auto* buttons = new QHBoxLayout;
-  buttons->addStretch(1);
-  buttons->addWidget(btnOk_);
-  buttons->addWidget(btnCancel);
-
   auto* left = new QVBoxLayout;
   left->addWidget(rgpPeriodType_);
   left->addWidget(rgpRunMode_);
@@ -121,7 +95,7 @@ void TKVScheduleForm::BuildForm() {
   top->addWidget(pages_, 1);
   auto* layout = new QVBoxLayout(this);
   layout->addLayout(top, 1);
-  layout->addLayout(buttons);
+  layout->addLayout(OkCancelRow(*this, &btnOk_));
 }
 
 QDateTimeEdit* TKVScheduleForm::NewPicker(QWidget* page, const char* name, bool date) {
@@ -149,7 +123,7 @@ QWidget* TKVScheduleForm::BuildEveryDay() {
   dtpEDStartDate_ = NewPicker(page, "dtpEDStartDate", true);
   dtpEDStartTime_ = NewPicker(page, "dtpEDStartTime", false);
   PairPickers(dtpEDStartDate_, dtpEDStartTime_);
-  seEDEverySomeDay_ = NewSpin(page, "seEDEverySomeDay", 1, 255);
+  seEDEverySomeDay_ = NamedSpin(page, "seEDEverySomeDay", 1, 255);
   AddRow(page, NamedLabel("lbEDStartDate", "Start date", dtpEDStartDate_, page), dtpEDStartDate_);
   AddRow(page, NamedLabel("lbEDStartTime", "Start time", dtpEDStartTime_, page), dtpEDStartTime_);
   AddRow(page, NamedLabel("lbEDEverySomeDay", "Every", seEDEverySomeDay_, page), seEDEverySomeDay_,
@@ -178,7 +152,7 @@ QWidget* TKVScheduleForm::BuildEveryWeek() {
 QWidget* TKVScheduleForm::BuildEveryMonth() {
   QWidget* page = NewPage("tshEveryMonth", "lbSchduleTip3");
   dtpEMStartTime_ = NewPicker(page, "dtpEMStartTime", false);
-  seEMNumDay_ = NewSpin(page, "seEMNumDay", 1, 31);
+  seEMNumDay_ = NamedSpin(page, "seEMNumDay", 1, 31);
   AddRow(page, NamedLabel("ldEMStartTime", "Start &time", dtpEMStartTime_, page), dtpEMStartTime_);
   AddRow(page, NamedLabel("lbEMNumDay", "Day", seEMNumDay_, page), seEMNumDay_,
          NamedLabel("lbDay2", "", nullptr, page));
@@ -217,7 +191,7 @@ void TKVScheduleForm::FillPage(int period, const TCustomSchedule& schedule) {
     seEDEverySomeDay_->setValue(std::max<int>(1, day->EverySomeDay));
   } else if (auto* week = ObjCast<TScheduleEveryWeek>(&schedule); week && period == spEveryWeek) {
     dtpEWStartTime_->setDateTime(ToQDateTime(week->StartTime));
-    const bool flags[7] = {week->Monday, week->Tuesday, week->Wednesday, week->Thursday,
+    const bool flags[7] = {week->Monday, week->Tuesday,  week->Wednesday, week->Thursday,
                            week->Friday, week->Saturday, week->Sunday};
     for (int d = 0; d < 7; ++d) weekDays_[d]->setChecked(flags[d]);
   } else if (auto* month = ObjCast<TScheduleEveryMonth>(&schedule); month && period == spEveryMonth) {
@@ -234,7 +208,7 @@ void TKVScheduleForm::StorePage(TCustomSchedule& schedule) const {
     day->EverySomeDay = static_cast<uint8_t>(seEDEverySomeDay_->value());
   } else if (auto* week = ObjCast<TScheduleEveryWeek>(&schedule)) {
     week->StartTime = FromQDateTime(dtpEWStartTime_->dateTime());
-    bool* flags[7] = {&week->Monday, &week->Tuesday, &week->Wednesday, &week->Thursday,
+    bool* flags[7] = {&week->Monday, &week->Tuesday,  &week->Wednesday, &week->Thursday,
                       &week->Friday, &week->Saturday, &week->Sunday};
     for (int d = 0; d < 7; ++d) *flags[d] = weekDays_[d]->isChecked();
   } else if (auto* month = ObjCast<TScheduleEveryMonth>(&schedule)) {

@@ -8,7 +8,7 @@ packages=(
   libgtest-dev libgmock-dev googletest libbenchmark-dev
   libsqlite3-dev sqlite3 unixodbc-dev unixodbc libpq-dev
   postgresql-15 postgresql-client-15 odbc-postgresql libsqliteodbc
-  python3-dbfread python3-dbf
+  python3-dbfread python3-dbf pxlib-dev
   clang libclang-rt-14-dev
   qt6-base-dev qt6-charts-dev libqt6opengl6-dev libxkbcommon-dev libgl-dev libqt6svg6
   fonts-wqy-zenhei xvfb xauth

@@ -8,10 +8,12 @@
 set(VANDREL_SHOT_SOURCES
   StartupShots.cpp
   MainWindowShots.cpp
+  DialogShots.cpp
 )
 set(VANDREL_SHOT_FUNCTIONS
   ShootStartup
   ShootMainWindow
+  ShootDialogs
 )
 
 set(shot_calls "")

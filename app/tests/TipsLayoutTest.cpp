@@ -16,6 +16,7 @@
 #include "environment/CoreMessages.h"
 #include "environment/Environment.h"
 #include "environment/Tips.h"
+#include "testsupport/RecordingUI.h"
 #include "testsupport/TempFiles.h"
 
 using namespace kv;
@@ -47,6 +48,7 @@ private slots:
   void tipWindowIsTranslatedWithChineseTips();
   void firstTickShowsTheTipsOnlyWhenChosen_data();
   void firstTickShowsTheTipsOnlyWhenChosen();
+  void closingTheTipsNeverWritesOverAnUnreadableSettingsFile();
 
 private:
   std::unique_ptr<kvtest::TempFolder> folder_;
@@ -281,6 +283,37 @@ void TipsLayoutTest::firstTickShowsTheTipsOnlyWhenChosen() {
     QCOMPARE(shownIndex, 6);
     QCOMPARE(parent, &form);
   }
+}
+
+// The main window reports a settings file it cannot read and starts with
+// defaults (tips on); closing the tip window then keeps the file as it was.
+void TipsLayoutTest::closingTheTipsNeverWritesOverAnUnreadableSettingsFile() {
+  GlobalEnv = nullptr;
+  const std::string file = folder_->File("KVCore.env");
+  const std::string damaged = "TPF0\x0eTKVEnvironment broken";
+  kvtest::WriteFile(file, damaged);
+  kvtest::TRecordingUI ui;
+  kvtest::UIScope uiScope(&ui);
+  QPointer<QWidget> owner;
+  TMainForm form(ProgramHooks(owner));
+  owner = &form;
+  QVERIFY(form.EnvironmentUnreadable());
+  QCOMPARE(ui.messages.size(), size_t(1));
+  int tipWindows = 0;
+  QTimer watch;
+  connect(&watch, &QTimer::timeout, this, [&] {
+    if (auto* tips = qobject_cast<TTipForm*>(QApplication::activeModalWidget())) {
+      ++tipWindows;
+      tips->ShowNextTip();
+      tips->reject();
+    }
+  });
+  watch.start(10);
+  form.FirstTimerTick();
+  watch.stop();
+  QCOMPARE(tipWindows, 1);
+  QCOMPARE(ReadTipIndex(), 1);  // the tip index is still stored
+  QCOMPARE(kvtest::ReadFile(file), damaged);
 }
 
 QTEST_MAIN(TipsLayoutTest)

@@ -77,7 +77,7 @@ TEST_F(CliTable, RefusesBadCommandLinesAndNamesWhatIsWrong) {
       {{"table", "--path", db, "--table", "items", "--password", "pw"}, 2, "never taken from the command line"},
       {{"table", "--path", db, "--table", "items", "--rows", "-1"}, 2, "--rows needs a number"},
       {{"table", "--path", db, "--table", "nosuch"}, 1, "nosuch"},
-      {{"table", "--driver", "paradox", "--path", dir.Path(), "--table", "t"}, 1, "Paradox tables are not supported yet"},
+      {{"table", "--driver", "paradox", "--path", dir.Path(), "--table", "t"}, 1, "t.db: No such file"},
       {{"table", "--driver", "dbase", "--path", dir.Path(), "--table", "t"}, 1, "t.dbf: No such file"},
       {{"table", "--driver", "foxpro", "--path", dir.File("none"), "--table", "t"}, 1, "does not exist"},
       {{"table", "--alias", "Sales", "--user", "ann", "--password-env", "VANDREL_TEST_UNSET_PW", "--table", "t"}, 1,

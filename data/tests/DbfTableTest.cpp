@@ -450,11 +450,9 @@ TEST_F(DbfTableOne, CreateRefusesFieldsATableCannotHold) {
             std::string::npos);
 }
 
-TEST_F(DbfTableOne, ParadoxIsRefusedClearly) {
+TEST_F(DbfTableOne, ConnectsByPathToAnExistingFolder) {
   TDataBaseInfo info;
-  info.DriverName = "Paradox";
   info.Path = dir_.Path();
-  EXPECT_EQ(ErrorOf<EDatabaseError>([&] { ConnectDataBase(info); }), "Paradox tables are not supported yet");
   info.DriverName = "FoxPro";
   EXPECT_NE(dynamic_cast<TDbfConnection*>(ConnectDataBase(info).get()), nullptr);
   info.Path = dir_.File("nosuch");

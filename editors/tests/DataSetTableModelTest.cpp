@@ -48,7 +48,9 @@ private slots:
   void everyRowIsFetchedWhateverTheCount_data();
   void everyRowIsFetchedWhateverTheCount();
   void aLargeSqliteTableOpensWithOnePageAndKeepsFewPages();
+  void aForwardOnlyQueryKeepsEveryPageAndRunsOnce();
   void closingEmptyingAndRebindingResetTheModel();
+  void aPostedRecordIsReadAgainAndAnEditIsNeverDisturbed();
   void aViewFetchesMoreWhenScrolledToTheEnd();
 };
 
@@ -121,6 +123,29 @@ void DataSetTableModelTest::aLargeSqliteTableOpensWithOnePageAndKeepsFewPages() 
   model.SetDataSet(nullptr);
 }
 
+void DataSetTableModelTest::aForwardOnlyQueryKeepsEveryPageAndRunsOnce() {
+  kvtest::TempFolder folder("tablemodel");
+  auto conn = std::make_shared<TSqliteConnection>(folder.File("query.db"));
+  conn->Database().Exec(
+      "CREATE TABLE T(ID INTEGER PRIMARY KEY);"
+      "WITH RECURSIVE c(x) AS (SELECT 1 UNION ALL SELECT x + 1 FROM c WHERE x < 1850) INSERT INTO T SELECT x FROM c;");
+  TSqliteQueryDataSet query(conn);
+  query.SetSQL("SELECT ID, ID * 2 AS TWICE FROM T ORDER BY ID");
+  query.Open();
+  TDataSetTableModel model;
+  model.SetDataSet(&query);
+  QCOMPARE(model.rowCount(), TDataSetTableModel::kPageRows);
+  FetchAll(model);
+  QCOMPARE(model.rowCount(), 1850);
+  // Without bookmarks no page can be read again, so none is dropped.
+  QCOMPARE(model.CachedPageCount(), 10);
+  QCOMPARE(Cell(model, 0, 1), QString("2"));
+  QCOMPARE(Cell(model, 1849, 1), QString("3700"));
+  QCOMPARE(query.ExecutionCount(), int64_t{1});
+  QVERIFY(model.LastError().isEmpty());
+  model.SetDataSet(nullptr);
+}
+
 void DataSetTableModelTest::closingEmptyingAndRebindingResetTheModel() {
   auto ds = MakeMem(250);
   auto other = MakeMem(3);
@@ -149,6 +174,28 @@ void DataSetTableModelTest::closingEmptyingAndRebindingResetTheModel() {
   model.SetDataSet(nullptr);
   QCOMPARE(model.rowCount(), 0);
   QVERIFY(model.DataSet() == nullptr);
+}
+
+void DataSetTableModelTest::aPostedRecordIsReadAgainAndAnEditIsNeverDisturbed() {
+  auto ds = MakeMem(250);
+  TDataSetTableModel model;
+  model.SetDataSet(ds.get());
+  QSignalSpy changed(&model, &QAbstractItemModel::dataChanged);
+  ds->MoveBy(4);  // record 5
+  ds->Edit();
+  ds->FieldByName("NAME").SetAsString("edited");
+  // While the record is being edited the model does not move the cursor.
+  QVERIFY(!model.canFetchMore());
+  model.fetchMore();
+  QCOMPARE(model.rowCount(), TDataSetTableModel::kPageRows);
+  QCOMPARE(ds->State(), dsEdit);
+  ds->Post();
+  QVERIFY(changed.count() >= 1);
+  QCOMPARE(Cell(model, 4, 1), QString("edited"));
+  QCOMPARE(ds->RecNo(), 5);
+  QVERIFY(model.canFetchMore());
+  FetchAll(model);
+  QCOMPARE(model.rowCount(), 250);
 }
 
 void DataSetTableModelTest::aViewFetchesMoreWhenScrolledToTheEnd() {

@@ -25,15 +25,29 @@ namespace {
 // Every stored setting as one comparable text.
 QString Describe(const TKVEnvironment& e) {
   const TKVMonitorParam& m = *e.MonitorParam;
-  return QString("jobs %1 tips %2 folder %3 prompt %4%5%6%7 exp %8%9 log %10 %11 %12 %13 colors %14 %15 %16 %17 "
-                 "scale %18 dbl %19 %20 %21")
-      .arg(e.MaxRunJobs).arg(e.ShowTipDlgOnStart).arg(QStr(e.DefaultFolder))
-      .arg(e.Prompting->JobDeletion).arg(e.Prompting->ErrorPrompt).arg(e.Prompting->StopPrompt).arg(e.Prompting->PausePrompt)
-      .arg(e.ExpOption->ZeroAsNull).arg(e.ExpOption->NullStringAsNull)
-      .arg(e.LogOption->DelLogModes).arg(e.LogOption->DelLogDays).arg(e.LogOption->DelFileSize).arg(e.LogOption->DelTime)
-      .arg(m.BKColor).arg(m.SourceBrowseSpeedColor).arg(m.ImportSpeedColor).arg(m.ErrRecordsSpeedColor)
+  return QString(
+             "jobs %1 tips %2 folder %3 prompt %4%5%6%7 exp %8%9 log %10 %11 %12 %13 colors %14 %15 %16 %17 "
+             "scale %18 dbl %19 %20 %21")
+      .arg(e.MaxRunJobs)
+      .arg(e.ShowTipDlgOnStart)
+      .arg(QStr(e.DefaultFolder))
+      .arg(e.Prompting->JobDeletion)
+      .arg(e.Prompting->ErrorPrompt)
+      .arg(e.Prompting->StopPrompt)
+      .arg(e.Prompting->PausePrompt)
+      .arg(e.ExpOption->ZeroAsNull)
+      .arg(e.ExpOption->NullStringAsNull)
+      .arg(e.LogOption->DelLogModes)
+      .arg(e.LogOption->DelLogDays)
+      .arg(e.LogOption->DelFileSize)
+      .arg(e.LogOption->DelTime)
+      .arg(m.BKColor)
+      .arg(m.SourceBrowseSpeedColor)
+      .arg(m.ImportSpeedColor)
+      .arg(m.ErrRecordsSpeedColor)
       .arg(m.MaxSpeedScale)
-      .arg(e.DblClickJobOption->DblClickOnRunJob).arg(e.DblClickJobOption->DblClickOnErrorJob)
+      .arg(e.DblClickJobOption->DblClickOnRunJob)
+      .arg(e.DblClickJobOption->DblClickOnErrorJob)
       .arg(e.DblClickJobOption->DblClickOnCompleteJob);
 }
 

@@ -7,6 +7,7 @@
 #include <QTimer>
 #include <QtTest>
 
+#include "DialogTestSupport.h"
 #include "editors/ExpForm.h"
 #include "editors/FunctionTemplates.h"
 #include "editors/QtText.h"
@@ -17,21 +18,9 @@
 #include "testsupport/RecordingUI.h"
 
 using namespace kv;
+using kvtest::Find;
 
 namespace {
-
-template <class W>
-W* Find(QWidget& form, const char* name) {
-  W* w = form.findChild<W*>(name);
-  if (!w) qFatal("no widget %s", name);
-  return w;
-}
-
-QStringList Items(QListWidget* list) {
-  QStringList out;
-  for (int i = 0; i < list->count(); ++i) out << list->item(i)->text();
-  return out;
-}
 
 void DoubleClick(QListWidget* list, int row) {
   QListWidgetItem* item = list->item(row);
@@ -118,7 +107,8 @@ void ExpFormTest::validateReportsThroughTheHook() {
 void ExpFormTest::everyTemplateNamesARegisteredFunction() {
   QSet<QString> registered;
   for (int b = 0; b < kFunctionBatchCount; ++b)
-    for (const TFunctionDef& def : FunctionBatch(static_cast<TFunctionBatch>(b))) registered << QString(def.Name).toUpper();
+    for (const TFunctionDef& def : FunctionBatch(static_cast<TFunctionBatch>(b)))
+      registered << QString(def.Name).toUpper();
   const auto& categories = FunctionCategories();
   QCOMPARE(categories.size(), size_t{6});
   const std::vector<size_t> counts = {53, 28, 11, 132, 8, 11};
@@ -137,13 +127,15 @@ void ExpFormTest::categoriesFillTheTemplatesAndDoubleClicksInsertAtTheCursor() {
   auto* types = Find<QListWidget>(form, "lbxFunType");
   auto* functions = Find<QListWidget>(form, "lbxFunction");
   auto* memo = Find<QPlainTextEdit>(form, "moExp");
-  QCOMPARE(Items(types), (QStringList{"Number function", "Character function", "Conversion function",
-                                      "Date function", "Miscellaneous function", "Database function"}));
+  QCOMPARE(kvtest::ListItems(*types), (QStringList{"Number function", "Character function", "Conversion function",
+                                                   "Date function", "Miscellaneous function", "Database function"}));
   QCOMPARE(form.FunType(), -1);
   QCOMPARE(functions->count(), 0);
   types->setCurrentRow(0);
   QCOMPARE(functions->count(), 53);
-  QVERIFY(Items(functions).contains(QString::fromUtf8("Div (Dividend\xEF\xBC\x8C" "Divisor)")));
+  QVERIFY(kvtest::ListItems(*functions)
+              .contains(QString::fromUtf8("Div (Dividend\xEF\xBC\x8C"
+                                          "Divisor)")));
   types->setCurrentRow(3);
   QCOMPARE(form.FunType(), 3);
   QCOMPARE(functions->item(0)->text(), QString("CompareDate(A,B)"));
@@ -177,7 +169,7 @@ void ExpFormTest::variablesOfTheWholeChainAreOfferedOnce() {
   form.SetVarList(&top);
   form.show();
   auto* variants = Find<QListWidget>(form, "lbxVariants");
-  QCOMPARE(Items(variants), (QStringList{"A", "B", "C"}));
+  QCOMPARE(kvtest::ListItems(*variants), (QStringList{"A", "B", "C"}));
   Find<QPlainTextEdit>(form, "moExp")->setPlainText("1+");
   Find<QPlainTextEdit>(form, "moExp")->moveCursor(QTextCursor::End);
   DoubleClick(variants, 1);

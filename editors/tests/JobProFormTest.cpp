@@ -1,11 +1,11 @@
 // The job property dialog over jobs of the job group: the name rules, the
 // variables rebuilt by type, Apply, Cancel, and the expression editor
 // opened from the "..." buttons.
+#include <QAction>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTableWidget>
-#include <QAction>
 #include <QtTest>
 
 #include "DialogTestSupport.h"

@@ -44,16 +44,20 @@ void LogInfoFormTest::labelsReadCaptionColonAndValue_data() {
   QTest::addColumn<QString>("typeText");
   const double may17 = EncodeDateTime(2003, 5, 17, 8, 30, 5);
   QTest::newRow("information, English") << int(ltEnglish) << int(ltInfo) << may17 << "Date: 05-17-2003"
-                                        << "Time: 08:30:05" << "Type: Information";
+                                        << "Time: 08:30:05"
+                                        << "Type: Information";
   QTest::newRow("information, Chinese") << int(ltSimpleChinese) << int(ltInfo) << may17
                                         << QString::fromUtf8("日期: 2003.05.17") << QString::fromUtf8("时间: 08:30:05")
                                         << QString::fromUtf8("类型: Information");
   QTest::newRow("warning, English") << int(ltEnglish) << int(ltWarnint) << may17 << "Date: 05-17-2003"
-                                    << "Time: 08:30:05" << "Type: Warnint";
+                                    << "Time: 08:30:05"
+                                    << "Type: Warnint";
   QTest::newRow("error, Chinese") << int(ltSimpleChinese) << int(ltError) << EncodeDateTime(1999, 12, 31, 23, 59, 59)
                                   << QString::fromUtf8("日期: 1999.12.31") << QString::fromUtf8("时间: 23:59:59")
                                   << QString::fromUtf8("类型: Error");
-  QTest::newRow("damaged type and time") << int(ltEnglish) << 7 << std::nan("") << "Date: " << "Time: " << "Type: ";
+  QTest::newRow("damaged type and time") << int(ltEnglish) << 7 << std::nan("") << "Date: "
+                                         << "Time: "
+                                         << "Type: ";
 }
 
 void LogInfoFormTest::labelsReadCaptionColonAndValue() {
@@ -76,10 +80,14 @@ void LogInfoFormTest::labelsReadCaptionColonAndValue() {
 void LogInfoFormTest::theMemoShowsTheTextReadOnly_data() {
   QTest::addColumn<QString>("event");
   QTest::addColumn<QString>("shown");
-  QTest::newRow("empty") << "" << "";
-  QTest::newRow("one line") << "DBLink:L1 start." << "DBLink:L1 start.";
-  QTest::newRow("CR LF lines") << "a\r\nb\r\nc" << "a\nb\nc";
-  QTest::newRow("CR lines") << "a\rb" << "a\nb";
+  QTest::newRow("empty") << ""
+                         << "";
+  QTest::newRow("one line") << "DBLink:L1 start."
+                            << "DBLink:L1 start.";
+  QTest::newRow("CR LF lines") << "a\r\nb\r\nc"
+                               << "a\nb\nc";
+  QTest::newRow("CR lines") << "a\rb"
+                            << "a\nb";
   QTest::newRow("Chinese") << QString::fromUtf8("作业:甲 开始.") << QString::fromUtf8("作业:甲 开始.");
 }
 
@@ -114,11 +122,15 @@ void LogInfoFormTest::okAndCancelBothCloseAndLeaveTheRecord() {
 void LogInfoFormTest::captionsLoseTheirOwnColon_data() {
   QTest::addColumn<QString>("caption");
   QTest::addColumn<QString>("bare");
-  QTest::newRow("no colon") << "Date" << "Date";
-  QTest::newRow("colon") << "Date:" << "Date";
-  QTest::newRow("colon and blank") << "Date : " << "Date";
+  QTest::newRow("no colon") << "Date"
+                            << "Date";
+  QTest::newRow("colon") << "Date:"
+                         << "Date";
+  QTest::newRow("colon and blank") << "Date : "
+                                   << "Date";
   QTest::newRow("full-width colon") << QString::fromUtf8("日期：") << QString::fromUtf8("日期");
-  QTest::newRow("only a colon") << ":" << "";
+  QTest::newRow("only a colon") << ":"
+                                << "";
 }
 
 void LogInfoFormTest::captionsLoseTheirOwnColon() {

@@ -55,12 +55,22 @@ std::unique_ptr<TScheduleMode> Sample(TSchedulePeriod period) {
 // The schedule's stored fields as one comparable text.
 QString Describe(const TScheduleMode& mode) {
   const TCustomSchedule* s = mode.Schedule();
-  QString text = QString("period %1 mode %2 last %3").arg(mode.SchedulePeriod()).arg(mode.RunMode).arg(s->LastTime, 0, 'f', 6);
-  if (auto* d = ObjCast<TScheduleEveryDay>(s)) text += QString(" start %1 every %2").arg(d->StartDateTime, 0, 'f', 5).arg(d->EverySomeDay);
+  QString text =
+      QString("period %1 mode %2 last %3").arg(mode.SchedulePeriod()).arg(mode.RunMode).arg(s->LastTime, 0, 'f', 6);
+  if (auto* d = ObjCast<TScheduleEveryDay>(s))
+    text += QString(" start %1 every %2").arg(d->StartDateTime, 0, 'f', 5).arg(d->EverySomeDay);
   if (auto* w = ObjCast<TScheduleEveryWeek>(s))
-    text += QString(" start %1 days %2%3%4%5%6%7%8").arg(w->StartTime, 0, 'f', 5).arg(w->Monday).arg(w->Tuesday)
-                .arg(w->Wednesday).arg(w->Thursday).arg(w->Friday).arg(w->Saturday).arg(w->Sunday);
-  if (auto* m = ObjCast<TScheduleEveryMonth>(s)) text += QString(" start %1 day %2").arg(m->StartTime, 0, 'f', 5).arg(m->FNumberDay);
+    text += QString(" start %1 days %2%3%4%5%6%7%8")
+                .arg(w->StartTime, 0, 'f', 5)
+                .arg(w->Monday)
+                .arg(w->Tuesday)
+                .arg(w->Wednesday)
+                .arg(w->Thursday)
+                .arg(w->Friday)
+                .arg(w->Saturday)
+                .arg(w->Sunday);
+  if (auto* m = ObjCast<TScheduleEveryMonth>(s))
+    text += QString(" start %1 day %2").arg(m->StartTime, 0, 'f', 5).arg(m->FNumberDay);
   if (auto* o = ObjCast<TScheduleOnce>(s)) text += QString(" start %1").arg(o->StartDateTime, 0, 'f', 5);
   return text;
 }
@@ -135,7 +145,8 @@ void ScheduleFormTest::dateAndTimePickersEditOneValue() {
   TScheduleMode mode;
   TKVScheduleForm form(mode);
   form.show();
-  for (const auto& [date, time] : {std::pair{"dtpEDStartDate", "dtpEDStartTime"}, std::pair{"dtpOOStartDate", "dtpOOStartTime"}}) {
+  for (const auto& [date, time] :
+       {std::pair{"dtpEDStartDate", "dtpEDStartTime"}, std::pair{"dtpOOStartDate", "dtpOOStartTime"}}) {
     auto* datePicker = Find<QDateTimeEdit>(form, date);
     auto* timePicker = Find<QDateTimeEdit>(form, time);
     datePicker->setDateTime(QDateTime(QDate(2024, 2, 29), QTime(1, 2, 3), Qt::UTC));

@@ -1,5 +1,5 @@
 // The DB link run into the other engines: the five import modes from a text
-// file into PostgreSQL (native and through ODBC) and into a dBase table,
+// file into PostgreSQL (native and through ODBC) and into dBase and Paradox tables,
 // and failing rows captured as error records when the server refuses them
 // in a batch.
 #include <gtest/gtest.h>
@@ -34,7 +34,7 @@ public:
     source.TextFile().SetExtractColumnNamesFromFirstLine(true);
     source.TextFile().SetTableName(folder_.File("orders.csv"));
     table_ = "modes_" + std::to_string(++g_table);
-    if (engine != "dbase") Server().Psql("create table " + table_ + "(RID serial primary key, ID integer, " + nameColumn + ", BORN date)");
+    if (!IsFileDatabase()) Server().Psql("create table " + table_ + "(RID serial primary key, ID integer, " + nameColumn + ", BORN date)");
     dest = NewDest();
     link = std::make_unique<TDBLink>();
     link->Name = "L";
@@ -46,12 +46,14 @@ public:
   }
   ~EngineRun() { link.reset(); }
 
-  // A destination kind on the engine's table (a new table for dBase when `create`).
+  // dBase and Paradox tables in the run's folder.
+  bool IsFileDatabase() const { return engine_ == "dbase" || engine_ == "paradox"; }
+  // A destination kind on the engine's table (a new table for dBase and Paradox when `create`).
   std::unique_ptr<TKVCustomTableDataSet> NewDest(bool create = true) {
     std::unique_ptr<TKVCustomTableDataSet> d;
-    if (engine_ == "dbase") {
+    if (IsFileDatabase()) {
       d = std::make_unique<TKVFileDBDataSet>();
-      d->DataBaseInfo->DriverName = "dBase";
+      d->DataBaseInfo->DriverName = engine_ == "dbase" ? "dBase" : "Paradox";
       d->DataBaseInfo->Path = folder_.Path();
       d->NewTable = create;
       d->FieldDefs.reset(new TKVFieldDefs);
@@ -71,7 +73,7 @@ public:
       info.PassWord = Server().Password();
     }
     d->Name = "D";
-    d->TableName = engine_ == "dbase" ? "modes" : table_;
+    d->TableName = IsFileDatabase() ? "modes" : table_;
     return d;
   }
   // Appends rows (ID, NAME) to the destination table through a kind of its own.
@@ -91,7 +93,7 @@ public:
   // "ID|NAME" of every row of the destination table, sorted.
   std::vector<std::string> Rows() {
     std::vector<std::string> rows;
-    if (engine_ != "dbase") {
+    if (!IsFileDatabase()) {
       std::string out = Server().Psql("select ID || '|' || coalesce(NAME, 'null') from " + table_);
       size_t start = 0;
       for (size_t end; (end = out.find('\n', start)) != std::string::npos; start = end + 1)
@@ -177,7 +179,8 @@ TEST_P(EngineImportModes, TheFiveModesWriteWhatTheyPromise) {
 // those are captured, in order, the others are written, and the counters
 // say so.
 TEST_P(EngineImportModes, RowsRefusedInABatchAreCapturedAsTheFailingRecords) {
-  if (GetParam() == "dbase") GTEST_SKIP() << "a dBase table has no constraint a row could break";
+  if (GetParam() == "dbase" || GetParam() == "paradox")
+    GTEST_SKIP() << "a dBase or Paradox table has no constraint a row could break";
   EngineRun r(GetParam(), "NAME VARCHAR(30) CHECK (NAME NOT IN ('Name3', 'Name8'))");
   r.WriteSource(OrdersCsv(12));
   r.dest->PostRecords = 100;
@@ -201,6 +204,6 @@ TEST_P(EngineImportModes, RowsRefusedInABatchAreCapturedAsTheFailingRecords) {
   EXPECT_EQ(r.Rows().size(), 12u);
 }
 
-INSTANTIATE_TEST_SUITE_P(Engines, EngineImportModes, ::testing::Values("postgres", "odbc", "dbase"));
+INSTANTIATE_TEST_SUITE_P(Engines, EngineImportModes, ::testing::Values("postgres", "odbc", "dbase", "paradox"));
 
 }  // namespace

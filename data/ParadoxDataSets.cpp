@@ -1,0 +1,412 @@
+#include "data/ParadoxDataSets.h"
+
+#include <dirent.h>
+#include <iconv.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+
+#include "data/ParadoxFormat.h"
+#include "data/ParadoxSqliteModule.h"
+#include "foundation/CharClass.h"
+#include "foundation/Format.h"
+
+namespace kv {
+
+KV_IMPLEMENT_CLASS(TParadoxTableDataSet, TDataSet)
+KV_IMPLEMENT_CLASS(TParadoxQueryDataSet, TSqliteQueryDataSet)
+
+using px::TParadoxField;
+using px::TParadoxFieldSpec;
+using px::TParadoxTable;
+
+// ---- TParadoxConnection -----------------------------------------------------------
+
+TParadoxConnection::TParadoxConnection(std::string folder) : folder_(std::move(folder)) {
+  struct stat st{};
+  if (folder_.empty()) throw EDatabaseError("No folder of Paradox tables: the dataset's Path is empty");
+  if (::stat(folder_.c_str(), &st) != 0 || !S_ISDIR(st.st_mode))
+    throw EDatabaseError(Format("The folder of Paradox tables %s does not exist", folder_));
+}
+
+namespace {
+
+bool HasExtension(const std::string& name) {
+  const size_t dot = name.find_last_of('.');
+  return dot != std::string::npos && dot > 0;
+}
+
+bool IsTableFile(const std::string& name) {
+  return name.size() > 3 && AsciiUpperCase(std::string_view(name).substr(name.size() - 3)) == ".DB";
+}
+
+std::vector<std::string> SortedEntries(const std::string& folder) {
+  std::vector<std::string> names;
+  if (DIR* dir = ::opendir(folder.c_str())) {
+    while (const dirent* e = ::readdir(dir)) names.emplace_back(e->d_name);
+    ::closedir(dir);
+  }
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+}  // namespace
+
+std::string TParadoxConnection::TablePath(const std::string& tableName) const {
+  if (tableName.empty()) throw EDatabaseError("No Paradox table: the dataset's TableName is empty");
+  if (tableName.find('/') != std::string::npos)
+    throw EDatabaseError(Format("The Paradox table name '%s' names another folder: put the folder in Path", tableName));
+  const std::string file = HasExtension(tableName) ? tableName : tableName + ".db";
+  const std::string exact = folder_ + "/" + file;
+  if (::access(exact.c_str(), F_OK) == 0) return exact;
+  const std::string folded = AsciiUpperCase(file);
+  for (const std::string& name : SortedEntries(folder_))
+    if (AsciiUpperCase(name) == folded) return folder_ + "/" + name;
+  return exact;
+}
+
+std::shared_ptr<TParadoxTable> TParadoxConnection::OpenTable(const std::string& path) {
+  auto& slot = open_[path];
+  if (auto table = slot.lock()) return table;
+  std::shared_ptr<TParadoxTable> table = TParadoxTable::Open(path, ::access(path.c_str(), W_OK) == 0);
+  slot = table;
+  return table;
+}
+
+std::vector<std::string> TParadoxConnection::TableFiles() const {
+  std::vector<std::string> files;
+  for (const std::string& name : SortedEntries(folder_))
+    if (IsTableFile(name)) files.push_back(name);
+  return files;
+}
+
+std::shared_ptr<TSqliteConnection> TParadoxConnection::QueryConnection() {
+  if (!sqlite_) {
+    auto sqlite = std::make_shared<TSqliteConnection>(":memory:");
+    RegisterParadoxModule(sqlite->Database());
+    sqlite_ = std::move(sqlite);
+    attached_.clear();
+  }
+  for (const std::string& file : TableFiles()) {
+    const std::string name = file.substr(0, file.size() - 3);
+    const std::string key = AsciiUpperCase(name);
+    if (attached_.count(key)) continue;
+    try {
+      TParadoxTable::Open(folder_ + "/" + file, false);  // its own error, without SQLite's words around it
+      AttachParadoxTable(sqlite_->Database(), name, folder_ + "/" + file);
+      attached_[key] = "";
+    } catch (const Exception& e) {
+      attached_[key] = e.Message();
+    }
+  }
+  return sqlite_;
+}
+
+std::string TParadoxConnection::QueryTableError(const std::string& name) const {
+  const auto it = attached_.find(AsciiUpperCase(name));
+  return it == attached_.end() ? std::string() : it->second;
+}
+
+// ---- Type mapping -------------------------------------------------------------------
+
+TFieldDef ParadoxFieldDefOf(const TParadoxField& field, int fieldNo) {
+  TFieldDef def;
+  def.Name = field.name;
+  def.FieldNo = fieldNo;
+  def.DataTypeName = field.TypeName();
+  switch (field.type) {
+    case px::kAlpha: def.DataType = ftString, def.Size = field.size; break;
+    case px::kDate: def.DataType = ftDate; break;
+    case px::kShort: def.DataType = ftSmallint; break;
+    case px::kLong: def.DataType = ftInteger; break;
+    case px::kAutoInc: def.DataType = ftAutoInc; break;
+    case px::kCurrency: def.DataType = ftCurrency; break;
+    case px::kNumber: def.DataType = ftFloat; break;
+    case px::kLogical: def.DataType = ftBoolean; break;
+    case px::kMemo: def.DataType = ftMemo, def.Size = field.size - static_cast<int>(px::kBlobPointerSize); break;
+    case px::kFmtMemo: def.DataType = ftFmtMemo, def.Size = field.size - static_cast<int>(px::kBlobPointerSize); break;
+    case px::kBlob: def.DataType = ftBlob, def.Size = field.size - static_cast<int>(px::kBlobPointerSize); break;
+    case px::kOle: def.DataType = ftParadoxOle, def.Size = field.size - static_cast<int>(px::kBlobPointerSize); break;
+    case px::kGraphic: def.DataType = ftGraphic, def.Size = field.size - static_cast<int>(px::kBlobPointerSize); break;
+    case px::kTime: def.DataType = ftTime; break;
+    case px::kTimestamp: def.DataType = ftDateTime; break;
+    case px::kBcd: def.DataType = ftBCD, def.Size = 32, def.Precision = field.size; break;
+    case px::kBytes: def.DataType = ftBytes, def.Size = field.size; break;
+    default: def.DataType = ftUnknown; break;
+  }
+  return def;
+}
+
+namespace {
+
+// A BLOB kind with the definition's leader size (default 10 bytes).
+void BlobSpec(uint8_t type, const TFieldDef& def, TParadoxFieldSpec& spec) {
+  spec.type = type;
+  const int leader = def.Size > 0 && def.Size <= 240 ? def.Size : 10;
+  spec.size = static_cast<uint8_t>(leader + static_cast<int>(px::kBlobPointerSize));
+}
+
+void SpecFromDataType(const TFieldDef& def, TParadoxFieldSpec& spec) {
+  auto fixed = [&](uint8_t type) {
+    spec.type = type;
+    for (int size : {1, 2, 4, 8})
+      if (px::FieldLength(type, static_cast<uint8_t>(size)) != 0) spec.size = static_cast<uint8_t>(size);
+  };
+  auto sized = [&](uint8_t type, int size, const char* what) {
+    if (size > static_cast<int>(px::kMaxAlphaSize))
+      throw EDatabaseError(Format("Field '%s' of %d %s is longer than a Paradox %s field holds (255)", def.Name, size,
+                                  what, px::TypeName(type, 0).substr(0, 1)));
+    spec.type = type;
+    spec.size = static_cast<uint8_t>(size > 0 ? size : static_cast<int>(px::kMaxAlphaSize));
+  };
+  switch (def.DataType) {
+    case ftString:
+    case ftFixedChar:
+    case ftWideString: sized(px::kAlpha, def.Size, "characters"); break;
+    case ftGuid: sized(px::kAlpha, 38, "characters"); break;
+    case ftSmallint: fixed(px::kShort); break;
+    case ftWord:
+    case ftInteger: fixed(px::kLong); break;
+    case ftAutoInc: fixed(px::kAutoInc); break;
+    case ftLargeint:
+    case ftFloat: fixed(px::kNumber); break;
+    case ftCurrency: fixed(px::kCurrency); break;
+    case ftBCD:
+    case ftFMTBcd:
+      spec.type = px::kBcd;
+      spec.size = static_cast<uint8_t>(std::clamp(def.Precision, 0, px::kBcdMaxDecimals));
+      break;
+    case ftBoolean: fixed(px::kLogical); break;
+    case ftDate: fixed(px::kDate); break;
+    case ftTime: fixed(px::kTime); break;
+    case ftDateTime:
+    case ftTimeStamp: fixed(px::kTimestamp); break;
+    case ftMemo:
+    case ftOraClob: BlobSpec(px::kMemo, def, spec); break;
+    case ftFmtMemo: BlobSpec(px::kFmtMemo, def, spec); break;
+    case ftBlob:
+    case ftOraBlob:
+    case ftVarBytes:
+    case ftTypedBinary: BlobSpec(px::kBlob, def, spec); break;
+    case ftGraphic: BlobSpec(px::kGraphic, def, spec); break;
+    case ftParadoxOle:
+    case ftDBaseOle: BlobSpec(px::kOle, def, spec); break;
+    case ftBytes: sized(px::kBytes, def.Size, "bytes"); break;
+    default:
+      throw EDatabaseError(Format("Field '%s' of type %s cannot be stored in a Paradox table", def.Name,
+                                  FieldTypeName(def.DataType)));
+  }
+}
+
+}  // namespace
+
+TParadoxFieldSpec ParadoxFieldSpecOf(const TFieldDef& def) {
+  TParadoxFieldSpec spec;
+  spec.name = def.Name;
+  if (!px::ParseTypeName(def.DataTypeName, spec.type, spec.size)) SpecFromDataType(def, spec);
+  return spec;
+}
+
+// ---- TParadoxTableDataSet -------------------------------------------------------------
+
+TParadoxTableDataSet::~TParadoxTableDataSet() { CloseForDestroy(); }
+
+void TParadoxTableDataSet::SetConnection(std::shared_ptr<TParadoxConnection> connection) {
+  Close();
+  connection_ = std::move(connection);
+}
+
+void TParadoxTableDataSet::SetTableName(const std::string& name) {
+  Close();
+  tableName_ = name;
+}
+
+void TParadoxTableDataSet::SetCodePage(const std::string& codePage) {
+  uint16_t number = 0;
+  bool known = px::CodePageNumber(codePage, number);
+  if (known) {
+    const iconv_t cd = ::iconv_open("UTF-8", px::CodePageName(number).c_str());
+    known = cd != reinterpret_cast<iconv_t>(-1);
+    if (known) ::iconv_close(cd);
+  }
+  if (!known) throw EDatabaseError(Format("The code page '%s' cannot be recorded in a Paradox table", codePage));
+  codePage_ = number;
+}
+
+bool TParadoxTableDataSet::GetPublishedString(std::string_view name, std::string& value) const {
+  if (name != "TableName") return TDataSet::GetPublishedString(name, value);
+  value = tableName_;
+  return true;
+}
+
+std::string TParadoxTableDataSet::Path() const {
+  if (!connection_) throw EDatabaseError("A Paradox table has no connection");
+  return connection_->TablePath(tableName_);
+}
+
+bool TParadoxTableDataSet::TableExists() const { return ::access(Path().c_str(), F_OK) == 0; }
+
+bool TParadoxTableDataSet::CreateTable() {
+  if (TableExists()) return false;
+  std::vector<TParadoxFieldSpec> specs;
+  for (const TFieldDef& def : FieldDefs()) specs.push_back(ParadoxFieldSpecOf(def));
+  TParadoxTable::Create(Path(), specs, codePage_);
+  return true;
+}
+
+void TParadoxTableDataSet::EmptyTable() {
+  if (!Active()) {
+    connection_->OpenTable(Path())->Zap();
+    return;
+  }
+  CheckBrowseMode();
+  table_->Zap();
+  writes_ = 0;
+  pos_ = 0;
+  Resync();
+}
+
+void TParadoxTableDataSet::Commit() {
+  if (table_) table_->Commit();
+  writes_ = 0;
+}
+
+void TParadoxTableDataSet::InternalOpen() {
+  table_ = connection_->OpenTable(Path());
+  FieldDefs().Clear();
+  int no = 0;
+  for (const TParadoxField& f : table_->Fields()) FieldDefs().Add(ParadoxFieldDefOf(f, ++no));
+  IndexDefs().Clear();
+  if (table_->KeyFieldCount() > 0) {
+    std::string keys;
+    for (size_t i = 0; i < table_->KeyFieldCount(); ++i) keys += (i ? ";" : "") + table_->Fields()[i].name;
+    IndexDefs().Add("", keys, static_cast<TIndexOptions>((1u << ixPrimary) | (1u << ixUnique)));
+  }
+  pos_ = 0;
+  writes_ = 0;
+}
+
+void TParadoxTableDataSet::InternalClose() {
+  std::shared_ptr<TParadoxTable> table = std::move(table_);
+  if (table && table->Writable()) table->Commit(true);
+}
+
+TDataSet::TGetResult TParadoxTableDataSet::InternalGetRecord(TGetMode mode) {
+  const uint32_t count = table_->RecordCount();
+  if (mode == gmCurrent) {
+    if (count == 0) return grEOF;
+    pos_ = std::clamp<uint32_t>(pos_, 1, count);
+    return grOK;
+  }
+  if (mode == gmNext) {
+    if (pos_ >= count) return grEOF;
+    ++pos_;
+    return grOK;
+  }
+  if (pos_ <= 1 || count == 0) return grBOF;
+  pos_ = std::min(pos_ - 1, count);
+  return grOK;
+}
+
+bool TParadoxTableDataSet::InternalGetFieldValue(const TField& field, TVariant& value) {
+  if (!IsShown(pos_)) {
+    value = TVariant::Null();
+    return false;
+  }
+  value = table_->Value(table_->Record(pos_), static_cast<size_t>(field.FieldNo() - 1), pos_);
+  return !value.IsNull();
+}
+
+int TParadoxTableDataSet::InternalRecordCount() {
+  return static_cast<int>(std::min<uint32_t>(table_->RecordCount(), INT32_MAX));
+}
+
+void TParadoxTableDataSet::InternalSetRecNo(int value) {
+  if (value < 1 || !IsShown(static_cast<uint32_t>(value)))
+    throw EDatabaseError(Format("%s: there is no record %d", table_->Path(), value));
+  pos_ = static_cast<uint32_t>(value);
+}
+
+void TParadoxTableDataSet::InternalGotoBookmark(TBookmark bookmark) {
+  if (bookmark < 1 || bookmark > UINT32_MAX || !IsShown(static_cast<uint32_t>(bookmark)))
+    throw EDatabaseError("Bookmark not found");
+  pos_ = static_cast<uint32_t>(bookmark);
+}
+
+void TParadoxTableDataSet::Wrote() {
+  if (postRecords_ > 0 && ++writes_ >= postRecords_) Commit();
+}
+
+void TParadoxTableDataSet::InternalPost(const std::vector<TVariant>& values, bool inserting, bool) {
+  if (inserting) {
+    px::TParadoxRecordImage image = table_->EncodeRecord(values, nullptr, table_->RecordCount() + 1);
+    pos_ = table_->Append(image);
+  } else {
+    if (!IsShown(pos_)) throw EDatabaseError(Format("%s: the record being edited is gone", table_->Path()));
+    const std::string base(reinterpret_cast<const char*>(table_->Record(pos_)), table_->RecordLength());
+    const auto* record = reinterpret_cast<const uint8_t*>(base.data());
+    std::vector<TVariant> changed = values;
+    // A BLOB left as it was keeps its place in the BLOB file.
+    for (size_t i = 0; i < changed.size() && i < table_->Fields().size(); ++i)
+      if (px::IsBlobType(table_->Fields()[i].type) && table_->Value(record, i, pos_) == changed[i]) changed[i] = TVariant();
+    px::TParadoxRecordImage image = table_->EncodeRecord(changed, record, pos_);
+    table_->Rewrite(pos_, image);
+  }
+  Wrote();
+}
+
+void TParadoxTableDataSet::InternalDelete() {
+  if (!IsShown(pos_)) return;
+  table_->Delete(pos_);
+  pos_ = std::min(pos_, table_->RecordCount());
+  Wrote();
+}
+
+bool TParadoxTableDataSet::InternalLocate(const std::vector<TField*>& fields, const std::vector<TVariant>& values,
+                                          TLocateOptions options) {
+  const bool ci = (options >> loCaseInsensitive) & 1, partial = (options >> loPartialKey) & 1;
+  for (uint32_t r = 1; r <= table_->RecordCount(); ++r) {
+    bool match = true;
+    for (size_t k = 0; k < fields.size() && match; ++k) {
+      const TVariant stored = table_->Value(table_->Record(r), static_cast<size_t>(fields[k]->FieldNo() - 1), r);
+      match = VarMatches(stored, values[k], ci, partial);
+    }
+    if (match) {
+      pos_ = r;
+      return true;
+    }
+  }
+  return false;
+}
+
+// ---- TParadoxQueryDataSet -------------------------------------------------------------
+
+void TParadoxQueryDataSet::SetParadoxConnection(std::shared_ptr<TParadoxConnection> connection) {
+  Close();
+  px_ = std::move(connection);
+}
+
+void TParadoxQueryDataSet::InternalOpen() {
+  if (!px_) throw EDatabaseError("A query over Paradox tables has no connection");
+  SetConnection(px_->QueryConnection());
+  try {
+    TSqliteQueryDataSet::InternalOpen();
+  } catch (const EDatabaseError& e) {
+    // "no such table: NAME" for a file that is there but did not open: say why.
+    const std::string message = e.Message();
+    const size_t at = message.find("no such table: ");
+    if (at != std::string::npos) {
+      std::string name = message.substr(at + 15);
+      name = name.substr(0, name.find_first_of(" \n\t"));
+      if (name.rfind("temp.", 0) == 0 || name.rfind("main.", 0) == 0) name = name.substr(5);
+      const std::string why = px_->QueryTableError(name);
+      if (!why.empty()) throw EDatabaseError(Format("The table %s cannot be queried: %s", name, why));
+    }
+    const std::string memory = ":memory:: ";
+    if (message.rfind(memory, 0) == 0) throw EDatabaseError(px_->Folder() + ": " + message.substr(memory.size()));
+    throw;
+  }
+}
+
+}  // namespace kv

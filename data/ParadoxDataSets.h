@@ -1,0 +1,167 @@
+// The Paradox engine: Paradox tables (.db, versions 3.0 to 7) in a folder
+// (data/ParadoxTable.h reads and writes the files).
+//
+// TParadoxConnection: the folder (Path). The datasets of one connection
+// (one thread, see data/Connections.h) that open the same table share one
+// open table file, so a job reading and writing one table through two
+// datasets sees one set of records. Tables are found by TableName: a name
+// without an extension gets ".db"; when no file has the exact name, a file
+// in the folder whose name matches ignoring ASCII letter case is taken.
+//
+// TParadoxTableDataSet
+//   - Records in file (block chain) order. RecNo is the record's position
+//     and is also the bookmark; deleting a record moves the later ones up
+//     by one.
+//   - FieldDefs come from the header (ParadoxFieldDefOf): DataTypeName is
+//     the stored type, "A20", "N", "$", "M20", "#2", ... IndexDefs hold the
+//     primary key of a keyed table.
+//   - Writes: Append and Insert add the record at the end; Post in edit
+//     state rewrites the record in place; Delete removes it. A row whose
+//     values do not fit is refused alone (Post raises naming the file,
+//     record and field; nothing is written). The header is brought up to
+//     date every PostRecords writes and when the dataset closes.
+//   - A keyed table (primary index in a .px) is read-only: a write raises
+//     an error saying that its index is not maintained.
+//   - Locate scans the records, decoding the key fields.
+//   - CreateTable makes an unkeyed table from FieldDefs
+//     (ParadoxFieldSpecOf) whatever the IndexDefs say; tables get the code
+//     page set by SetCodePage (default 1252).
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "KVCore_export.h"
+#include "data/DataSet.h"
+#include "data/DbConnection.h"
+#include "data/ParadoxFormat.h"
+#include "data/ParadoxTable.h"
+#include "data/SqliteDataSets.h"
+
+namespace kv {
+
+class KVCORE_EXPORT TParadoxConnection : public TDbConnection {
+public:
+  // EDatabaseError when `folder` is empty or no folder.
+  explicit TParadoxConnection(std::string folder);
+  std::string Describe() const override { return folder_; }
+  const std::string& Folder() const { return folder_; }
+  // The file of table `tableName` (see above); the exact path (with ".db"
+  // added when the name has no extension) when none exists.
+  std::string TablePath(const std::string& tableName) const;
+  // The open table file at `path`, shared by the datasets of this
+  // connection (asked writable when the file may be written); the caller
+  // shares ownership.
+  std::shared_ptr<px::TParadoxTable> OpenTable(const std::string& path);
+  // The table files (*.db, any letter case) of the folder, sorted.
+  std::vector<std::string> TableFiles() const;
+
+  // The in-memory SQLite database the folder's queries run in: each table
+  // file is a virtual table (data/ParadoxSqliteModule.h) named after the
+  // file without its extension. Made at the first call; files that
+  // appeared since are added at each call. A file that does not open as a
+  // table is left out and its error kept (QueryTableError).
+  std::shared_ptr<TSqliteConnection> QueryConnection();
+  // Why the table `name` (any letter case) is not in the query database; "" when it is or no file has that name.
+  std::string QueryTableError(const std::string& name) const;
+
+private:
+  std::string folder_;
+  std::shared_ptr<TSqliteConnection> sqlite_;
+  std::map<std::string, std::string> attached_;  // upper-cased table name -> error ("" when attached)
+  std::map<std::string, std::weak_ptr<px::TParadoxTable>> open_;  // by path
+};
+
+// ---- Type mapping (documented in docs/datasets.md) ----
+KVCORE_EXPORT TFieldDef ParadoxFieldDefOf(const px::TParadoxField& field, int fieldNo);
+// The stored field a definition creates: its DataTypeName when that names
+// a Paradox type ("A20", "N", "#2"), else one derived from DataType.
+// EDatabaseError naming the field for a type Paradox cannot store.
+KVCORE_EXPORT px::TParadoxFieldSpec ParadoxFieldSpecOf(const TFieldDef& def);
+
+class KVCORE_EXPORT TParadoxTableDataSet : public TDataSet {
+  KV_CLASS(TParadoxTableDataSet, TDataSet)
+public:
+  TParadoxTableDataSet() = default;
+  ~TParadoxTableDataSet() override;
+
+  // Setting the connection or the table closes the dataset first.
+  void SetConnection(std::shared_ptr<TParadoxConnection> connection);
+  const std::shared_ptr<TParadoxConnection>& Connection() const { return connection_; }
+  void SetTableName(const std::string& name);
+  const std::string& TableName() const { return tableName_; }
+  // Writes between two header updates (default 100); <= 0: only at close.
+  void SetPostRecords(int32_t writes) { postRecords_ = writes; }
+  // The code page of tables CreateTable makes ("CP936", "GBK", "1252", ...);
+  // EDatabaseError when the name is no code page this system converts.
+  void SetCodePage(const std::string& codePage);
+
+  bool TableExists() const;
+  // Creates the table file from FieldDefs() when it does not exist; true when created.
+  bool CreateTable();
+  // Removes every record.
+  void EmptyTable();
+  // Brings the header up to date now.
+  void Commit();
+  // The open table file, shared with the connection's other datasets (null while closed).
+  px::TParadoxTable* Table() const { return table_.get(); }
+
+  // "TableName".
+  bool GetPublishedString(std::string_view name, std::string& value) const override;
+
+protected:
+  void InternalOpen() override;
+  void InternalClose() override;
+  void InternalFirst() override { pos_ = 0; }
+  void InternalLast() override { pos_ = table_->RecordCount() + 1; }
+  TGetResult InternalGetRecord(TGetMode mode) override;
+  bool InternalGetFieldValue(const TField& field, TVariant& value) override;
+  int InternalRecordCount() override;
+  int InternalGetRecNo() override { return IsShown(pos_) ? static_cast<int>(pos_) : -1; }
+  void InternalSetRecNo(int value) override;
+  TBookmark InternalGetBookmark() override { return IsShown(pos_) ? pos_ : kNoBookmark; }
+  void InternalGotoBookmark(TBookmark bookmark) override;
+  // A keyed table also "can" be modified, so that a write names why it cannot.
+  bool InternalCanModify() const override { return table_ && (table_->Writable() || !table_->ReadOnlyReason().empty()); }
+  void InternalPost(const std::vector<TVariant>& values, bool inserting, bool append) override;
+  void InternalDelete() override;
+  bool InternalLocate(const std::vector<TField*>& fields, const std::vector<TVariant>& values,
+                      TLocateOptions options) override;
+
+private:
+  std::string Path() const;
+  bool IsShown(uint32_t recNo) const { return table_ && recNo >= 1 && recNo <= table_->RecordCount(); }
+  void Wrote();
+
+  std::shared_ptr<TParadoxConnection> connection_;
+  std::string tableName_;
+  int32_t postRecords_ = 100;
+  uint16_t codePage_ = px::kDefaultCodePage;
+  std::shared_ptr<px::TParadoxTable> table_;
+  uint32_t pos_ = 0;    // current record number; 0 before the first, count + 1 after the last
+  int32_t writes_ = 0;  // since the last header update
+};
+
+// The rows of one read-only SQL statement over the tables of a folder: the
+// SQLite query dataset on the connection's query database. The statement
+// sees the tables as they are when it runs.
+class KVCORE_EXPORT TParadoxQueryDataSet : public TSqliteQueryDataSet {
+  KV_CLASS(TParadoxQueryDataSet, TSqliteQueryDataSet)
+public:
+  // Setting the connection closes the dataset first.
+  void SetParadoxConnection(std::shared_ptr<TParadoxConnection> connection);
+  const std::shared_ptr<TParadoxConnection>& ParadoxConnection() const { return px_; }
+
+protected:
+  // Brings the query database up to date with the folder, then runs the
+  // statement; a table left out names the reason.
+  void InternalOpen() override;
+
+private:
+  std::shared_ptr<TParadoxConnection> px_;
+};
+
+}  // namespace kv
