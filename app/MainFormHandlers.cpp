@@ -27,6 +27,27 @@ const char* const kErrFilter = "*.err (*.err);;*.* (*)";
 
 std::string LinkLogText(const TMessage& message, const TDBLink& link) { return Format(message.Text(), link.Name); }
 
+// The messages a status change is logged with, for a job or a DB link.
+struct TStatusMessages {
+  const TMessage &stop, &pause, &start, &finished, &error;
+};
+const TStatusMessages kJobMessages{SJobStopMsg, SJobPauseMsg, SJobStartMsg, SJobFinishedMsg, SJobFindErrorMsg};
+const TStatusMessages kLinkMessages{SDBLinkStopMsg, SDBLinkPauseMsg, SDBLinkStartMsg, SDBLinkFinishedMsg,
+                                    SDBLinkFindErrorMsg};
+
+// The message for `status` (null: the status is not logged) and its log type.
+const TMessage* StatusMessage(const TStatusMessages& messages, TJobStatus status, TLogType& type) {
+  type = status == jsError ? ltError : ltInfo;
+  switch (status) {
+    case jsStop: return &messages.stop;
+    case jsPause: return &messages.pause;
+    case jsStart: return &messages.start;
+    case jsOk: return &messages.finished;
+    case jsError: return &messages.error;
+    default: return nullptr;
+  }
+}
+
 }  // namespace
 
 void TMainForm::Guarded(const std::function<void()>& command) {
@@ -113,17 +134,8 @@ void TMainForm::LinkLog(TDBLink& link, TLogType type, const std::string& text) {
 
 void TMainForm::JobStatusChanged(TJob& job, TJobStatus status) {
   RefreshJobRow(job);
-  const TMessage* message = nullptr;
   TLogType type = ltInfo;
-  switch (status) {
-    case jsStop: message = &SJobStopMsg; break;
-    case jsPause: message = &SJobPauseMsg; break;
-    case jsStart: message = &SJobStartMsg; break;
-    case jsOk: message = &SJobFinishedMsg; break;
-    case jsError: message = &SJobFindErrorMsg; type = ltError; break;
-    default: break;
-  }
-  if (message) job.AddLog(type, Format(message->Text(), job.Name));
+  if (const TMessage* message = StatusMessage(kJobMessages, status, type)) job.AddLog(type, Format(message->Text(), job.Name));
   if (JobGroup->GetRunCount() == 0) {
     if (running_) ResetMonitor();
     running_ = false;
@@ -138,17 +150,8 @@ void TMainForm::JobStatusChanged(TJob& job, TJobStatus status) {
 
 void TMainForm::LinkStatusChanged(TDBLink& link, TJobStatus status) {
   RefreshLinkRow(link);
-  const TMessage* message = nullptr;
   TLogType type = ltInfo;
-  switch (status) {
-    case jsStop: message = &SDBLinkStopMsg; break;
-    case jsPause: message = &SDBLinkPauseMsg; break;
-    case jsStart: message = &SDBLinkStartMsg; break;
-    case jsOk: message = &SDBLinkFinishedMsg; break;
-    case jsError: message = &SDBLinkFindErrorMsg; type = ltError; break;
-    default: break;
-  }
-  if (message) LinkLog(link, type, LinkLogText(*message, link));
+  if (const TMessage* message = StatusMessage(kLinkMessages, status, type)) LinkLog(link, type, LinkLogText(*message, link));
   if (&link == currentLink_) {
     FillTotals();
     ReloadErrorGrid();
@@ -313,10 +316,15 @@ void TMainForm::SetChinese() {
   Translate();
 }
 
+// The manual: beside the program folder's files, else where the package
+// installs it (share/doc/vandrel beside bin/), else in the source tree of a
+// program run from its build folder.
 void TMainForm::OpenContext() {
   const QString home = QStr(PrgDir());
-  for (const char* name : {"docs/manual.html", "docs/manual.md", "README.md", "../README.md"}) {
-    const QString path = QDir::cleanPath(home + name);
+  const QString bin = QCoreApplication::applicationDirPath();
+  const QString candidates[] = {home + "README.md", bin + "/../share/doc/vandrel/README.md", bin + "/../../README.md"};
+  for (const QString& candidate : candidates) {
+    const QString path = QDir::cleanPath(candidate);
     if (QFileInfo::exists(path)) {
       hooks_.OpenDocument(path);
       return;

@@ -63,6 +63,15 @@ T* RowObject(const QTreeWidgetItem* row) {
   return row ? reinterpret_cast<T*>(row->data(0, kObjectRole).value<quintptr>()) : nullptr;
 }
 
+// The row of `list` holding `object`; null when none does.
+QTreeWidgetItem* RowOf(const QTreeWidget& list, const void* object) {
+  for (int i = 0; i < list.topLevelItemCount(); ++i) {
+    QTreeWidgetItem* row = list.topLevelItem(i);
+    if (RowObject<const void>(row) == object) return row;
+  }
+  return nullptr;
+}
+
 }  // namespace
 
 bool NodeShowsStatus(int node, TJobStatus status) {
@@ -93,14 +102,19 @@ int TMainForm::SelectedNode() const {
   return item->parent()->indexOfChild(const_cast<QTreeWidgetItem*>(item)) + 1;
 }
 
+// The focused job keeps the focus when the node still lists it.
 void TMainForm::ShowJobsOfNode(int node) {
-  const QSignalBlocker block(lvwJobs_);
-  lvwJobs_->clear();
-  if (JobGroup) {
-    for (int i = 0; i < JobGroup->Count(); ++i) {
-      TJob* job = JobGroup->GetObj(i);
-      if (job && NodeShowsStatus(node, job->Status())) AddJobRow(*job);
+  {
+    const QSignalBlocker block(lvwJobs_);
+    lvwJobs_->clear();
+    if (JobGroup) {
+      for (int i = 0; i < JobGroup->Count(); ++i) {
+        TJob* job = JobGroup->GetObj(i);
+        if (job && NodeShowsStatus(node, job->Status())) AddJobRow(*job);
+      }
     }
+    if (QTreeWidgetItem* row = currentJob_ ? JobRow(*currentJob_) : nullptr)
+      lvwJobs_->selectionModel()->setCurrentIndex(lvwJobs_->indexFromItem(row), QItemSelectionModel::NoUpdate);
   }
   JobFocused();
 }
@@ -123,13 +137,7 @@ void TMainForm::FillJobRow(QTreeWidgetItem& row, TJob& job) {
   row.setText(5, QStr(job.Description));
 }
 
-QTreeWidgetItem* TMainForm::JobRow(const TJob& job) const {
-  for (int i = 0; i < lvwJobs_->topLevelItemCount(); ++i) {
-    QTreeWidgetItem* row = lvwJobs_->topLevelItem(i);
-    if (RowObject<TJob>(row) == &job) return row;
-  }
-  return nullptr;
-}
+QTreeWidgetItem* TMainForm::JobRow(const TJob& job) const { return RowOf(*lvwJobs_, &job); }
 
 void TMainForm::RefreshJobRow(TJob& job) {
   if (QTreeWidgetItem* row = JobRow(job)) FillJobRow(*row, job);
@@ -183,13 +191,7 @@ void TMainForm::FillLinkRow(QTreeWidgetItem& row, TDBLink& link) {
   row.setText(5, QString::number(counters.Speed.Import));
 }
 
-QTreeWidgetItem* TMainForm::LinkRow(const TDBLink& link) const {
-  for (int i = 0; i < lvwDBLinks_->topLevelItemCount(); ++i) {
-    QTreeWidgetItem* row = lvwDBLinks_->topLevelItem(i);
-    if (RowObject<TDBLink>(row) == &link) return row;
-  }
-  return nullptr;
-}
+QTreeWidgetItem* TMainForm::LinkRow(const TDBLink& link) const { return RowOf(*lvwDBLinks_, &link); }
 
 void TMainForm::RefreshLinkRow(TDBLink& link) {
   if (QTreeWidgetItem* row = LinkRow(link)) FillLinkRow(*row, link);

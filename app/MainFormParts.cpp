@@ -19,8 +19,10 @@ QColor ColorFromSetting(int32_t bgr) {
 
 // ---- TMonitorChart ----
 
-TMonitorChart::TMonitorChart(QWidget* parent) : QChartView(parent) {
-  auto* chart = new QChart;
+// The view owns the chart it is made with (a view made without one would
+// make a default chart that setChart leaves to the caller to free).
+TMonitorChart::TMonitorChart(QWidget* parent) : QChartView(new QChart, parent) {
+  QChart* chart = this->chart();
   chart->legend()->setVisible(true);
   chart->legend()->setAlignment(Qt::AlignBottom);
   timeAxis_ = new QValueAxis(chart);
@@ -38,7 +40,6 @@ TMonitorChart::TMonitorChart(QWidget* parent) : QChartView(parent) {
     series_[i]->attachAxis(timeAxis_);
     series_[i]->attachAxis(speedAxis_);
   }
-  setChart(chart);
   setRenderHint(QPainter::Antialiasing);
   Reset();
 }

@@ -87,6 +87,8 @@ TTickerThread::TTickerThread(std::string name, std::chrono::milliseconds period,
     : TThread(std::move(name)), period_(period), onTick_(std::move(onTick)) {}
 
 TTickerThread::~TTickerThread() { TerminateAndWait(); }
+TJobGroupThread::~TJobGroupThread() { TerminateAndWait(); }
+TGlobalThread::~TGlobalThread() { TerminateAndWait(); }
 
 void TTickerThread::Execute() {
   try {

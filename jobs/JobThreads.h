@@ -72,6 +72,9 @@ private:
 class KVCORE_EXPORT TJobGroupThread : public TTickerThread {
 public:
   explicit TJobGroupThread(TJobGroup& group, std::chrono::milliseconds period = kDefaultTickPeriod);
+  // Ends the thread before any part of the object goes (its virtual calls
+  // would otherwise meet the destructors' vtable changes).
+  ~TJobGroupThread() override;
 };
 
 // The program's one-second ticker: every period, in the main thread, its
@@ -79,6 +82,7 @@ public:
 class KVCORE_EXPORT TGlobalThread : public TTickerThread {
 public:
   explicit TGlobalThread(std::chrono::milliseconds period = kDefaultTickPeriod);
+  ~TGlobalThread() override;  // ends the thread first, as TJobGroupThread
   std::function<void(TGlobalThread& sender)> OnTimer;
 };
 

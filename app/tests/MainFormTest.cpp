@@ -2,6 +2,7 @@
 // temporary program folder ($VANDREL_HOME), settings in a temporary QSettings
 // store, questions answered through the user-interface hook.
 #include <QAction>
+#include <QDir>
 #include <QLabel>
 #include <QSignalSpy>
 #include <QTabBar>
@@ -104,6 +105,7 @@ private slots:
   void doubleClickFollowsTheOptions();
   void errorRecordsAreSavedAndLoaded();
   void logPropertyShowsTheSelectedRow();
+  void contextOpensTheManualOfTheProgramFolder();
 
 private:
   std::unique_ptr<TMainForm> Open();
@@ -122,6 +124,7 @@ private:
   int scheduleCalls_ = 0;
   std::function<bool(TKVEnvironment&)> options_;
   std::vector<std::string> shownLogs_;
+  QStringList opened_;
 };
 
 void MainFormTest::initTestCase() {
@@ -140,6 +143,7 @@ void MainFormTest::init() {
   jobProCalls_ = scheduleCalls_ = 0;
   options_ = [](TKVEnvironment&) { return false; };
   shownLogs_.clear();
+  opened_.clear();
   KVSetLanguage(ltEnglish);
 }
 
@@ -159,6 +163,7 @@ std::unique_ptr<TMainForm> MainFormTest::Open() {
   hooks.EditSchedule = [this](TScheduleMode&) { return ++scheduleCalls_, false; };
   hooks.SetSysDefaultPro = [this](TKVEnvironment& env) { return options_(env); };
   hooks.ShowLogInfoForm = [this](const TKVLog& log) { shownLogs_.push_back(log.Event); };
+  hooks.OpenDocument = [this](const QString& path) { return opened_ << path, true; };
   auto form = std::make_unique<TMainForm>(std::move(hooks));
   form->show();
   form->FirstTimerTick();
@@ -435,14 +440,21 @@ void MainFormTest::closingDuringARunStopsItCleanly() {
 // ---- language ----
 
 void MainFormTest::switchingLanguages() {
+  home_->WriteGroup({home_->MakeJob("Orders", 3)});
   auto form = Open();
   auto& tree = *Child<QTreeWidget>(*form, "tvwJobPro");
   const QString runCaption = Action(*form, "acRun")->text();
   Action(*form, "acEngLanguage")->trigger();
   QCOMPARE(ui_.messages, (std::vector<std::string>{"Please close and restart application."}));
   QCOMPARE(Action(*form, "acRun")->text(), runCaption);
+  auto& jobs = *Child<QTreeWidget>(*form, "lvwJobs");
+  ClickRow(jobs, RowNamed(jobs, "Orders"));
   Action(*form, "acSimChinese")->trigger();
   QCOMPARE(KVLanguageType, ltSimpleChinese);
+  // The window is translated in place: the focused job and its links stay.
+  QCOMPARE(form->CurrentJob(), JobNamed("Orders"));
+  QCOMPARE(Child<QTreeWidget>(*form, "lvwDBLinks")->topLevelItemCount(), 1);
+  QCOMPARE(jobs.headerItem()->text(1), QString::fromUtf8("作业名称"));
   QCOMPARE(Node(tree, jnRunning)->text(0), QString::fromUtf8("正在运行"));
   QCOMPARE(Action(*form, "acRun")->text(), QString::fromUtf8("运行(&R)"));
   QCOMPARE(form->windowTitle(), QString("Vandrel Pro 1.02"));
@@ -463,8 +475,9 @@ void MainFormTest::aRunFromTheWindowUpdatesRowsTotalsAndChart() {
   auto& chart = *Child<TMonitorChart>(*form, "chartMonitor");
   QTRY_VERIFY_WITH_TIMEOUT(chart.Series(1)->count() > 0, kPatience);
   QVERIFY(form->Running());
-  QTRY_VERIFY_WITH_TIMEOUT(Child<QLabel>(*form, "StatusPanel2")->text() != "Added:0", kPatience);
-  QVERIFY(Child<QLabel>(*form, "StatusPanel2")->text().startsWith("Added:"));
+  // The clock's totals count the records the running link has added so far.
+  const QLabel& added = *Child<QLabel>(*form, "StatusPanel2");
+  QTRY_VERIFY_WITH_TIMEOUT(added.text().startsWith("Added:") && added.text() != "Added:0", kPatience);
   QVERIFY(!RowNamed(jobs, "Orders")->text(3).isEmpty());  // start time while running
   QTRY_VERIFY_WITH_TIMEOUT(Ended(*JobNamed("Orders")), kPatience);
   QVERIFY(!form->Running());
@@ -596,6 +609,14 @@ void MainFormTest::logPropertyShowsTheSelectedRow() {
   Action(*form, "acClearLog")->trigger();
   QCOMPARE(log.topLevelItemCount(), 0);
   QTRY_VERIFY(!Action(*form, "acLogPro")->isEnabled());
+}
+
+void MainFormTest::contextOpensTheManualOfTheProgramFolder() {
+  kvtest::WriteFile(home_->File("README.md"), "# manual\n");
+  auto form = Open();
+  Action(*form, "acContext")->trigger();
+  QCOMPARE(opened_, QStringList{QDir::cleanPath(QString::fromStdString(home_->File("README.md")))});
+  QVERIFY(ui_.messages.empty());
 }
 
 QTEST_MAIN(MainFormTest)
