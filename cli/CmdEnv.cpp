@@ -60,7 +60,8 @@ int RunEnv(const std::vector<std::string>& args) {
 const CommandRegistrar env{Command{
     "env", "env [--home DIR]",
     "Prints the settings in force, read from KVCore.env in the program folder\n"
-    "(DIR, else $VANDREL_HOME, else the program's own folder); defaults when there is no file.",
+    "(DIR, else $VANDREL_HOME, else the build folder of a program run from its build\n"
+    "tree, else ~/.local/share/vandrel); defaults when there is no file.",
     12, RunEnv}};
 
 }  // namespace

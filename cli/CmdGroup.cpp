@@ -72,7 +72,8 @@ int RunGroup(const std::vector<std::string>& arguments) {
 const CommandRegistrar group{Command{
     "group", "group list|add FILE.job|remove NAME [--home DIR]",
     "The job group: the job files the program loads, listed in KVCore.jbg in the\n"
-    "program folder (DIR, else $VANDREL_HOME, else the program's own folder).\n"
+    "program folder (DIR, else $VANDREL_HOME, else the build folder of a program run\n"
+    "from its build tree, else ~/.local/share/vandrel).\n"
     "list prints name, file and status of each listed job (\"missing\" or\n"
     "\"unreadable: ...\" for a file that does not load). add lists a job file (by its\n"
     "absolute name; it must load, and no listed job may have its name); remove NAME\n"

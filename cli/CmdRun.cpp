@@ -74,8 +74,8 @@ int RunRun(const std::vector<std::string>& args) {
 const CommandRegistrar run{Command{
     "run", "run [--home DIR] [--all | JOB...] [--error-data] [--max-jobs N] [--quiet]",
     "Runs jobs as the desktop program runs them: the settings come from KVCore.env\n"
-    "of the program folder (--home DIR, else $VANDREL_HOME, else the program's\n"
-    "folder); JOB is a job file or the name of a job of the folder's job group\n"
+    "of the program folder (--home DIR, else $VANDREL_HOME, else the build folder of a\n"
+    "program run from its build tree, else ~/.local/share/vandrel); JOB is a job file or the name of a job of the folder's job group\n"
     "(KVCore.jbg); --all runs every job of the group. At most MaxRunJobs jobs (or N)\n"
     "run at once, the others wait their turn; each job runs all its DB links at once.\n"
     "Every log record prints as a line\n"
