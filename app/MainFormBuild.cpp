@@ -294,6 +294,10 @@ void TMainForm::BuildCentral() {
   bottom->setObjectName("pnlDBLinkInfo");
   bottom->addWidget(BuildInfoPages());
   bottom->addWidget(chart_);
+  // The chart is read at a glance while jobs run: it keeps a useful share of the width.
+  chart_->setMinimumWidth(280);
+  bottom->setStretchFactor(0, 3);
+  bottom->setStretchFactor(1, 2);
   listSplit_ = new QSplitter(Qt::Vertical, this);
   listSplit_->setObjectName("pnlLists");
   listSplit_->addWidget(lvwJobs_);

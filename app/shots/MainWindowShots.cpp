@@ -18,6 +18,7 @@
 #include "MainForm.h"
 #include "MainFormParts.h"
 #include "Shots.h"
+#include "environment/Environment.h"
 #include "jobs/Job.h"
 
 namespace kv {
@@ -96,7 +97,18 @@ void ShootRun(const QString& outDir, const QString& suffix) {
   TJob* job = JobGroup->GetObj(0);
   if (links->topLevelItemCount() > 0) links->setCurrentItem(links->topLevelItem(0));
   form->findChild<QTabWidget*>("pctDBLinkInfo")->setCurrentIndex(0);
-  PumpUntil([&] { return chart->Series(1)->count() >= 12 || job->IsStop(); }, 60000);
+  // The shot shows the lines moving: a scale that fits the rate, and a dozen samples with rows in them.
+  TKVMonitorParam scale;
+  scale.Assign(GlobalEnv->MonitorParam.get());
+  scale.MaxSpeedScale = 400000;
+  chart->Apply(scale);
+  const auto importing = [&] {
+    const QList<QPointF> points = chart->Series(1)->points();
+    int withRows = 0;
+    for (const QPointF& p : points) withRows += p.y() > 0 ? 1 : 0;
+    return withRows >= 12 && points.last().x() - points.first().x() >= 3;
+  };
+  PumpUntil([&] { return importing() || job->IsStop(); }, 120000);
   Save(*form, outDir, "MainFormRunning", suffix);
   PumpUntil([&] { return job->IsStop() && !job->Thread() && !job->LinksBusy(); }, 300000);
   links->setCurrentItem(nullptr);
