@@ -278,7 +278,12 @@ TKVMapingForm::TKVMapingForm(TDBLink& link, QWidget* parent)
   LoadLink();
 }
 
-TKVMapingForm::~TKVMapingForm() = default;
+TKVMapingForm::~TKVMapingForm() {
+  // A cell editor still open commits its text while the window goes away:
+  // by then the working link is gone, so the grids report to nobody.
+  workArea_->DestPanel().Grid().disconnect(this);
+  workArea_->SourcePanel().Grid().disconnect(this);
+}
 
 void TKVMapingForm::BuildForm() {
   setObjectName("KVMapingForm");
