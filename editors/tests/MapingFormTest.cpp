@@ -292,6 +292,13 @@ void MapingFormTest::typingAnExpressionDrawsAndRemovesLines() {
   QVERIFY(form.HasLink(1, 1));
   form.SetExpression(2, "'constant'");
   QCOMPARE(LinkNames(form), (QStringList{"ID>ID", "CUSTID>CUSTID"}));
+  // A reference counts as a whole name only.
+  form.SetExpression(2, "S.NAMES + S.CITY_X + XS.NAME");
+  QVERIFY(!form.HasLink(2, 2));
+  QVERIFY(!form.HasLink(3, 2));
+  form.SetExpression(2, "Trim(s.Name)+'-'+S.CITY");
+  QVERIFY(form.HasLink(2, 2));
+  QVERIFY(form.HasLink(3, 2));
 }
 
 void MapingFormTest::theExpressionEditorOffersTheSourceFieldsAndReplacesTheCell() {
@@ -397,6 +404,10 @@ void MapingFormTest::matchFieldsButtonUsesTheOptionsDialog() {
 }
 
 void MapingFormTest::fieldDefinitionPagesShowTheSixColumns() {
+  {
+    TSqliteDatabase db(folder_->File("data.db"));
+    db.Exec("CREATE UNIQUE INDEX dst_cust ON dst(CUSTID)");
+  }
   TKVMapingForm form(*link_);
   auto* grid = Find<QTableWidget>(form, "sgdSourFieldDef");
   QCOMPARE(grid->columnCount(), 6);
@@ -411,7 +422,11 @@ void MapingFormTest::fieldDefinitionPagesShowTheSixColumns() {
   auto* destGrid = Find<QTableWidget>(form, "sgdDestFieldDef");
   QCOMPARE(destGrid->rowCount(), 4);
   QCOMPARE(destGrid->item(3, 0)->text(), QString("CITY"));
-  for (int r = 0; r < 4; ++r) QCOMPARE(destGrid->item(r, 1)->checkState(), Qt::Unchecked);  // no index
+  // CUSTID is indexed; ID, part of its name, is not.
+  const Qt::CheckState keys[4] = {Qt::Unchecked, Qt::Checked, Qt::Unchecked, Qt::Unchecked};
+  for (int r = 0; r < 4; ++r) QCOMPARE(destGrid->item(r, 1)->checkState(), keys[r]);
+  const Qt::CheckState sourceKeys[4] = {Qt::Checked, Qt::Unchecked, Qt::Unchecked, Qt::Unchecked};  // primary key
+  for (int r = 0; r < 4; ++r) QCOMPARE(grid->item(r, 1)->checkState(), sourceKeys[r]);
   QVERIFY(Find<QWidget>(form, "tshSourFieldDef"));
   QVERIFY(Find<QWidget>(form, "tshDestFieldDef"));
 }
