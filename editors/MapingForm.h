@@ -92,8 +92,10 @@ public:
   void SetCaption(const QString& caption);
   QString Caption() const;
   TDataSetGrid& Grid() const { return *grid_; }
-  // Limits the grid to the height its rows need.
+  // Limits the grid to the height its rows need, and the panel to the grid's.
   void FitToRows();
+  // As tall as the rows (when the work area has room).
+  QSize sizeHint() const override;
 
 private:
   QLabel* caption_;
