@@ -273,6 +273,7 @@ TKVMapingForm::~TKVMapingForm() {
 void TKVMapingForm::BuildForm() {
   setObjectName("KVMapingForm");
   setWindowTitle("Fields Mapping");
+  expForm_ = new TExpForm(this);
   workArea_ = new TWorkArea(links_, this);
   TDataSetGrid& source = workArea_->SourcePanel().Grid();
   source.setObjectName("sgdSource");
@@ -499,11 +500,11 @@ bool TKVMapingForm::EditExpression(int destRow) {
   // since the working link's variables go with the form.
   std::unique_ptr<TExpTranslator> saved = SetTranslator(nullptr);
   working_->SetAllVarList();
-  TExpForm editor(this);
-  editor.SetVarList(GetTranslator() ? GetTranslator()->VarList : &working_->VarList());
-  editor.SetExpStr(Expression(destRow));
-  const bool ok = editor.Execute();
-  if (ok) SetExpression(destRow, editor.GetExpStr());
+  expForm_->SetVarList(GetTranslator() ? GetTranslator()->VarList : &working_->VarList());
+  expForm_->SetExpStr(Expression(destRow));
+  const bool ok = expForm_->Execute();
+  if (ok) SetExpression(destRow, expForm_->GetExpStr());
+  expForm_->SetVarList(nullptr);
   SetTranslator(std::move(saved));
   return ok;
 }

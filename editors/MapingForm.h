@@ -53,6 +53,7 @@ class QTabWidget;
 
 namespace kv {
 
+class TExpForm;
 class TFieldDefGrid;
 class TKVCustomDataSet;
 
@@ -209,12 +210,14 @@ private:
   void Dropped(int row, const QPoint& globalPos);
   void Redraw();
 
+  // The widgets below belong to the form through Qt's parent chain.
   TDBLink& link_;
   std::unique_ptr<TDBLink> working_;  // the copy the form edits
   std::vector<TFieldLink> links_;
   bool destFieldsKnown_ = false;  // the destination's fields could be read
   bool loading_ = false;          // cell changes made by the form itself
   TWorkArea* workArea_ = nullptr;
+  TExpForm* expForm_ = nullptr;  // the expression editor, made once with the form
   QTabWidget* fieldDefPages_ = nullptr;
   TFieldDefGrid* sgdSourFieldDef_ = nullptr;  // read-only
   TFieldDefGrid* sgdDestFieldDef_ = nullptr;
