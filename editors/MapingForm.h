@@ -25,6 +25,10 @@
 // tshDestFieldDef show the field definitions of both datasets (read-only;
 // a field is marked as key when an index of a table dataset lists it).
 //
+// A destination row shows the expression of the first mapping line naming
+// its field (the name's surrounding blanks and letter case aside, as the
+// run reads it).
+//
 // Writing back (Ok, or acApply which keeps the window open) rebuilds the
 // link's mapping from the destination rows: one name=expression line per
 // row with an expression, in field order. Entries for fields the
