@@ -18,6 +18,7 @@
 #include "data/TableDataSets.h"
 #include "editors/AutoMatchForm.h"
 #include "editors/ExpForm.h"
+#include "editors/FieldDefGrid.h"
 #include "editors/FormHelpers.h"
 #include "editors/QtText.h"
 #include "editors/QtTranslation.h"
@@ -33,19 +34,28 @@ namespace {
 
 constexpr TMatchModes Bit(TMatchMode mode) { return static_cast<TMatchModes>(1u << mode); }
 
-QString Upper(const std::string& text) { return QStr(text).toUpper(); }
+// Whether `c` may continue a name in an expression ("S.ID" is a name and
+// so is "S.IDX").
+bool NameChar(QChar c) { return c.isLetterOrNumber() || c == '_' || c == '.'; }
+
+// Whether `expression` mentions `reference` (letter case aside) as a whole
+// name: "S.ID" is in "Upper(s.id)" and in "S.ID+1", but not in "S.IDX".
+bool MentionsReference(const QString& expression, const QString& reference) {
+  if (reference.isEmpty()) return false;
+  for (qsizetype at = expression.indexOf(reference, 0, Qt::CaseInsensitive); at >= 0;
+       at = expression.indexOf(reference, at + 1, Qt::CaseInsensitive)) {
+    const qsizetype end = at + reference.size();
+    const bool startsName = at == 0 || !NameChar(expression[at - 1]);
+    const bool endsName = end == expression.size() || !NameChar(expression[end]);
+    if (startsName && endsName) return true;
+  }
+  return false;
+}
 
 // A cell the user may not edit.
 QTableWidgetItem* FixedItem(const QString& text) {
   auto* item = new QTableWidgetItem(text);
   item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable);
-  return item;
-}
-
-// A check box cell the user may not change.
-QTableWidgetItem* FixedCheck(bool checked) {
-  auto* item = FixedItem(QString());
-  item->setCheckState(checked ? Qt::Checked : Qt::Unchecked);
   return item;
 }
 
@@ -58,46 +68,10 @@ std::vector<std::string> FieldNames(const TKVCustomDataSet* dataSet) {
   return names;
 }
 
-// Whether a definition's field is in an index of a table dataset.
-bool IsKeyField(const TKVCustomDataSet& dataSet, const std::string& field) {
-  const auto* table = ObjCast<TKVCustomTableDataSet>(&dataSet);
-  if (!table || !table->IndexDefs) return false;
-  const QString name = Upper(field);
-  for (int i = 0; i < table->IndexDefs->Count(); ++i) {
-    const TKVIndexDef* index = table->IndexDefs->GetObj(i);
-    if (index && Upper(index->FieldExpression).contains(name)) return true;
-  }
-  return false;
-}
-
-QTableWidget* NewFieldDefGrid(const char* name, QWidget* parent) {
-  auto* grid = new QTableWidget(0, 6, parent);
-  grid->setObjectName(name);
-  grid->setHorizontalHeaderLabels({QStr(SDataSetFieldName.Text()), QStr(SDataSetFieldKey.Text()),
-                                   QStr(SDataSetFieldDataType.Text()), QStr(SDataSetFieldLength.Text()),
-                                   QStr(SDataSetFieldPrecision.Text()), QStr(SDataSetFieldNull.Text())});
-  grid->setEditTriggers(QAbstractItemView::NoEditTriggers);
-  grid->verticalHeader()->hide();
-  grid->horizontalHeader()->setStretchLastSection(true);
-  return grid;
-}
-
-// One row per field definition: name, key, type, size, precision, required.
-void FillFieldDefGrid(QTableWidget& grid, const TKVCustomDataSet* dataSet) {
-  grid.setRowCount(0);
-  if (!dataSet || !dataSet->FieldDefs) return;
-  for (int i = 0; i < dataSet->FieldDefs->Count(); ++i) {
-    const TKVFieldDef* def = dataSet->FieldDefs->GetObj(i);
-    if (!def) continue;
-    const int row = grid.rowCount();
-    grid.insertRow(row);
-    grid.setItem(row, 0, FixedItem(QStr(def->Name)));
-    grid.setItem(row, 1, FixedCheck(IsKeyField(*dataSet, def->Name)));
-    grid.setItem(row, 2, FixedItem(QStr(FieldTypeName(static_cast<TFieldType>(def->DataType)))));
-    grid.setItem(row, 3, FixedItem(QString::number(def->Size)));
-    grid.setItem(row, 4, FixedItem(QString::number(def->Precision)));
-    grid.setItem(row, 5, FixedCheck(def->Required()));
-  }
+// The index definitions that mark key fields: a table dataset's only.
+const TKVIndexDefs* KeyIndexes(const TKVCustomDataSet* dataSet) {
+  const auto* table = ObjCast<TKVCustomTableDataSet>(dataSet);
+  return table ? table->IndexDefs.get() : nullptr;
 }
 
 // Makes sure the dataset knows its fields: a dataset without stored field
@@ -175,6 +149,7 @@ TDataSetPanel::TDataSetPanel(const char* name, bool dragSource, QWidget* parent)
   setObjectName(name);
   setFrameShape(QFrame::StyledPanel);
   setAutoFillBackground(true);
+  setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Expanding);  // as tall as its rows allow
   caption_->setAlignment(Qt::AlignCenter);
   QFont bold = caption_->font();
   bold.setBold(true);
@@ -182,8 +157,14 @@ TDataSetPanel::TDataSetPanel(const char* name, bool dragSource, QWidget* parent)
   auto* layout = new QVBoxLayout(this);
   layout->setContentsMargins(4, 4, 4, 4);
   layout->addWidget(caption_);
-  layout->addWidget(grid_);
+  layout->addWidget(grid_, 100);  // the grid grows up to its rows' height first
   layout->addStretch(1);
+}
+
+QSize TDataSetPanel::sizeHint() const {
+  QSize size = QFrame::sizeHint();
+  if (maximumHeight() < QWIDGETSIZE_MAX) size.setHeight(maximumHeight());
+  return size;
 }
 
 void TDataSetPanel::SetCaption(const QString& caption) { caption_->setText(caption); }
@@ -191,8 +172,12 @@ void TDataSetPanel::SetCaption(const QString& caption) { caption_->setText(capti
 QString TDataSetPanel::Caption() const { return caption_->text(); }
 
 void TDataSetPanel::FitToRows() {
-  const int rows = grid_->rowCount() + 1;  // and the title row
-  grid_->setMaximumHeight(grid_->verticalHeader()->defaultSectionSize() * rows + 20);
+  const int rows = grid_->verticalHeader()->defaultSectionSize() * grid_->rowCount();
+  const int gridHeight = grid_->horizontalHeader()->sizeHint().height() + rows + 2 * grid_->frameWidth() + 2;
+  grid_->setMaximumHeight(gridHeight);
+  const QMargins margins = layout()->contentsMargins();
+  setMaximumHeight(gridHeight + caption_->sizeHint().height() + layout()->spacing() + margins.top() +
+                   margins.bottom() + 2 * frameWidth());
 }
 
 // ---- TWorkArea -----------------------------------------------------------------------
@@ -208,9 +193,9 @@ TWorkArea::TWorkArea(const std::vector<TFieldLink>& links, QWidget* parent)
   white.setColor(QPalette::Window, Qt::white);
   setPalette(white);
   auto* layout = new QHBoxLayout(this);
-  layout->addWidget(source_, 2);
+  layout->addWidget(source_, 2, Qt::AlignTop);
   layout->addSpacing(fontMetrics().horizontalAdvance(QString(12, QChar('M'))));
-  layout->addWidget(dest_, 3);
+  layout->addWidget(dest_, 3, Qt::AlignTop);
   Watch(*source_);
   Watch(*dest_);
 }
@@ -278,11 +263,17 @@ TKVMapingForm::TKVMapingForm(TDBLink& link, QWidget* parent)
   LoadLink();
 }
 
-TKVMapingForm::~TKVMapingForm() = default;
+TKVMapingForm::~TKVMapingForm() {
+  // A cell editor still open commits its text while the window goes away:
+  // by then the working link is gone, so the grids report to nobody.
+  workArea_->DestPanel().Grid().disconnect(this);
+  workArea_->SourcePanel().Grid().disconnect(this);
+}
 
 void TKVMapingForm::BuildForm() {
   setObjectName("KVMapingForm");
   setWindowTitle("Fields Mapping");
+  expForm_ = new TExpForm(this);
   workArea_ = new TWorkArea(links_, this);
   TDataSetGrid& source = workArea_->SourcePanel().Grid();
   source.setObjectName("sgdSource");
@@ -309,7 +300,8 @@ void TKVMapingForm::BuildForm() {
   splitter->addWidget(workArea_);
   splitter->addWidget(BuildFieldDefPages());
   splitter->setStretchFactor(0, 3);
-  splitter->setStretchFactor(1, 1);
+  splitter->setStretchFactor(1, 2);
+  splitter->setSizes({600, 400});
   auto* layout = new QVBoxLayout(this);
   layout->addWidget(splitter, 1);
   layout->addLayout(BuildButtons());
@@ -319,10 +311,10 @@ void TKVMapingForm::BuildForm() {
 QWidget* TKVMapingForm::BuildFieldDefPages() {
   fieldDefPages_ = new QTabWidget(this);
   fieldDefPages_->setObjectName("pgcFieldDef");
-  auto page = [this](const char* pageName, const char* gridName, const QString& caption, QTableWidget*& grid) {
+  auto page = [this](const char* pageName, const char* gridName, const QString& caption, TFieldDefGrid*& grid) {
     auto* tab = new QWidget;
     tab->setObjectName(pageName);
-    grid = NewFieldDefGrid(gridName, tab);
+    grid = new TFieldDefGrid(tab, gridName, true);
     auto* layout = new QVBoxLayout(tab);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(grid);
@@ -366,8 +358,8 @@ void TKVMapingForm::LoadLink() {
   LoadExpressions();
   loading_ = false;
   DrawLinks();
-  FillFieldDefGrid(*sgdSourFieldDef_, source);
-  FillFieldDefGrid(*sgdDestFieldDef_, dest);
+  sgdSourFieldDef_->Load(source ? source->FieldDefs.get() : nullptr, KeyIndexes(source));
+  sgdDestFieldDef_->Load(dest ? dest->FieldDefs.get() : nullptr, KeyIndexes(dest));
 }
 
 void TKVMapingForm::LoadFieldNames() {
@@ -433,7 +425,7 @@ std::string TKVMapingForm::SourceReference(int sourceRow) const {
 }
 
 bool TKVMapingForm::ExpressionRefers(int sourceRow, int destRow) const {
-  return Upper(Expression(destRow)).contains(Upper(SourceReference(sourceRow)));
+  return MentionsReference(QStr(Expression(destRow)), QStr(SourceReference(sourceRow)));
 }
 
 // ---- Lines ----
@@ -508,11 +500,11 @@ bool TKVMapingForm::EditExpression(int destRow) {
   // since the working link's variables go with the form.
   std::unique_ptr<TExpTranslator> saved = SetTranslator(nullptr);
   working_->SetAllVarList();
-  TExpForm editor(this);
-  editor.SetVarList(GetTranslator() ? GetTranslator()->VarList : &working_->VarList());
-  editor.SetExpStr(Expression(destRow));
-  const bool ok = editor.Execute();
-  if (ok) SetExpression(destRow, editor.GetExpStr());
+  expForm_->SetVarList(GetTranslator() ? GetTranslator()->VarList : &working_->VarList());
+  expForm_->SetExpStr(Expression(destRow));
+  const bool ok = expForm_->Execute();
+  if (ok) SetExpression(destRow, expForm_->GetExpStr());
+  expForm_->SetVarList(nullptr);
   SetTranslator(std::move(saved));
   return ok;
 }

@@ -2,15 +2,18 @@
 // modal window in which the expression that fills each destination field
 // of one DB link is set.
 //
-// The form works on a copy of the link. The work area (TWorkArea, white)
+// The form works on a copy of the link; a dataset of the copy without
+// stored field definitions is opened once to learn its fields (a failure
+// is shown as an error). The work area (TWorkArea, white)
 // holds two panels side by side: the source panel (captioned with the
 // source dataset's name) whose grid lists the source field names, and the
 // destination panel whose grid shows, per destination field, the
 // expression (column 0, editable) and the field name (column 1). Rows of
 // the grids are field rows counted from 0 (the column titles are the
 // grids' headers). A line (TFieldLink) joins a source row to each
-// destination row whose upper-cased expression contains the upper-cased
-// reference "<source dataset name>.<source field name>"; the work area
+// destination row whose expression mentions the reference
+// "<source dataset name>.<source field name>" as a whole name, letter case
+// aside ("S.ID" is in "Upper(s.id)", not in "S.IDX"); the work area
 // paints the lines between the panels and keeps them at their rows while
 // the grids scroll or change size.
 //
@@ -19,7 +22,8 @@
 // types an expression into its cell, or opens the expression editor on it
 // with a double click. "&Match fields" (acAutoMatch) matches fields by name
 // with the options of the auto-match dialog. The pages tshSourFieldDef and
-// tshDestFieldDef show the field definitions of both datasets.
+// tshDestFieldDef show the field definitions of both datasets (read-only;
+// a field is marked as key when an index of a table dataset lists it).
 //
 // Writing back (Ok, or acApply which keeps the window open) rebuilds the
 // link's mapping from the destination rows: one name=expression line per
@@ -49,6 +53,8 @@ class QTabWidget;
 
 namespace kv {
 
+class TExpForm;
+class TFieldDefGrid;
 class TKVCustomDataSet;
 
 // A grid of field rows. The source grid lets a row be dragged away with
@@ -87,8 +93,10 @@ public:
   void SetCaption(const QString& caption);
   QString Caption() const;
   TDataSetGrid& Grid() const { return *grid_; }
-  // Limits the grid to the height its rows need.
+  // Limits the grid to the height its rows need, and the panel to the grid's.
   void FitToRows();
+  // As tall as the rows (when the work area has room).
+  QSize sizeHint() const override;
 
 private:
   QLabel* caption_;
@@ -202,15 +210,17 @@ private:
   void Dropped(int row, const QPoint& globalPos);
   void Redraw();
 
+  // The widgets below belong to the form through Qt's parent chain.
   TDBLink& link_;
   std::unique_ptr<TDBLink> working_;  // the copy the form edits
   std::vector<TFieldLink> links_;
   bool destFieldsKnown_ = false;  // the destination's fields could be read
   bool loading_ = false;          // cell changes made by the form itself
   TWorkArea* workArea_ = nullptr;
+  TExpForm* expForm_ = nullptr;  // the expression editor, made once with the form
   QTabWidget* fieldDefPages_ = nullptr;
-  QTableWidget* sgdSourFieldDef_ = nullptr;
-  QTableWidget* sgdDestFieldDef_ = nullptr;
+  TFieldDefGrid* sgdSourFieldDef_ = nullptr;  // read-only
+  TFieldDefGrid* sgdDestFieldDef_ = nullptr;
 };
 
 // Edits the mapping of `link` modally; true only when closed with Ok (an

@@ -10,12 +10,14 @@ set(VANDREL_SHOT_SOURCES
   MainWindowShots.cpp
   DialogShots.cpp
   LinkDialogShots.cpp
+  MapingShots.cpp
 )
 set(VANDREL_SHOT_FUNCTIONS
   ShootStartup
   ShootMainWindow
   ShootDialogs
   ShootLinkDialogs
+  ShootMaping
 )
 
 set(shot_calls "")
