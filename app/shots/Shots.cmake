@@ -9,12 +9,14 @@ set(VANDREL_SHOT_SOURCES
   StartupShots.cpp
   MainWindowShots.cpp
   DialogShots.cpp
+  LinkDialogShots.cpp
   MapingShots.cpp
 )
 set(VANDREL_SHOT_FUNCTIONS
   ShootStartup
   ShootMainWindow
   ShootDialogs
+  ShootLinkDialogs
   ShootMaping
 )
 
