@@ -14,6 +14,7 @@
 #include "data/TableDataSets.h"
 #include "editors/FieldDefGrid.h"
 #include "editors/FormHelpers.h"
+#include "editors/ImportFieldDefineForm.h"
 #include "editors/QtText.h"
 #include "editors/QtTranslation.h"
 #include "environment/CoreMessages.h"
@@ -92,6 +93,13 @@ QWidget* TKVDataSetDialog::BuildFields() {
   connect(import, &QPushButton::clicked, this, &TKVDataSetDialog::ImportFields);
   auto* row = new QHBoxLayout;
   row->addWidget(import);
+  if (OffersTableImport()) {
+    auto* fromTable = new QPushButton("Import from a &table...", page);
+    fromTable->setObjectName("btnImportFromTable");
+    fromTable->setAutoDefault(false);
+    connect(fromTable, &QPushButton::clicked, this, &TKVDataSetDialog::ImportFromTable);
+    row->addWidget(fromTable);
+  }
   row->addStretch(1);
   auto* layout = new QVBoxLayout(page);
   layout->addLayout(row);
@@ -147,6 +155,8 @@ std::unique_ptr<TKVCustomDataSet> TKVDataSetDialog::BuildCopy(bool withGrid) {
       std::string error;
       if (!fieldGrid_->Store(defs, error)) throw EDatabaseError(error);
       copy->SetFieldDefs(&defs);
+      auto* table = ObjCast<TKVCustomTableDataSet>(copy.get());
+      if (table && importedIndexes_) table->SetIndexDefs(importedIndexes_.get());
     }
   } catch (const std::exception& error) {
     ShowError(error.what());
@@ -204,7 +214,20 @@ void TKVDataSetDialog::ImportFields() {
     ShowError(error.what());
     return;
   }
-  fieldGrid_->Load(scratch->FieldDefs.get(), KeyIndexes(*scratch));
+  const TKVIndexDefs* indexes = KeyIndexes(*scratch);
+  if (indexes) {
+    importedIndexes_ = std::make_unique<TKVIndexDefs>();
+    importedIndexes_->Assign(indexes);
+  }
+  fieldGrid_->Load(scratch->FieldDefs.get(), indexes);
+}
+
+void TKVDataSetDialog::ImportFromTable() {
+  TKVFieldDefs fields;
+  auto indexes = std::make_unique<TKVIndexDefs>();
+  if (!ImportFieldDefine(fields, *indexes, this)) return;
+  fieldGrid_->Load(&fields, indexes.get());
+  importedIndexes_ = std::move(indexes);
 }
 
 }  // namespace kv

@@ -46,6 +46,10 @@ public:
   void accept() override;  // Apply, then close (and warn when the kind asks for field definitions)
   // Fills the grid from the data (the "&Import" button).
   void ImportFields();
+  // Table kinds: fills the grid (and the index definitions written back)
+  // from a table the user chooses in "Import field define from a table"
+  // (btnImportFromTable).
+  void ImportFromTable();
 
   TKVCustomDataSet& DataSet() const { return dataSet_; }
   TFieldDefGrid& FieldGrid() const { return *fieldGrid_; }
@@ -71,6 +75,8 @@ protected:
   virtual bool WarnWithoutFields() const { return false; }
   // The index definitions that mark key fields in the grid (table kinds).
   virtual const TKVIndexDefs* KeyIndexes(const TKVCustomDataSet& from) const;
+  // Whether the Fields page offers "Import from a &table..." (table kinds).
+  virtual bool OffersTableImport() const { return false; }
   // Opens `scratch` and leaves its definitions in FieldDefs (and IndexDefs).
   virtual void ReadDefinitions(TKVCustomDataSet& scratch);
 
@@ -92,6 +98,8 @@ private:
   QLineEdit* edName_ = nullptr;
   QPlainTextEdit* moDescription_ = nullptr;
   TFieldDefGrid* fieldGrid_ = nullptr;
+  // Index definitions an import found; written back with the grid (table kinds).
+  std::unique_ptr<TKVIndexDefs> importedIndexes_;
   QPushButton* btnOk_ = nullptr;
 };
 

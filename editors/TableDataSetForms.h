@@ -42,6 +42,7 @@ protected:
   void AddPages(QTabWidget& pages) override;
   void LoadPages(const TKVCustomDataSet& from) override;
   void StorePages(TKVCustomDataSet& into) override;
+  bool OffersTableImport() const override { return true; }
 
 private:
   QStringList types_;
