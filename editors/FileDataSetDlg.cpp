@@ -189,6 +189,12 @@ void TKVFileDataSetDlg::StorePages(TKVCustomDataSet& into) {
   file.SetTableName(StdStr(edFileName_->text().trimmed()));
 }
 
+void TKVFileDataSetDlg::ReadDefinitions(TKVCustomDataSet& scratch) {
+  TTextFileDataset& file = static_cast<TKVTextDataSet&>(scratch).TextFile();
+  file.SetTableName(DataSet().ResolvePath(file.TableName()));
+  TKVDataSetDialog::ReadDefinitions(scratch);
+}
+
 void TKVFileDataSetDlg::SchedulePreview() { previewTimer_->start(); }
 
 void TKVFileDataSetDlg::ShowPreview(TTextFileDataset& file) {
