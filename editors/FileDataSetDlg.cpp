@@ -189,10 +189,9 @@ void TKVFileDataSetDlg::StorePages(TKVCustomDataSet& into) {
   file.SetTableName(StdStr(edFileName_->text().trimmed()));
 }
 
-void TKVFileDataSetDlg::ReadDefinitions(TKVCustomDataSet& scratch) {
+void TKVFileDataSetDlg::PrepareRead(TKVCustomDataSet& scratch) {
   TTextFileDataset& file = static_cast<TKVTextDataSet&>(scratch).TextFile();
   file.SetTableName(DataSet().ResolvePath(file.TableName()));
-  TKVDataSetDialog::ReadDefinitions(scratch);
 }
 
 void TKVFileDataSetDlg::SchedulePreview() { previewTimer_->start(); }

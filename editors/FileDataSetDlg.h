@@ -52,9 +52,9 @@ protected:
   std::unique_ptr<TKVCustomDataSet> NewOfKind() const override;
   const TMessage& CaptionMessage() const override;
   bool WarnWithoutFields() const override { return true; }
-  // Opens the file named as the job resolves it (a relative name is taken
-  // from the job file's folder).
-  void ReadDefinitions(TKVCustomDataSet& scratch) override;
+  // Names the file as the job resolves it (a relative name is taken from
+  // the job file's folder).
+  void PrepareRead(TKVCustomDataSet& scratch) override;
 
 private:
   QWidget* BuildFormat();
