@@ -13,6 +13,7 @@
 
 #include "data/CustomDataSet.h"
 #include "data/TableDataSets.h"
+#include "editors/BrowseDataForm.h"
 #include "editors/DbConnectionPanel.h"
 #include "editors/FieldDefGrid.h"
 #include "editors/FormHelpers.h"
@@ -238,6 +239,13 @@ void TKVDataSetDialog::ImportDone(TKVCustomDataSet& scratch, const std::string& 
   }
   fieldGrid_->Load(scratch.FieldDefs.get(), indexes);
   emit fieldsImported(true);
+}
+
+void TKVDataSetDialog::BrowseValues() {
+  std::unique_ptr<TKVCustomDataSet> scratch = BuildCopy(false);
+  if (!scratch) return;
+  PrepareRead(*scratch);
+  BrowseData(*scratch, this);
 }
 
 void TKVDataSetDialog::ImportFromTable() {

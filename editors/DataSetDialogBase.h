@@ -50,6 +50,9 @@ public:
   // fieldsImported tells when it is done.
   void ImportFields();
   bool Importing() const { return importing_; }
+  // Shows the data as the dialog's values give it in the browse window
+  // (nothing is written back).
+  void BrowseValues();
   // Table kinds: fills the grid (and the index definitions written back)
   // from a table the user chooses in "Import field define from a table"
   // (btnImportFromTable).
