@@ -2,6 +2,7 @@
 
 #include <QLabel>
 #include <QApplication>
+#include <QThread>
 #include <QHBoxLayout>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -12,8 +13,11 @@
 
 #include "data/CustomDataSet.h"
 #include "data/TableDataSets.h"
+#include "editors/BrowseDataForm.h"
+#include "editors/DbConnectionPanel.h"
 #include "editors/FieldDefGrid.h"
 #include "editors/FormHelpers.h"
+#include "editors/ImportFieldDefineForm.h"
 #include "editors/QtText.h"
 #include "editors/QtTranslation.h"
 #include "environment/CoreMessages.h"
@@ -27,14 +31,10 @@ namespace kv {
 
 namespace {
 
-// Shows a wait cursor while it lives.
-class TWaitCursor {
-public:
-  TWaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
-  ~TWaitCursor() { QApplication::restoreOverrideCursor(); }
-  TWaitCursor(const TWaitCursor&) = delete;
-  TWaitCursor& operator=(const TWaitCursor&) = delete;
-};
+void OpenForDefinitions(TKVCustomDataSet& scratch) {
+  TDataSet* engine = scratch.GetDataset();
+  if (!engine->Active()) engine->Open();
+}
 
 }  // namespace
 
@@ -86,12 +86,19 @@ QWidget* TKVDataSetDialog::BuildFields() {
   auto* page = new QWidget;
   page->setObjectName("tshFields");
   fieldGrid_ = new TFieldDefGrid(page, "sgFieldDefs");
-  auto* import = new QPushButton("&Import", page);
+  auto* import = btnImportField_ = new QPushButton("&Import", page);
   import->setObjectName("btnImportField");
   import->setAutoDefault(false);
   connect(import, &QPushButton::clicked, this, &TKVDataSetDialog::ImportFields);
   auto* row = new QHBoxLayout;
   row->addWidget(import);
+  if (OffersTableImport()) {
+    auto* fromTable = new QPushButton("Import from a &table...", page);
+    fromTable->setObjectName("btnImportFromTable");
+    fromTable->setAutoDefault(false);
+    connect(fromTable, &QPushButton::clicked, this, &TKVDataSetDialog::ImportFromTable);
+    row->addWidget(fromTable);
+  }
   row->addStretch(1);
   auto* layout = new QVBoxLayout(page);
   layout->addLayout(row);
@@ -147,6 +154,8 @@ std::unique_ptr<TKVCustomDataSet> TKVDataSetDialog::BuildCopy(bool withGrid) {
       std::string error;
       if (!fieldGrid_->Store(defs, error)) throw EDatabaseError(error);
       copy->SetFieldDefs(&defs);
+      auto* table = ObjCast<TKVCustomTableDataSet>(copy.get());
+      if (table && importedIndexes_) table->SetIndexDefs(importedIndexes_.get());
     }
   } catch (const std::exception& error) {
     ShowError(error.what());
@@ -187,24 +196,64 @@ void TKVDataSetDialog::accept() {
     ShowWarning(SKVDataSetNoDefineFields.Text());
 }
 
-void TKVDataSetDialog::ReadDefinitions(TKVCustomDataSet& scratch) {
-  TDataSet* engine = scratch.GetDataset();
-  if (!engine->Active()) engine->Open();
-  scratch.CloseSession();
-}
+TKVDataSetDialog::TDefinitionReader TKVDataSetDialog::DefinitionReader() const { return &OpenForDefinitions; }
 
 void TKVDataSetDialog::ImportFields() {
-  std::unique_ptr<TKVCustomDataSet> scratch = BuildCopy(false);
-  if (!scratch) return;
-  try {
-    TWaitCursor wait;
-    ReadDefinitions(*scratch);
-  } catch (const std::exception& error) {
-    scratch->CloseSession();
-    ShowError(error.what());
+  if (importing_) return;
+  std::shared_ptr<TKVCustomDataSet> scratch = BuildCopy(false);
+  if (!scratch) {
+    emit fieldsImported(false);
     return;
   }
-  fieldGrid_->Load(scratch->FieldDefs.get(), KeyIndexes(*scratch));
+  PrepareRead(*scratch);
+  auto error = std::make_shared<std::string>();
+  const TDefinitionReader reader = DefinitionReader();
+  QThread* thread = QThread::create([scratch, error, reader] {
+    try {
+      reader(*scratch);
+    } catch (const std::exception& failure) {
+      *error = failure.what();
+      if (error->empty()) *error = "Error";
+    }
+    scratch->CloseSession();  // on the thread that opened it
+  });
+  importing_ = true;
+  btnImportField_->setEnabled(false);
+  connect(thread, &QThread::finished, thread, &QObject::deleteLater);
+  connect(thread, &QThread::finished, this, [this, scratch, error] { ImportDone(*scratch, *error); });
+  thread->start();
+}
+
+void TKVDataSetDialog::ImportDone(TKVCustomDataSet& scratch, const std::string& error) {
+  importing_ = false;
+  btnImportField_->setEnabled(true);
+  if (!error.empty()) {
+    ShowError(MaskPassword(error, scratch.DataBaseInfo->PassWord));
+    emit fieldsImported(false);
+    return;
+  }
+  const TKVIndexDefs* indexes = KeyIndexes(scratch);
+  if (indexes) {
+    importedIndexes_ = std::make_unique<TKVIndexDefs>();
+    importedIndexes_->Assign(indexes);
+  }
+  fieldGrid_->Load(scratch.FieldDefs.get(), indexes);
+  emit fieldsImported(true);
+}
+
+void TKVDataSetDialog::BrowseValues() {
+  std::unique_ptr<TKVCustomDataSet> scratch = BuildCopy(false);
+  if (!scratch) return;
+  PrepareRead(*scratch);
+  BrowseData(*scratch, this);
+}
+
+void TKVDataSetDialog::ImportFromTable() {
+  TKVFieldDefs fields;
+  auto indexes = std::make_unique<TKVIndexDefs>();
+  if (!ImportFieldDefine(fields, *indexes, this)) return;
+  fieldGrid_->Load(&fields, indexes.get());
+  importedIndexes_ = std::move(indexes);
 }
 
 }  // namespace kv

@@ -42,6 +42,7 @@ protected:
   void AddPages(QTabWidget& pages) override;
   void LoadPages(const TKVCustomDataSet& from) override;
   void StorePages(TKVCustomDataSet& into) override;
+  bool OffersTableImport() const override { return true; }
 
 private:
   QStringList types_;
@@ -80,7 +81,7 @@ protected:
   std::unique_ptr<TKVCustomDataSet> NewOfKind() const override;
   const TMessage& CaptionMessage() const override;
   // Reads the definitions through the server's catalog.
-  void ReadDefinitions(TKVCustomDataSet& scratch) override;
+  TDefinitionReader DefinitionReader() const override;
 };
 
 }  // namespace kv

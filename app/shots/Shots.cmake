@@ -11,6 +11,7 @@ set(VANDREL_SHOT_SOURCES
   DialogShots.cpp
   LinkDialogShots.cpp
   MapingShots.cpp
+  DataSetDialogShots.cpp
 )
 set(VANDREL_SHOT_FUNCTIONS
   ShootStartup
@@ -18,6 +19,7 @@ set(VANDREL_SHOT_FUNCTIONS
   ShootDialogs
   ShootLinkDialogs
   ShootMaping
+  ShootDataSetDialogs
 )
 
 set(shot_calls "")

@@ -9,6 +9,7 @@
 namespace kv {
 
 void ShootDialogs(const QString& outDir, const QString& suffix, const QString& home);
+void ShootDataSetDialogs(const QString& outDir, const QString& suffix, const QString& home);
 void ShootMainWindow(const QString& outDir, const QString& suffix, const QString& home);
 void ShootLinkDialogs(const QString& outDir, const QString& suffix, const QString& home);
 void ShootMaping(const QString& outDir, const QString& suffix, const QString& home);
