@@ -83,6 +83,20 @@ void PaintEdge(QPainter& painter, QRect box, uint16_t edge, uint16_t sides) {
 
 QRect Normalized(QPoint a, QPoint b) { return QRect(a, b).normalized(); }
 
+// Marks the view's own bookkeeping changes of the chart (client size,
+// scroll origin, label sizes), which need no reaction from the view.
+class TQuiet {
+public:
+  explicit TQuiet(bool& flag) : flag_(flag), old_(flag) { flag_ = true; }
+  ~TQuiet() { flag_ = old_; }
+  TQuiet(const TQuiet&) = delete;
+  TQuiet& operator=(const TQuiet&) = delete;
+
+private:
+  bool& flag_;
+  bool old_;
+};
+
 }  // namespace
 
 QColor FcColor(int32_t value) {
@@ -156,7 +170,10 @@ QRect TFlowChartView::ToViewport(const TFcRect& display, int margin) const {
 }
 
 void TFlowChartView::RefreshAll() {
-  chart_.SetClientSize(viewport()->width(), viewport()->height());
+  {
+    TQuiet quiet(quiet_);
+    chart_.SetClientSize(viewport()->width(), viewport()->height());
+  }
   MeasureLabels();
   UpdateScrollRange();
   viewport()->update();
@@ -181,12 +198,12 @@ void TFlowChartView::UpdateScrollRange() {
   verticalScrollBar()->setPageStep(page.height());
   horizontalScrollBar()->setRange(0, std::max(0, right + kScrollMargin - page.width()));
   verticalScrollBar()->setRange(0, std::max(0, bottom + kScrollMargin - page.height()));
+  TQuiet quiet(quiet_);
   chart_.SetScrollOrigin(Origin());
 }
 
 void TFlowChartView::MeasureLabels() {
-  if (measuring_) return;
-  measuring_ = true;
+  TQuiet quiet(quiet_);
   const int zoom = chart_.EffectiveZoom();
   for (int i = 0; i < chart_.GetConnectionCount(); ++i) {
     TKVFcConnection& c = *chart_.GetConnection(i);
@@ -197,11 +214,10 @@ void TFlowChartView::MeasureLabels() {
     if (now.IsEmpty() || now.Right - now.Left + 1 != size.width() || now.Bottom - now.Top + 1 != size.height())
       c.SetLabelSize(size.width(), size.height());
   }
-  measuring_ = false;
 }
 
 void TFlowChartView::OnChartChange() {
-  if (measuring_) return;
+  if (quiet_) return;
   if (!ownRepaint_) {
     MeasureLabels();
     UpdateScrollRange();
@@ -359,6 +375,7 @@ QRect TFlowChartView::ShapesArea(const std::vector<TMoved>& shapes) const {
 // ---- Mouse and keyboard --------------------------------------------------------------
 
 void TFlowChartView::mousePressEvent(QMouseEvent* event) {
+  if (event->button() == Qt::RightButton) return event->accept();  // acted on at its release
   if (event->button() != Qt::LeftButton) return QAbstractScrollArea::mousePressEvent(event);
   ResetDrag();
   drag_.Start = drag_.Current = event->position().toPoint();
@@ -634,11 +651,15 @@ void TFlowChartView::contextMenuEvent(QContextMenuEvent* event) {
 
 void TFlowChartView::resizeEvent(QResizeEvent* event) {
   QAbstractScrollArea::resizeEvent(event);
-  chart_.SetClientSize(viewport()->width(), viewport()->height());
+  {
+    TQuiet quiet(quiet_);
+    chart_.SetClientSize(viewport()->width(), viewport()->height());
+  }
   UpdateScrollRange();
 }
 
 void TFlowChartView::scrollContentsBy(int, int) {
+  TQuiet quiet(quiet_);
   chart_.SetScrollOrigin(Origin());
   viewport()->update();
 }

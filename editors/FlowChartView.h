@@ -154,7 +154,7 @@ private:
   TTool tool_ = vtNone;
   bool rubberBand_ = false;
   bool ownRepaint_ = false;  // a drag is repainting what it changes itself
-  bool measuring_ = false;
+  bool quiet_ = false;  // the view itself is changing the chart's settings
   TDrag drag_;
 };
 
