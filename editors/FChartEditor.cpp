@@ -435,6 +435,8 @@ void TFChartEditor::CreateLink(QPoint start, QPoint end) {
 bool TFChartEditor::CreateLinkFromSelection() {
   TKVFlowChart& chart = Chart();
   if (chart.GetSelectedObjectCount() != 2 || chart.GetSelectedConnectionCount() != 0) return false;
+  // The destination must be able to take records, as when a link is drawn.
+  if (!AcceptsAsDest(*chart.GetSelectedObject(1))) return true;
   TKVFcConnection* c = Join(*chart.GetSelectedObject(0), *chart.GetSelectedObject(1), 0, 0);
   c->SetStyle(fclStraight);
   UpdateActions();
