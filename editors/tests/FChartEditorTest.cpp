@@ -3,6 +3,7 @@
 // their 5-pixel rule, refused destinations, zoom limits, a job without a
 // file, the rubber band, Esc, Delete, validation, and OK writing the file
 // and rebuilding the job's DB links.
+#include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
 #include <QToolButton>
@@ -54,6 +55,13 @@ QPoint CentreOf(const TKVFcObject& shape) {
   return {c.X - o.X, c.Y - o.Y};
 }
 
+// A real double click: press and release, then the double click and its release.
+void DoubleClick(QWidget* viewport, QPoint p) {
+  QTest::mouseClick(viewport, Qt::LeftButton, {}, p);
+  QTest::mouseDClick(viewport, Qt::LeftButton, {}, p);
+  QTest::mouseRelease(viewport, Qt::LeftButton, {}, p);
+}
+
 }  // namespace
 
 class FChartEditorTest : public QObject {
@@ -76,6 +84,7 @@ private slots:
   void okSavesTheFileAndRebuildsTheJobsLinks();
   void validateSaysWhetherTheJobIsValid();
   void rightClickSelectsAndOpensThePopupMenu();
+  void doubleClicksOpenTheDialogOfTheItem();
   void designJobAnswersTrueOnlyOnOk();
   void anUnreadableJobFileIsNeverOpenedNorOverwritten();
 
@@ -516,6 +525,48 @@ void FChartEditorTest::rightClickSelectsAndOpensThePopupMenu() {
   QTRY_VERIFY_WITH_TIMEOUT(popup->isVisible(), 5000);
   QVERIFY(Find<QAction>(*editor, "acDBLinkMaping")->isEnabled());
   popup->close();
+}
+
+void FChartEditorTest::doubleClicksOpenTheDialogOfTheItem() {
+  WriteJob({{dotText, 20, 20, "S"}, {dotFileDB, 200, 20, "D"}}, {{0, 1}});
+  auto editor = Open();
+  QVERIFY(editor);
+  TKVFlowChart& chart = editor->Chart();
+  QWidget* vp = editor->View().viewport();
+  QString opened;
+  auto answer = [&opened](const char* name, bool ok) {
+    kvtest::OnModal<QDialog>([&opened, name, ok](QDialog& d) {
+      opened = d.objectName();
+      Find<QLineEdit>(d, "edName")->setText(name);
+      QTest::mouseClick(Find<QPushButton>(d, ok ? "btnOk" : "btnCancel"), Qt::LeftButton);
+    });
+  };
+  // A shape: the dialog of its kind, on the working job; the shape takes the new name.
+  answer("Orders", true);
+  DoubleClick(vp, CentreOf(*chart.GetObject(1)));
+  QTRY_COMPARE_WITH_TIMEOUT(opened, QString("KVFileDBDataSetForm"), 5000);
+  QCOMPARE(QStr(chart.GetObject(1)->DataSet()->Name), QString("Orders"));
+  QCOMPARE(QStr(chart.GetObject(1)->Text()), QString("Orders"));
+  QCOMPARE(QStr(job_->GetDesignControl().GetObject(1)->DataSet()->Name), QString("D"));  // not written back yet
+  opened.clear();
+  answer("Ignored", false);
+  DoubleClick(vp, CentreOf(*chart.GetObject(0)));
+  QTRY_COMPARE_WITH_TIMEOUT(opened, QString("KVFileDataSetDlg"), 5000);
+  QCOMPARE(QStr(chart.GetObject(0)->Text()), QString("S"));
+  // A connection: the DB link property dialog; the line takes the link's new name.
+  opened.clear();
+  answer("Load", true);
+  const TFcPoint mid = PolylineMidpoint(chart.GetConnection(0)->Polyline());
+  DoubleClick(vp, QPoint(mid.X, mid.Y));
+  QTRY_COMPARE_WITH_TIMEOUT(opened, QString("KVDBLinkProForm"), 5000);
+  QCOMPARE(QStr(chart.GetConnection(0)->Text()), QString("Load"));
+  QCOMPARE(QStr(ObjCast<TDBLink>(chart.GetConnection(0)->DBLink())->Name), QString("Load"));
+  // The dataset command with the connection selected does the same.
+  opened.clear();
+  answer("Load2", true);
+  Find<QAction>(*editor, "acDataSetPro")->trigger();
+  QTRY_COMPARE_WITH_TIMEOUT(opened, QString("KVDBLinkProForm"), 5000);
+  QCOMPARE(QStr(chart.GetConnection(0)->Text()), QString("Load2"));
 }
 
 void FChartEditorTest::designJobAnswersTrueOnlyOnOk() {
