@@ -556,7 +556,7 @@ void TFChartEditor::Validate() {
 }
 
 void TFChartEditor::JobPro() {
-  if (auto* job = ObjCast<TJob>(Chart().Job())) EditJobPro(*job, this);
+  if (auto* job = ObjCast<TJob>(Chart().Job())) EditJobPro(*job, this, &job_);
 }
 
 void TFChartEditor::JobSchedule() {
