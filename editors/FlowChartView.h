@@ -141,6 +141,8 @@ private:
   QRect ToViewport(const TFcRect& display, int margin) const;
   void UpdateScrollRange();
   void MeasureLabels();
+  // A rectangle surely holding connection `index` as drawn (cheap to get).
+  TFcRect RoughRect(int index) const;
   bool ShowSelection() const;
   void PaintConnection(class QPainter& painter, const TKVFcConnection& connection) const;
   void PaintShape(QPainter& painter, TKVFcObject& shape) const;
@@ -156,6 +158,9 @@ private:
   bool ownRepaint_ = false;  // a drag is repainting what it changes itself
   bool quiet_ = false;  // the view itself is changing the chart's settings
   TDrag drag_;
+  // By connection index: half the longer side of its measured label, 0
+  // for none (refreshed by MeasureLabels, which every change but a drag runs).
+  std::vector<int> labelReach_;
 };
 
 // The Windows-style colour value of the model (0x00BBGGRR; negative values
