@@ -87,6 +87,7 @@ private slots:
   void rightClickSelectsAndOpensThePopupMenu();
   void doubleClicksOpenTheDialogOfTheItem();
   void theJobPropertiesAreEditedOnTheDiagramsJob();
+  void theLinkCommandsOpenTheirWindowsOnTheSelectedLink();
   void designJobAnswersTrueOnlyOnOk();
   void anUnreadableJobFileIsNeverOpenedNorOverwritten();
 
@@ -604,6 +605,31 @@ void FChartEditorTest::theJobPropertiesAreEditedOnTheDiagramsJob() {
   QCOMPARE(QStr(job_->Name), QString("Renamed"));
   QCOMPARE(JobGroup->IndexOf("Renamed"), JobGroup->IndexOfObject(job_));
   QCOMPARE(job_->DBLinks->Count(), 1);
+}
+
+void FChartEditorTest::theLinkCommandsOpenTheirWindowsOnTheSelectedLink() {
+  WriteJob({{dotText, 20, 20, "S"}, {dotFileDB, 200, 20, "D"}}, {{0, 1}});
+  auto editor = Open();
+  QVERIFY(editor);
+  TKVFlowChart& chart = editor->Chart();
+  const char* const commands[3] = {"acDBLinkPro", "acDBLinkMaping", "acPreviewImportData"};
+  const char* const windows[3] = {"KVDBLinkProForm", "KVMapingForm", "PreviewImportDataForm"};
+  for (const char* command : commands) QVERIFY(!Find<QAction>(*editor, command)->isEnabled());
+  chart.Select(chart.GetObject(0));
+  for (const char* command : commands) QVERIFY(!Find<QAction>(*editor, command)->isEnabled());
+  chart.Select(chart.GetConnection(0));
+  auto* link = ObjCast<TDBLink>(chart.GetConnection(0)->DBLink());
+  for (int i = 0; i < 3; ++i) {
+    QVERIFY(Find<QAction>(*editor, commands[i])->isEnabled());
+    QString opened;
+    kvtest::OnModal<QDialog>([&opened](QDialog& d) {
+      opened = d.objectName();
+      d.done(QDialog::Rejected);
+    });
+    Find<QAction>(*editor, commands[i])->trigger();
+    QTRY_COMPARE_WITH_TIMEOUT(opened, QString(windows[i]), 5000);
+    QVERIFY(link->Job != nullptr);  // the link knows a job before any window opens
+  }
 }
 
 void FChartEditorTest::designJobAnswersTrueOnlyOnOk() {
