@@ -197,6 +197,9 @@ void EnvFormTest::folderChooserFillsTheFolder() {
     title = dialog.windowTitle();
     dialog.setDirectory(QStr(folder.Path()));
     dialog.selectFile(QStr(folder.Path()));
+    // The dialog's file list loads on a thread of its own: wait until the
+    // selection has settled on the folder before accepting.
+    QTRY_COMPARE(dialog.selectedFiles(), QStringList{QStr(folder.Path())});
     static_cast<QDialog&>(dialog).accept();  // QFileDialog's own accept is protected
   });
   QTest::mouseClick(Find<QPushButton>(form, "btnDefaultFolder"), Qt::LeftButton);
