@@ -33,7 +33,23 @@ namespace {
 
 constexpr TMatchModes Bit(TMatchMode mode) { return static_cast<TMatchModes>(1u << mode); }
 
-QString Upper(const std::string& text) { return QStr(text).toUpper(); }
+// Whether `c` may continue a name in an expression ("S.ID" is a name and
+// so is "S.IDX").
+bool NameChar(QChar c) { return c.isLetterOrNumber() || c == '_' || c == '.'; }
+
+// Whether `expression` mentions `reference` (letter case aside) as a whole
+// name: "S.ID" is in "Upper(s.id)" and in "S.ID+1", but not in "S.IDX".
+bool MentionsReference(const QString& expression, const QString& reference) {
+  if (reference.isEmpty()) return false;
+  for (qsizetype at = expression.indexOf(reference, 0, Qt::CaseInsensitive); at >= 0;
+       at = expression.indexOf(reference, at + 1, Qt::CaseInsensitive)) {
+    const qsizetype end = at + reference.size();
+    const bool startsName = at == 0 || !NameChar(expression[at - 1]);
+    const bool endsName = end == expression.size() || !NameChar(expression[end]);
+    if (startsName && endsName) return true;
+  }
+  return false;
+}
 
 // A cell the user may not edit.
 QTableWidgetItem* FixedItem(const QString& text) {
@@ -58,14 +74,17 @@ std::vector<std::string> FieldNames(const TKVCustomDataSet* dataSet) {
   return names;
 }
 
-// Whether a definition's field is in an index of a table dataset.
+// Whether a definition's field is one of the fields (";"-separated, letter
+// case aside) of an index of a table dataset.
 bool IsKeyField(const TKVCustomDataSet& dataSet, const std::string& field) {
   const auto* table = ObjCast<TKVCustomTableDataSet>(&dataSet);
   if (!table || !table->IndexDefs) return false;
-  const QString name = Upper(field);
+  const QString name = QStr(field).trimmed();
   for (int i = 0; i < table->IndexDefs->Count(); ++i) {
     const TKVIndexDef* index = table->IndexDefs->GetObj(i);
-    if (index && Upper(index->FieldExpression).contains(name)) return true;
+    if (!index) continue;
+    for (const QString& part : QStr(index->FieldExpression).split(';'))
+      if (part.trimmed().compare(name, Qt::CaseInsensitive) == 0) return true;
   }
   return false;
 }
@@ -278,7 +297,12 @@ TKVMapingForm::TKVMapingForm(TDBLink& link, QWidget* parent)
   LoadLink();
 }
 
-TKVMapingForm::~TKVMapingForm() = default;
+TKVMapingForm::~TKVMapingForm() {
+  // A cell editor still open commits its text while the window goes away:
+  // by then the working link is gone, so the grids report to nobody.
+  workArea_->DestPanel().Grid().disconnect(this);
+  workArea_->SourcePanel().Grid().disconnect(this);
+}
 
 void TKVMapingForm::BuildForm() {
   setObjectName("KVMapingForm");
@@ -433,7 +457,7 @@ std::string TKVMapingForm::SourceReference(int sourceRow) const {
 }
 
 bool TKVMapingForm::ExpressionRefers(int sourceRow, int destRow) const {
-  return Upper(Expression(destRow)).contains(Upper(SourceReference(sourceRow)));
+  return MentionsReference(QStr(Expression(destRow)), QStr(SourceReference(sourceRow)));
 }
 
 // ---- Lines ----

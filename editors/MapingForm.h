@@ -9,8 +9,9 @@
 // expression (column 0, editable) and the field name (column 1). Rows of
 // the grids are field rows counted from 0 (the column titles are the
 // grids' headers). A line (TFieldLink) joins a source row to each
-// destination row whose upper-cased expression contains the upper-cased
-// reference "<source dataset name>.<source field name>"; the work area
+// destination row whose expression mentions the reference
+// "<source dataset name>.<source field name>" as a whole name, letter case
+// aside ("S.ID" is in "Upper(s.id)", not in "S.IDX"); the work area
 // paints the lines between the panels and keeps them at their rows while
 // the grids scroll or change size.
 //
@@ -19,7 +20,8 @@
 // types an expression into its cell, or opens the expression editor on it
 // with a double click. "&Match fields" (acAutoMatch) matches fields by name
 // with the options of the auto-match dialog. The pages tshSourFieldDef and
-// tshDestFieldDef show the field definitions of both datasets.
+// tshDestFieldDef show the field definitions of both datasets (read-only;
+// a field is marked as key when an index of a table dataset lists it).
 //
 // Writing back (Ok, or acApply which keeps the window open) rebuilds the
 // link's mapping from the destination rows: one name=expression line per
