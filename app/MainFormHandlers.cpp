@@ -393,6 +393,7 @@ void TMainForm::UpdateActions() {
   a.acLogPro->setEnabled(lvwLog_->currentItem() != nullptr && hooks_.ShowLogInfoForm);
   a.acViewToolBar->setChecked(toolBar_->isVisibleTo(this));
   a.acViewStatusBar->setChecked(statusBar()->isVisibleTo(this));
+  UpdateDesignActions();
 }
 
 void TMainForm::ConnectActions() {
@@ -424,6 +425,7 @@ void TMainForm::ConnectActions() {
   on(a.acErrDataSaveAs, [this] { ErrDataSaveAs(); });
   on(a.acErrDataLoad, [this] { ErrDataLoad(); });
   on(a.acLogPro, [this] { LogProperty(); });
+  ConnectDesignActions();
 }
 
 }  // namespace kv
