@@ -12,6 +12,12 @@
 #include <QVBoxLayout>
 #include <string>
 
+#include "data/OracleDataSets.h"
+#include "data/QueryDataSet.h"
+#include "data/TableDataSets.h"
+#include "data/TextDataSet.h"
+#include "editors/DBLinkProForm.h"
+#include "editors/DataSetDialogs.h"
 #include "editors/FlowChartView.h"
 #include "editors/JobProForm.h"
 #include "editors/MapingForm.h"
@@ -19,6 +25,7 @@
 #include "editors/QtTranslation.h"
 #include "editors/ScheduleForm.h"
 #include "environment/CoreMessages.h"
+#include "environment/LanguageTranslate.h"
 #include "foundation/FileUtils.h"
 #include "foundation/Format.h"
 #include "foundation/Streams.h"
@@ -100,11 +107,31 @@ TKVFcObject* ShapeAt(const TKVCustomFlowChart& chart, QPoint p) {
   return (hit.Has(htOnObject) || hit.Has(htByObject)) ? hit.Object : nullptr;
 }
 
-// Dialogs of the library still being written: their commands stay
-// disabled until they are.
-constexpr bool kDataSetDialogsBuilt = false;
-constexpr bool kLinkProDialogBuilt = false;
+// The import preview is still being written: its command stays disabled.
 constexpr bool kPreviewDialogBuilt = false;
+
+// The dataset dialog of the shape's kind on its dataset; whether it was confirmed.
+bool EditDataSetOfKind(TKVFcObject& shape, TJob& job, QWidget* parent) {
+  TKVCustomDataSet* d = shape.DataSet();
+  switch (shape.DataSetObjType) {
+    case dotText:
+      if (auto* t = ObjCast<TKVTextDataSet>(d)) return EditFileDataSet(*t, job, parent);
+      break;
+    case dotQuery:
+      if (auto* q = ObjCast<TKVQueryDataSet>(d)) return EditQueryDataSet(*q, job, parent);
+      break;
+    case dotODBC:
+      if (auto* o = ObjCast<TKVODBCDataSet>(d)) return EditODBCDataSet(*o, job, parent);
+      break;
+    case dotFileDB:
+      if (auto* f = ObjCast<TKVFileDBDataSet>(d)) return EditFileDBDataSet(*f, job, parent);
+      break;
+    case dotOracle:
+      if (auto* r = ObjCast<TKVOracleDataSet>(d)) return EditOracleDataSet(*r, job, parent);
+      break;
+  }
+  return false;
+}
 
 // A job renamed in the designer keeps its place in the job group under its new name.
 void KeepGroupKey(TJob& job) {
@@ -126,6 +153,8 @@ TFChartEditor::TFChartEditor(TJob& job, QWidget* parent) : QDialog(parent), job_
                   FcOptionBit(fcoHideSelection) | FcOptionBit(fcoDelOnClick);
   BuildForm();
   LanguageTanslate(*this);
+  if (!kPreviewDialogBuilt)
+    acPreviewImportData_->setToolTip(QStr(Translate("FChartEditor_NoPreview", "The import preview is not available yet")));
   UpdateActions();
 }
 
@@ -435,6 +464,8 @@ void TFChartEditor::CreateLink(QPoint start, QPoint end) {
 bool TFChartEditor::CreateLinkFromSelection() {
   TKVFlowChart& chart = Chart();
   if (chart.GetSelectedObjectCount() != 2 || chart.GetSelectedConnectionCount() != 0) return false;
+  // The destination must be able to take records, as when a link is drawn.
+  if (!AcceptsAsDest(*chart.GetSelectedObject(1))) return true;
   TKVFcConnection* c = Join(*chart.GetSelectedObject(0), *chart.GetSelectedObject(1), 0, 0);
   c->SetStyle(fclStraight);
   UpdateActions();
@@ -475,14 +506,18 @@ void TFChartEditor::EditSelected() {
 }
 
 void TFChartEditor::EditDataSet(TKVFcObject& shape) {
-  if (!shape.DataSet() || !kDataSetDialogsBuilt) return;
+  if (!shape.DataSet()) return;
   RefreshWorkJob();
+  if (EditDataSetOfKind(shape, *work_, this)) shape.SetText(shape.DataSet()->Name);
+  UpdateActions();
 }
 
 void TFChartEditor::EditConnection(TKVFcConnection& connection) {
   auto* link = ObjCast<TDBLink>(connection.DBLink());
-  if (!link || !kLinkProDialogBuilt) return;
+  if (!link) return;
   RefreshWorkJob();
+  if (EditDBLinkPro(*link, *work_, this)) connection.SetText(link->Name);
+  UpdateActions();
 }
 
 TDBLink* TFChartEditor::SelectedLink() {
@@ -561,9 +596,9 @@ void TFChartEditor::UpdateActions() {
   const bool link = chart.GetSelectedConnectionCount() > 0;
   miDelete_->setEnabled(any);
   iDelete_->setEnabled(any);
-  iEditDataSet_->setEnabled(any && (chart.GetSelectedObjectCount() > 0 ? kDataSetDialogsBuilt : kLinkProDialogBuilt));
-  acDataSetPro_->setEnabled(iEditDataSet_->isEnabled());
-  acDBLinkPro_->setEnabled(link && kLinkProDialogBuilt);
+  iEditDataSet_->setEnabled(any);
+  acDataSetPro_->setEnabled(any);
+  acDBLinkPro_->setEnabled(link);
   acDBLinkMaping_->setEnabled(link);
   acPreviewImportData_->setEnabled(link && kPreviewDialogBuilt);
   const int zoom = chart.EffectiveZoom();
