@@ -72,9 +72,7 @@ bool TBrowseDataForm::OpenData() {
 }
 
 void TBrowseDataForm::UpdateStatus() {
-  const QString more = model_->canFetchMore() ? QString("+") : QString();
-  lbStatus_->setText(QStr(Format(Translate("BrowseDataForm_Rows", "%d rows read").c_str(), model_->rowCount())) +
-                     more);
+  lbStatus_->setText(QStr(Format(Translate("BrowseDataForm_Rows", "%d rows read").c_str(), model_->rowCount())));
 }
 
 void BrowseData(TKVCustomDataSet& dataSet, QWidget* parent) {

@@ -9,11 +9,13 @@ set(VANDREL_SHOT_SOURCES
   StartupShots.cpp
   MainWindowShots.cpp
   DialogShots.cpp
+  DataSetDialogShots.cpp
 )
 set(VANDREL_SHOT_FUNCTIONS
   ShootStartup
   ShootMainWindow
   ShootDialogs
+  ShootDataSetDialogs
 )
 
 set(shot_calls "")
