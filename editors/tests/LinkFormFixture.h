@@ -12,6 +12,7 @@
 #include "data/SqliteDatabase.h"
 #include "data/TableDataSets.h"
 #include "data/TextDataSet.h"
+#include "data/TextFileDataset.h"
 #include "expression/VarList.h"
 #include "jobs/DBLink.h"
 #include "jobs/Job.h"
