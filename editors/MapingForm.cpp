@@ -18,6 +18,7 @@
 #include "data/TableDataSets.h"
 #include "editors/AutoMatchForm.h"
 #include "editors/ExpForm.h"
+#include "editors/FieldDefGrid.h"
 #include "editors/FormHelpers.h"
 #include "editors/QtText.h"
 #include "editors/QtTranslation.h"
@@ -58,13 +59,6 @@ QTableWidgetItem* FixedItem(const QString& text) {
   return item;
 }
 
-// A check box cell the user may not change.
-QTableWidgetItem* FixedCheck(bool checked) {
-  auto* item = FixedItem(QString());
-  item->setCheckState(checked ? Qt::Checked : Qt::Unchecked);
-  return item;
-}
-
 // The dataset's field names in field-definition order.
 std::vector<std::string> FieldNames(const TKVCustomDataSet* dataSet) {
   std::vector<std::string> names;
@@ -74,49 +68,10 @@ std::vector<std::string> FieldNames(const TKVCustomDataSet* dataSet) {
   return names;
 }
 
-// Whether a definition's field is one of the fields (";"-separated, letter
-// case aside) of an index of a table dataset.
-bool IsKeyField(const TKVCustomDataSet& dataSet, const std::string& field) {
-  const auto* table = ObjCast<TKVCustomTableDataSet>(&dataSet);
-  if (!table || !table->IndexDefs) return false;
-  const QString name = QStr(field).trimmed();
-  for (int i = 0; i < table->IndexDefs->Count(); ++i) {
-    const TKVIndexDef* index = table->IndexDefs->GetObj(i);
-    if (!index) continue;
-    for (const QString& part : QStr(index->FieldExpression).split(';'))
-      if (part.trimmed().compare(name, Qt::CaseInsensitive) == 0) return true;
-  }
-  return false;
-}
-
-QTableWidget* NewFieldDefGrid(const char* name, QWidget* parent) {
-  auto* grid = new QTableWidget(0, 6, parent);
-  grid->setObjectName(name);
-  grid->setHorizontalHeaderLabels({QStr(SDataSetFieldName.Text()), QStr(SDataSetFieldKey.Text()),
-                                   QStr(SDataSetFieldDataType.Text()), QStr(SDataSetFieldLength.Text()),
-                                   QStr(SDataSetFieldPrecision.Text()), QStr(SDataSetFieldNull.Text())});
-  grid->setEditTriggers(QAbstractItemView::NoEditTriggers);
-  grid->verticalHeader()->hide();
-  grid->horizontalHeader()->setStretchLastSection(true);
-  return grid;
-}
-
-// One row per field definition: name, key, type, size, precision, required.
-void FillFieldDefGrid(QTableWidget& grid, const TKVCustomDataSet* dataSet) {
-  grid.setRowCount(0);
-  if (!dataSet || !dataSet->FieldDefs) return;
-  for (int i = 0; i < dataSet->FieldDefs->Count(); ++i) {
-    const TKVFieldDef* def = dataSet->FieldDefs->GetObj(i);
-    if (!def) continue;
-    const int row = grid.rowCount();
-    grid.insertRow(row);
-    grid.setItem(row, 0, FixedItem(QStr(def->Name)));
-    grid.setItem(row, 1, FixedCheck(IsKeyField(*dataSet, def->Name)));
-    grid.setItem(row, 2, FixedItem(QStr(FieldTypeName(static_cast<TFieldType>(def->DataType)))));
-    grid.setItem(row, 3, FixedItem(QString::number(def->Size)));
-    grid.setItem(row, 4, FixedItem(QString::number(def->Precision)));
-    grid.setItem(row, 5, FixedCheck(def->Required()));
-  }
+// The index definitions that mark key fields: a table dataset's only.
+const TKVIndexDefs* KeyIndexes(const TKVCustomDataSet* dataSet) {
+  const auto* table = ObjCast<TKVCustomTableDataSet>(dataSet);
+  return table ? table->IndexDefs.get() : nullptr;
 }
 
 // Makes sure the dataset knows its fields: a dataset without stored field
@@ -343,10 +298,10 @@ void TKVMapingForm::BuildForm() {
 QWidget* TKVMapingForm::BuildFieldDefPages() {
   fieldDefPages_ = new QTabWidget(this);
   fieldDefPages_->setObjectName("pgcFieldDef");
-  auto page = [this](const char* pageName, const char* gridName, const QString& caption, QTableWidget*& grid) {
+  auto page = [this](const char* pageName, const char* gridName, const QString& caption, TFieldDefGrid*& grid) {
     auto* tab = new QWidget;
     tab->setObjectName(pageName);
-    grid = NewFieldDefGrid(gridName, tab);
+    grid = new TFieldDefGrid(tab, gridName, true);
     auto* layout = new QVBoxLayout(tab);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(grid);
@@ -390,8 +345,8 @@ void TKVMapingForm::LoadLink() {
   LoadExpressions();
   loading_ = false;
   DrawLinks();
-  FillFieldDefGrid(*sgdSourFieldDef_, source);
-  FillFieldDefGrid(*sgdDestFieldDef_, dest);
+  sgdSourFieldDef_->Load(source ? source->FieldDefs.get() : nullptr, KeyIndexes(source));
+  sgdDestFieldDef_->Load(dest ? dest->FieldDefs.get() : nullptr, KeyIndexes(dest));
 }
 
 void TKVMapingForm::LoadFieldNames() {

@@ -2,7 +2,9 @@
 // modal window in which the expression that fills each destination field
 // of one DB link is set.
 //
-// The form works on a copy of the link. The work area (TWorkArea, white)
+// The form works on a copy of the link; a dataset of the copy without
+// stored field definitions is opened once to learn its fields (a failure
+// is shown as an error). The work area (TWorkArea, white)
 // holds two panels side by side: the source panel (captioned with the
 // source dataset's name) whose grid lists the source field names, and the
 // destination panel whose grid shows, per destination field, the
@@ -51,6 +53,7 @@ class QTabWidget;
 
 namespace kv {
 
+class TFieldDefGrid;
 class TKVCustomDataSet;
 
 // A grid of field rows. The source grid lets a row be dragged away with
@@ -211,8 +214,8 @@ private:
   bool loading_ = false;          // cell changes made by the form itself
   TWorkArea* workArea_ = nullptr;
   QTabWidget* fieldDefPages_ = nullptr;
-  QTableWidget* sgdSourFieldDef_ = nullptr;
-  QTableWidget* sgdDestFieldDef_ = nullptr;
+  TFieldDefGrid* sgdSourFieldDef_ = nullptr;  // read-only
+  TFieldDefGrid* sgdDestFieldDef_ = nullptr;
 };
 
 // Edits the mapping of `link` modally; true only when closed with Ok (an
