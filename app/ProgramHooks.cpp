@@ -13,6 +13,7 @@
 #include "editors/JobProForm.h"
 #include "editors/LogInfoForm.h"
 #include "editors/MapingForm.h"
+#include "editors/PreviewImportForm.h"
 #include "editors/ScheduleForm.h"
 
 namespace kv {
@@ -36,6 +37,7 @@ TMainFormHooks ProgramHooks(const QPointer<QWidget>& owner) {
   hooks.EditDBLinkPro = [&owner](TDBLink& link, TJob& job) { return EditDBLinkPro(link, job, owner); };
   hooks.EditDBLinkMaping = [&owner](TDBLink& link) { return EditDBLinkMaping(link, owner); };
   hooks.EditDataSet = [&owner](TKVCustomDataSet& dataSet, TJob& job) { return EditDataSetOfKind(dataSet, job, owner); };
+  hooks.PreImpData = [&owner](TDBLink& link, TJob& job) { PreImpData(link, job, owner); };
   hooks.BrowseData = [&owner](TKVCustomDataSet& dataSet) { BrowseData(dataSet, owner); };
   // A settings file the main window could not read is never written over.
   hooks.ShowTips = [&owner] {
