@@ -203,9 +203,13 @@ void TMainForm::JobDoubleClicked() {
         EditJobProperty();
       else if (option.DblClickOnCompleteJob == dcpSchedule)
         EditJobSchedule();
-      break;  // designing comes with the job designer
+      else
+        DesignCurrentJob();
+      break;
     case jsError:
-      if (option.DblClickOnErrorJob == depProperty)
+      if (option.DblClickOnErrorJob == depDesign)
+        DesignCurrentJob();
+      else if (option.DblClickOnErrorJob == depProperty)
         EditJobProperty();
       else if (option.DblClickOnErrorJob == depSchedule)
         EditJobSchedule();

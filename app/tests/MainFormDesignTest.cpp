@@ -172,6 +172,8 @@ private slots:
   void newJobListsItsRowOnlyUnderAllAndStop();
   void aNewJobNeverTakesTheFileOfAnotherJob();
   void designingRefillsTheLinkListEvenAfterCancel();
+  void doubleClickDesignsAFinishedJobWhenTheOptionsSaySo_data();
+  void doubleClickDesignsAFinishedJobWhenTheOptionsSaySo();
   void browsingTheDestinationKeepsItsNewTableFlag();
   void aCsvToSqliteJobBuiltInTheDesignerRuns();
 
@@ -432,6 +434,40 @@ void MainFormDesignTest::designingRefillsTheLinkListEvenAfterCancel() {
   auto& jobs = *Find<QTreeWidget>(*form, "lvwJobs");
   QCOMPARE(RowNamed(jobs, "Orders")->text(5), QString("redesigned"));
   QVERIFY(JobNamed("Orders")->DBLinks->GetObj(0)->OnStatus != nullptr);
+}
+
+void MainFormDesignTest::doubleClickDesignsAFinishedJobWhenTheOptionsSaySo_data() {
+  QTest::addColumn<int>("badEvery");  // 0: the run ends complete, else with errors
+  QTest::addColumn<bool>("designOption");
+  QTest::addColumn<bool>("designs");
+  QTest::newRow("complete, design") << 0 << true << true;
+  QTest::newRow("complete, property") << 0 << false << false;
+  QTest::newRow("error, design") << 2 << true << true;
+  QTest::newRow("error, schedule") << 2 << false << false;
+}
+
+void MainFormDesignTest::doubleClickDesignsAFinishedJobWhenTheOptionsSaySo() {
+  QFETCH(int, badEvery);
+  QFETCH(bool, designOption);
+  QFETCH(bool, designs);
+  {
+    TKVEnvironment env;
+    env.DblClickJobOption->DblClickOnCompleteJob = designOption ? dcpDesign : dcpProperty;
+    env.DblClickJobOption->DblClickOnErrorJob = designOption ? depDesign : depSchedule;
+    env.Prompting->ErrorPrompt = false;
+    kv::SaveEnvironment(env, home_->File("KVCore.env"));
+  }
+  home_->WriteGroup({home_->MakeJob("Orders", 5, badEvery)});
+  auto form = Open();
+  auto& jobs = *Find<QTreeWidget>(*form, "lvwJobs");
+  ClickRow(jobs, RowNamed(jobs, "Orders"));
+  QTRY_VERIFY(Action(*form, "acRun")->isEnabled());
+  Action(*form, "acRun")->trigger();
+  TJob* job = JobNamed("Orders");
+  QTRY_VERIFY_WITH_TIMEOUT(job->Status() == (badEvery ? jsError : jsOk) && Ended(*job), kPatience);
+  QTreeWidgetItem* row = RowNamed(jobs, "Orders");
+  QTest::mouseDClick(jobs.viewport(), Qt::LeftButton, {}, jobs.visualItemRect(row).center());
+  QCOMPARE(calls_.contains("design:Orders"), designs);
 }
 
 // ---- Browse Dest Data ----
