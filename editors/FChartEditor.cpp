@@ -21,11 +21,11 @@
 #include "editors/FlowChartView.h"
 #include "editors/JobProForm.h"
 #include "editors/MapingForm.h"
+#include "editors/PreviewImportForm.h"
 #include "editors/QtText.h"
 #include "editors/QtTranslation.h"
 #include "editors/ScheduleForm.h"
 #include "environment/CoreMessages.h"
-#include "environment/LanguageTranslate.h"
 #include "foundation/FileUtils.h"
 #include "foundation/Format.h"
 #include "foundation/Streams.h"
@@ -107,9 +107,6 @@ TKVFcObject* ShapeAt(const TKVCustomFlowChart& chart, QPoint p) {
   return (hit.Has(htOnObject) || hit.Has(htByObject)) ? hit.Object : nullptr;
 }
 
-// The import preview is still being written: its command stays disabled.
-constexpr bool kPreviewDialogBuilt = false;
-
 // The dataset dialog of the shape's kind on its dataset; whether it was confirmed.
 bool EditDataSetOfKind(TKVFcObject& shape, TJob& job, QWidget* parent) {
   TKVCustomDataSet* d = shape.DataSet();
@@ -153,8 +150,6 @@ TFChartEditor::TFChartEditor(TJob& job, QWidget* parent) : QDialog(parent), job_
                   FcOptionBit(fcoHideSelection) | FcOptionBit(fcoDelOnClick);
   BuildForm();
   LanguageTanslate(*this);
-  if (!kPreviewDialogBuilt)
-    acPreviewImportData_->setToolTip(QStr(Translate("FChartEditor_NoPreview", "The import preview is not available yet")));
   UpdateActions();
 }
 
@@ -537,8 +532,9 @@ void TFChartEditor::DBLinkMaping() {
 }
 
 void TFChartEditor::PreviewImportData() {
-  TDBLink* link = SelectedLink();
-  if (!link || !kPreviewDialogBuilt) return;
+  if (Chart().GetSelectedConnectionCount() == 0) return;
+  RefreshWorkJob();
+  if (TDBLink* link = SelectedLink()) PreImpData(*link, *work_, this);
 }
 
 void TFChartEditor::Validate() {
@@ -556,7 +552,7 @@ void TFChartEditor::Validate() {
 }
 
 void TFChartEditor::JobPro() {
-  if (auto* job = ObjCast<TJob>(Chart().Job())) EditJobPro(*job, this);
+  if (auto* job = ObjCast<TJob>(Chart().Job())) EditJobPro(*job, this, &job_);
 }
 
 void TFChartEditor::JobSchedule() {
@@ -600,7 +596,7 @@ void TFChartEditor::UpdateActions() {
   acDataSetPro_->setEnabled(any);
   acDBLinkPro_->setEnabled(link);
   acDBLinkMaping_->setEnabled(link);
-  acPreviewImportData_->setEnabled(link && kPreviewDialogBuilt);
+  acPreviewImportData_->setEnabled(link);
   const int zoom = chart.EffectiveZoom();
   acZoomIn_->setEnabled(zoom < kZoomMax);
   acZoomOut_->setEnabled(zoom > kZoomMin);

@@ -204,6 +204,7 @@ void TFlowChartView::UpdateScrollRange() {
 
 void TFlowChartView::MeasureLabels() {
   TQuiet quiet(quiet_);
+  labelReach_.assign(size_t(chart_.GetConnectionCount()), 0);
   const int zoom = chart_.EffectiveZoom();
   for (int i = 0; i < chart_.GetConnectionCount(); ++i) {
     TKVFcConnection& c = *chart_.GetConnection(i);
@@ -213,7 +214,35 @@ void TFlowChartView::MeasureLabels() {
     const TFcRect now = c.LabelRect();
     if (now.IsEmpty() || now.Right - now.Left + 1 != size.width() || now.Bottom - now.Top + 1 != size.height())
       c.SetLabelSize(size.width(), size.height());
+    labelReach_[size_t(i)] = std::max(size.width(), size.height()) / 2 + 1;
   }
+}
+
+// A rectangle that surely holds the connection as drawn, much cheaper than
+// its display rectangle: the attachment points lie within their shapes'
+// rectangles (a user-defined shape may put them anywhere), curves and
+// right-angled runs stay within the bounds of the real points, and arrow
+// heads and the label reach out from the line.
+TFcRect TFlowChartView::RoughRect(int index) const {
+  const TKVFcConnection& c = *chart_.GetConnection(index);
+  const TKVFcObject* ends[2] = {c.Source(), c.Dest()};
+  TFcRect r;
+  for (const TKVFcObject* end : ends) {
+    if (!end) continue;
+    if (end->ShapeType() == fcsUser) return c.DisplayRect();
+    r = r.United(end->DisplayRect());
+  }
+  for (const TFcPoint& p : c.Intermediate()) {
+    const TFcPoint d = chart_.ScalePoint(p);
+    r = r.United({d.X, d.Y, d.X, d.Y});
+  }
+  int reach = std::max({int(c.ArrowSource.Width), int(c.ArrowSource.Height), int(c.ArrowDest.Width),
+                        int(c.ArrowDest.Height)});
+  if (!c.Text().empty()) {
+    if (size_t(index) >= labelReach_.size() || labelReach_[size_t(index)] == 0) return c.DisplayRect();
+    reach = std::max(reach, labelReach_[size_t(index)]);
+  }
+  return r.Inflated(reach + c.PenWidth + 2);
 }
 
 void TFlowChartView::OnChartChange() {
@@ -253,7 +282,7 @@ void TFlowChartView::paintEvent(QPaintEvent* event) {
   };
   for (int i = 0; i < chart_.GetConnectionCount(); ++i) {
     const TKVFcConnection& c = *chart_.GetConnection(i);
-    if (meets(c.DisplayRect(), c.PenWidth + 2)) PaintConnection(painter, c);
+    if (meets(RoughRect(i), 0) && meets(c.DisplayRect(), c.PenWidth + 2)) PaintConnection(painter, c);
   }
   for (int i = 0; i < chart_.GetObjectCount(); ++i) {
     TKVFcObject& s = *chart_.GetObject(i);

@@ -16,8 +16,9 @@
 // (Shift adds with fcoMultiSelect) and moves the selected shapes, on a
 // connection selects it. Elsewhere (nothing hit, or inside a shape's
 // bounding rectangle but outside its outline) the selection is cleared
-// unless Shift is down, and, with rubber banding on, a rectangle is drawn
-// whose shapes and connections are selected on release. A drag starts
+// unless Shift is down, and, with rubber banding on (SetRubberBand, or the
+// chart's fcoMultiSelect), a rectangle is drawn whose shapes and
+// connections (wholly inside) are selected on release. A drag starts
 // only once the pointer has moved more than 5 pixels across or down; Esc
 // cancels any drag. Dragging shapes needs fcoCanDrag.
 //
@@ -28,7 +29,8 @@
 //
 // Right button: the release on an unselected shape or connection selects
 // it, then PopupRequested; the context-menu key asks PopupRequested at the
-// pointer. Delete (fcoCanDelete) deletes the selection.
+// pointer. Delete (fcoCanDelete) deletes the selection. fcoDelOnClick
+// has no effect here.
 //
 // Ownership: the chart is not owned and must outlive the view; the view
 // sets the chart's OnChange, OnSelection and OnDeletion events and clears
@@ -141,6 +143,8 @@ private:
   QRect ToViewport(const TFcRect& display, int margin) const;
   void UpdateScrollRange();
   void MeasureLabels();
+  // A rectangle surely holding connection `index` as drawn (cheap to get).
+  TFcRect RoughRect(int index) const;
   bool ShowSelection() const;
   void PaintConnection(class QPainter& painter, const TKVFcConnection& connection) const;
   void PaintShape(QPainter& painter, TKVFcObject& shape) const;
@@ -156,6 +160,9 @@ private:
   bool ownRepaint_ = false;  // a drag is repainting what it changes itself
   bool quiet_ = false;  // the view itself is changing the chart's settings
   TDrag drag_;
+  // By connection index: half the longer side of its measured label, 0
+  // for none (refreshed by MeasureLabels, which every change but a drag runs).
+  std::vector<int> labelReach_;
 };
 
 // The Windows-style colour value of the model (0x00BBGGRR; negative values

@@ -38,8 +38,8 @@ QToolButton* ActionButton(const char* name, const QString& caption, QWidget* par
 
 }  // namespace
 
-TKVJobProForm::TKVJobProForm(TJob& job, QWidget* parent)
-    : QDialog(parent), job_(job), vars_(std::make_unique<TVarList>()) {
+TKVJobProForm::TKVJobProForm(TJob& job, QWidget* parent, const TJob* original)
+    : QDialog(parent), job_(job), original_(original), vars_(std::make_unique<TVarList>()) {
   BuildForm();
   LanguageTanslate(*this);
   LoadJob();
@@ -152,7 +152,7 @@ bool TKVJobProForm::NameTaken(const std::string& name) const {
   if (!JobGroup) return false;
   for (int i = 0; i < JobGroup->Count(); ++i) {
     const TJob* other = JobGroup->GetObj(i);
-    if (other && other != &job_ && SameTextAscii(other->Name, name)) return true;
+    if (other && other != &job_ && other != original_ && SameTextAscii(other->Name, name)) return true;
   }
   return false;
 }
@@ -183,8 +183,8 @@ void TKVJobProForm::accept() {
   if (btnOk_->isEnabled() && Apply()) QDialog::accept();
 }
 
-bool EditJobPro(TJob& job, QWidget* parent) {
-  TKVJobProForm form(job, parent);
+bool EditJobPro(TJob& job, QWidget* parent, const TJob* original) {
+  TKVJobProForm form(job, parent, original);
   return form.exec() == QDialog::Accepted;
 }
 

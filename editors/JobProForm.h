@@ -37,7 +37,9 @@ class KVEDITORLIB_EXPORT TKVJobProForm : public QDialog {
   Q_OBJECT
 public:
   // `job` (not owned) must outlive the dialog; the widgets show it at once.
-  explicit TKVJobProForm(TJob& job, QWidget* parent = nullptr);
+  // `original` (not owned, may be null): the job of JobGroup that `job` is
+  // a working copy of, whose name is therefore no clash.
+  explicit TKVJobProForm(TJob& job, QWidget* parent = nullptr, const TJob* original = nullptr);
   ~TKVJobProForm() override;
 
   // Checks the name and writes the widgets into the job; false (after the
@@ -61,6 +63,7 @@ private:
   void UpdateOk();
 
   TJob& job_;
+  const TJob* original_;
   std::unique_ptr<TVarList> vars_;  // scratch list for the expression editor
   QTabWidget* pages_ = nullptr;
   QLineEdit* edName_ = nullptr;
@@ -72,7 +75,7 @@ private:
 };
 
 // Edits `job` modally; true only when closed with OK (acApply may have
-// written it back before a Cancel).
-KVEDITORLIB_EXPORT bool EditJobPro(TJob& job, QWidget* parent = nullptr);
+// written it back before a Cancel). `original` as for the dialog.
+KVEDITORLIB_EXPORT bool EditJobPro(TJob& job, QWidget* parent = nullptr, const TJob* original = nullptr);
 
 }  // namespace kv

@@ -217,6 +217,7 @@ void TPreviewImportDataForm::FillHeader() {
     item->setBackground(palette().button());
     sgExpData_->setItem(0, column, item);
   }
+  sgExpData_->setVerticalHeaderLabels({QString()});
 }
 
 void TPreviewImportDataForm::showEvent(QShowEvent* event) {
@@ -270,6 +271,9 @@ void TPreviewImportDataForm::Poll() {
 void TPreviewImportDataForm::ShowResult() {
   const std::vector<TPreviewRow>& rows = walk_->Rows();
   sgExpData_->setRowCount(static_cast<int>(rows.size()) + 1);
+  QStringList numbers{QString()};  // the header row has none; the rows shown count from 1
+  for (size_t r = 1; r <= rows.size(); ++r) numbers << QString::number(r);
+  sgExpData_->setVerticalHeaderLabels(numbers);
   const QBrush grey = palette().brush(QPalette::Disabled, QPalette::Text);
   const QString null = QStr(Translate("PreviewImport_Null", "<Null>"));
   for (size_t r = 0; r < rows.size(); ++r) {

@@ -3,11 +3,14 @@
 #include <QApplication>
 #include <QDir>
 #include <QListWidget>
+#include <QTemporaryDir>
 #include <QTabWidget>
 #include <memory>
 
 #include "app/shots/Shots.h"
 #include "editors/EnvForm.h"
+#include "editors/FChartEditor.h"
+#include "editors/FlowChartView.h"
 #include "editors/ExpForm.h"
 #include "editors/JobProForm.h"
 #include "editors/LogInfoForm.h"
@@ -18,6 +21,7 @@
 #include "expression/VarList.h"
 #include "foundation/DateUtils.h"
 #include "jobs/Job.h"
+#include "jobs/DBLink.h"
 
 namespace kv {
 
@@ -78,6 +82,61 @@ void ShootEnvForm(const QString& outDir, const QString& suffix) {
   }
 }
 
+// A job with a dataset of every kind and DB links between them, written
+// to `file` as a job file.
+void WriteDesignerSample(const std::string& file) {
+  TJob maker;
+  TKVFlowChart& chart = maker.GetDesignControl();
+  auto* job = ObjCast<TJob>(chart.Job());
+  job->Name = "orders-to-reports";
+  job->SaveFileName = file;
+  struct Spec {
+    TDataSetObjType kind;
+    int32_t x, y;
+    const char* name;
+  };
+  const Spec specs[5] = {{dotText, 40, 40, "Orders"},
+                         {dotQuery, 40, 220, "Refunds"},
+                         {dotFileDB, 300, 40, "Reports"},
+                         {dotODBC, 300, 220, "Sales"},
+                         {dotOracle, 560, 130, "Ledger"}};
+  std::vector<TKVFcObject*> shapes;
+  for (const Spec& spec : specs) {
+    TKVFcObject* s = chart.CreateObject(spec.x, spec.y, 60, 60, fcsRectangle, spec.kind);
+    s->DataSet()->Name = spec.name;
+    s->SetText(spec.name);
+    shapes.push_back(s);
+  }
+  const int links[4][2] = {{0, 2}, {1, 3}, {2, 4}, {3, 4}};
+  const char* const names[4] = {"LoadOrders", "LoadRefunds", "PostReports", "PostSales"};
+  for (int i = 0; i < 4; ++i) {
+    TKVFcConnection* c = chart.CreateConnection(shapes[size_t(links[i][0])], shapes[size_t(links[i][1])], 6, 14);
+    if (auto* link = ObjCast<TDBLink>(c->DBLink())) link->Name = names[i];
+    c->SetText(names[i]);
+  }
+  chart.SaveToFile(file);
+}
+
+// The job designer on the sample job, one diagram item selected.
+void ShootDesigner(const QString& outDir, const QString& suffix) {
+  QTemporaryDir folder;
+  if (!folder.isValid()) return;
+  const std::string file = QDir(folder.path()).filePath("orders-to-reports.job").toStdString();
+  WriteDesignerSample(file);
+  TJob job;
+  job.Name = "orders-to-reports";
+  job.SaveFileName = file;
+  TFChartEditor editor(job);
+  if (!editor.LoadFromJob()) return;
+  editor.resize(900, 560);
+  editor.Chart().Select(editor.Chart().GetObject(2));
+  editor.show();
+  editor.View().setFocus();
+  QApplication::processEvents();
+  editor.grab().save(QDir(outDir).filePath("FChartEditor-" + suffix + ".png"));
+  editor.done(QDialog::Rejected);  // closing without the question
+}
+
 }  // namespace
 
 void ShootDialogs(const QString& outDir, const QString& suffix, const QString& home) {
@@ -90,6 +149,7 @@ void ShootDialogs(const QString& outDir, const QString& suffix, const QString& h
              "DBLink:orders start convert.\r\nRow 12: the value 'abc' is no number.");
   TLogInfoForm logForm(log);
   Shoot(logForm, outDir, "LogInfoForm", suffix);
+  ShootDesigner(outDir, suffix);
 }
 
 }  // namespace kv

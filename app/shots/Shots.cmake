@@ -10,12 +10,14 @@ set(VANDREL_SHOT_SOURCES
   MainWindowShots.cpp
   DialogShots.cpp
   DataSetDialogShots.cpp
+  LinkDialogShots.cpp
 )
 set(VANDREL_SHOT_FUNCTIONS
   ShootStartup
   ShootMainWindow
   ShootDialogs
   ShootDataSetDialogs
+  ShootLinkDialogs
 )
 
 set(shot_calls "")

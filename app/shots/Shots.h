@@ -11,6 +11,7 @@ namespace kv {
 void ShootDialogs(const QString& outDir, const QString& suffix, const QString& home);
 void ShootDataSetDialogs(const QString& outDir, const QString& suffix, const QString& home);
 void ShootMainWindow(const QString& outDir, const QString& suffix, const QString& home);
+void ShootLinkDialogs(const QString& outDir, const QString& suffix, const QString& home);
 void ShootStartup(const QString& outDir, const QString& suffix, const QString& home);
 
 }  // namespace kv

@@ -5,6 +5,7 @@
 // and rebuilding the job's DB links.
 #include <QLineEdit>
 #include <QMenu>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QToolButton>
 #include <QtTest>
@@ -85,6 +86,8 @@ private slots:
   void validateSaysWhetherTheJobIsValid();
   void rightClickSelectsAndOpensThePopupMenu();
   void doubleClicksOpenTheDialogOfTheItem();
+  void theJobPropertiesAreEditedOnTheDiagramsJob();
+  void theLinkCommandsOpenTheirWindowsOnTheSelectedLink();
   void designJobAnswersTrueOnlyOnOk();
   void anUnreadableJobFileIsNeverOpenedNorOverwritten();
 
@@ -567,6 +570,66 @@ void FChartEditorTest::doubleClicksOpenTheDialogOfTheItem() {
   Find<QAction>(*editor, "acDataSetPro")->trigger();
   QTRY_COMPARE_WITH_TIMEOUT(opened, QString("KVDBLinkProForm"), 5000);
   QCOMPARE(QStr(chart.GetConnection(0)->Text()), QString("Load2"));
+}
+
+void FChartEditorTest::theJobPropertiesAreEditedOnTheDiagramsJob() {
+  WriteJob({{dotText, 20, 20, "S"}, {dotFileDB, 200, 20, "D"}}, {{0, 1}});
+  auto other = std::make_unique<TJob>();
+  other->Name = "Other";
+  JobGroup->AddOwned("Other", std::move(other));
+  auto editor = Open();
+  QVERIFY(editor);
+  auto edit = [&editor](const QString& name, const char* button) {
+    bool accepted = false;
+    kvtest::OnModal<QDialog>([&accepted, name, button](QDialog& d) {
+      Find<QPlainTextEdit>(d, "moDescription")->setPlainText("nightly");
+      Find<QLineEdit>(d, "edName")->setText(name);
+      QTest::mouseClick(Find<QPushButton>(d, "btnOk"), Qt::LeftButton);
+      accepted = d.result() == QDialog::Accepted;
+      if (!accepted) QTest::mouseClick(Find<QPushButton>(d, button), Qt::LeftButton);
+    });
+    Find<QAction>(*editor, "acJobPro")->trigger();
+    return accepted;
+  };
+  // Keeping the job's own name is no clash with the job it stands for.
+  QVERIFY(edit("J", "btnCancel"));
+  QCOMPARE(ui_.messages, std::vector<std::string>{});
+  QCOMPARE(QStr(job_->Description), QString());  // the edited job waits for OK
+  // Another job's name is refused.
+  QVERIFY(!edit("other", "btnCancel"));
+  QCOMPARE(ui_.messages, (std::vector<std::string>{"A job other already exist"}));
+  QVERIFY(edit("Renamed", "btnCancel"));
+  QTest::mouseClick(Find<QPushButton>(*editor, "acOk"), Qt::LeftButton);
+  QCOMPARE(editor->result(), int(QDialog::Accepted));
+  QCOMPARE(QStr(job_->Description), QString("nightly"));
+  QCOMPARE(QStr(job_->Name), QString("Renamed"));
+  QCOMPARE(JobGroup->IndexOf("Renamed"), JobGroup->IndexOfObject(job_));
+  QCOMPARE(job_->DBLinks->Count(), 1);
+}
+
+void FChartEditorTest::theLinkCommandsOpenTheirWindowsOnTheSelectedLink() {
+  WriteJob({{dotText, 20, 20, "S"}, {dotFileDB, 200, 20, "D"}}, {{0, 1}});
+  auto editor = Open();
+  QVERIFY(editor);
+  TKVFlowChart& chart = editor->Chart();
+  const char* const commands[3] = {"acDBLinkPro", "acDBLinkMaping", "acPreviewImportData"};
+  const char* const windows[3] = {"KVDBLinkProForm", "KVMapingForm", "PreviewImportDataForm"};
+  for (const char* command : commands) QVERIFY(!Find<QAction>(*editor, command)->isEnabled());
+  chart.Select(chart.GetObject(0));
+  for (const char* command : commands) QVERIFY(!Find<QAction>(*editor, command)->isEnabled());
+  chart.Select(chart.GetConnection(0));
+  auto* link = ObjCast<TDBLink>(chart.GetConnection(0)->DBLink());
+  for (int i = 0; i < 3; ++i) {
+    QVERIFY(Find<QAction>(*editor, commands[i])->isEnabled());
+    QString opened;
+    kvtest::OnModal<QDialog>([&opened](QDialog& d) {
+      opened = d.objectName();
+      d.done(QDialog::Rejected);
+    });
+    Find<QAction>(*editor, commands[i])->trigger();
+    QTRY_COMPARE_WITH_TIMEOUT(opened, QString(windows[i]), 5000);
+    QVERIFY(link->Job != nullptr);  // the link knows a job before any window opens
+  }
 }
 
 void FChartEditorTest::designJobAnswersTrueOnlyOnOk() {
