@@ -2,6 +2,7 @@
 
 #include <QLabel>
 #include <QApplication>
+#include <QThread>
 #include <QHBoxLayout>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -12,6 +13,8 @@
 
 #include "data/CustomDataSet.h"
 #include "data/TableDataSets.h"
+#include "editors/BrowseDataForm.h"
+#include "editors/DbConnectionPanel.h"
 #include "editors/FieldDefGrid.h"
 #include "editors/FormHelpers.h"
 #include "editors/ImportFieldDefineForm.h"
@@ -28,14 +31,10 @@ namespace kv {
 
 namespace {
 
-// Shows a wait cursor while it lives.
-class TWaitCursor {
-public:
-  TWaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
-  ~TWaitCursor() { QApplication::restoreOverrideCursor(); }
-  TWaitCursor(const TWaitCursor&) = delete;
-  TWaitCursor& operator=(const TWaitCursor&) = delete;
-};
+void OpenForDefinitions(TKVCustomDataSet& scratch) {
+  TDataSet* engine = scratch.GetDataset();
+  if (!engine->Active()) engine->Open();
+}
 
 }  // namespace
 
@@ -87,7 +86,7 @@ QWidget* TKVDataSetDialog::BuildFields() {
   auto* page = new QWidget;
   page->setObjectName("tshFields");
   fieldGrid_ = new TFieldDefGrid(page, "sgFieldDefs");
-  auto* import = new QPushButton("&Import", page);
+  auto* import = btnImportField_ = new QPushButton("&Import", page);
   import->setObjectName("btnImportField");
   import->setAutoDefault(false);
   connect(import, &QPushButton::clicked, this, &TKVDataSetDialog::ImportFields);
@@ -197,29 +196,56 @@ void TKVDataSetDialog::accept() {
     ShowWarning(SKVDataSetNoDefineFields.Text());
 }
 
-void TKVDataSetDialog::ReadDefinitions(TKVCustomDataSet& scratch) {
-  TDataSet* engine = scratch.GetDataset();
-  if (!engine->Active()) engine->Open();
-  scratch.CloseSession();
-}
+TKVDataSetDialog::TDefinitionReader TKVDataSetDialog::DefinitionReader() const { return &OpenForDefinitions; }
 
 void TKVDataSetDialog::ImportFields() {
-  std::unique_ptr<TKVCustomDataSet> scratch = BuildCopy(false);
-  if (!scratch) return;
-  try {
-    TWaitCursor wait;
-    ReadDefinitions(*scratch);
-  } catch (const std::exception& error) {
-    scratch->CloseSession();
-    ShowError(error.what());
+  if (importing_) return;
+  std::shared_ptr<TKVCustomDataSet> scratch = BuildCopy(false);
+  if (!scratch) {
+    emit fieldsImported(false);
     return;
   }
-  const TKVIndexDefs* indexes = KeyIndexes(*scratch);
+  PrepareRead(*scratch);
+  auto error = std::make_shared<std::string>();
+  const TDefinitionReader reader = DefinitionReader();
+  QThread* thread = QThread::create([scratch, error, reader] {
+    try {
+      reader(*scratch);
+    } catch (const std::exception& failure) {
+      *error = failure.what();
+      if (error->empty()) *error = "Error";
+    }
+    scratch->CloseSession();  // on the thread that opened it
+  });
+  importing_ = true;
+  btnImportField_->setEnabled(false);
+  connect(thread, &QThread::finished, thread, &QObject::deleteLater);
+  connect(thread, &QThread::finished, this, [this, scratch, error] { ImportDone(*scratch, *error); });
+  thread->start();
+}
+
+void TKVDataSetDialog::ImportDone(TKVCustomDataSet& scratch, const std::string& error) {
+  importing_ = false;
+  btnImportField_->setEnabled(true);
+  if (!error.empty()) {
+    ShowError(MaskPassword(error, scratch.DataBaseInfo->PassWord));
+    emit fieldsImported(false);
+    return;
+  }
+  const TKVIndexDefs* indexes = KeyIndexes(scratch);
   if (indexes) {
     importedIndexes_ = std::make_unique<TKVIndexDefs>();
     importedIndexes_->Assign(indexes);
   }
-  fieldGrid_->Load(scratch->FieldDefs.get(), indexes);
+  fieldGrid_->Load(scratch.FieldDefs.get(), indexes);
+  emit fieldsImported(true);
+}
+
+void TKVDataSetDialog::BrowseValues() {
+  std::unique_ptr<TKVCustomDataSet> scratch = BuildCopy(false);
+  if (!scratch) return;
+  PrepareRead(*scratch);
+  BrowseData(*scratch, this);
 }
 
 void TKVDataSetDialog::ImportFromTable() {

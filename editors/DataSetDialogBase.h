@@ -14,7 +14,9 @@
 // the dataset as it was.
 //
 // "&Import" (btnImportField) writes the dialog's values into a scratch
-// copy, opens it, and shows the definitions it found.
+// copy, opens it on a worker thread (the window stays responsive; the
+// button is disabled meanwhile), and shows the definitions it found, or
+// the error, when the worker is done (signal fieldsImported).
 #pragma once
 
 #include <QDialog>
@@ -44,8 +46,13 @@ public:
   // Writes the dialog back (see above); true when the dataset took it.
   bool Apply();
   void accept() override;  // Apply, then close (and warn when the kind asks for field definitions)
-  // Fills the grid from the data (the "&Import" button).
+  // Fills the grid from the data (the "&Import" button); returns at once,
+  // fieldsImported tells when it is done.
   void ImportFields();
+  bool Importing() const { return importing_; }
+  // Shows the data as the dialog's values give it in the browse window
+  // (nothing is written back).
+  void BrowseValues();
   // Table kinds: fills the grid (and the index definitions written back)
   // from a table the user chooses in "Import field define from a table"
   // (btnImportFromTable).
@@ -54,6 +61,10 @@ public:
   TKVCustomDataSet& DataSet() const { return dataSet_; }
   TFieldDefGrid& FieldGrid() const { return *fieldGrid_; }
   QTabWidget& Pages() const { return *pages_; }
+
+signals:
+  // An "&Import" ended: ok, or its error was shown.
+  void fieldsImported(bool ok);
 
 protected:
   // `dataSet` and `job` (not owned) must outlive the dialog.
@@ -77,8 +88,13 @@ protected:
   virtual const TKVIndexDefs* KeyIndexes(const TKVCustomDataSet& from) const;
   // Whether the Fields page offers "Import from a &table..." (table kinds).
   virtual bool OffersTableImport() const { return false; }
-  // Opens `scratch` and leaves its definitions in FieldDefs (and IndexDefs).
-  virtual void ReadDefinitions(TKVCustomDataSet& scratch);
+  // Readies `scratch` for reading its definitions (GUI thread).
+  virtual void PrepareRead(TKVCustomDataSet& /*scratch*/) {}
+  // What opens a scratch copy and leaves its definitions in FieldDefs (and
+  // IndexDefs). It runs on a worker thread and must touch nothing but the
+  // dataset it is given.
+  using TDefinitionReader = void (*)(TKVCustomDataSet& scratch);
+  virtual TDefinitionReader DefinitionReader() const;
 
   // The widgets written into a fresh copy; null (after the error was shown)
   // when a value was refused. `withGrid`: also the field definitions.
@@ -90,6 +106,7 @@ private:
   void Load();
   void UpdateOk();
   void UpdateCaption();
+  void ImportDone(TKVCustomDataSet& scratch, const std::string& error);
   bool NameTaken(const std::string& name) const;
 
   TKVCustomDataSet& dataSet_;
@@ -101,6 +118,8 @@ private:
   // Index definitions an import found; written back with the grid (table kinds).
   std::unique_ptr<TKVIndexDefs> importedIndexes_;
   QPushButton* btnOk_ = nullptr;
+  QPushButton* btnImportField_ = nullptr;
+  bool importing_ = false;
 };
 
 }  // namespace kv

@@ -96,6 +96,28 @@ std::vector<std::string> FolderTables(const TDataBaseInfo& info, const QStringLi
   return names;
 }
 
+// The data source names odbc.ini lists (user and system), sorted; none
+// when the driver manager cannot be reached.
+QStringList OdbcDataSourceNames() {
+  QStringList names;
+  SQLHENV env = SQL_NULL_HENV;
+  if (!SQL_SUCCEEDED(SQLAllocHandle(SQL_HANDLE_ENV, SQL_NULL_HANDLE, &env))) return names;
+  SQLSetEnvAttr(env, SQL_ATTR_ODBC_VERSION, reinterpret_cast<SQLPOINTER>(SQL_OV_ODBC3), 0);
+  SQLCHAR dsn[SQL_MAX_DSN_LENGTH + 1];
+  SQLCHAR description[256];
+  SQLSMALLINT dsnLength = 0, descriptionLength = 0;
+  SQLUSMALLINT direction = SQL_FETCH_FIRST;
+  while (SQL_SUCCEEDED(SQLDataSources(env, direction, dsn, sizeof dsn, &dsnLength, description, sizeof description,
+                                      &descriptionLength))) {
+    names << QString::fromUtf8(reinterpret_cast<const char*>(dsn));
+    direction = SQL_FETCH_NEXT;
+  }
+  SQLFreeHandle(SQL_HANDLE_ENV, env);
+  names.removeDuplicates();
+  names.sort(Qt::CaseInsensitive);
+  return names;
+}
+
 struct TWorkResult {
   bool ok = false;
   QString message;
@@ -173,6 +195,7 @@ void TDbConnectionPanel::Build(bool withTables) {
   cbAliases_ = new QComboBox(this);
   cbAliases_->setObjectName("cbAliases");
   cbAliases_->setEditable(true);
+  if (types_.isEmpty() || types_.contains("ODBC")) cbAliases_->addItems(OdbcDataSourceNames());
   auto* lbAliases = NamedLabel("lbAliases", "&Data source name", cbAliases_, this);
   grid->addWidget(lbAliases, row, 0);
   grid->addWidget(cbAliases_, row++, 1, 1, 2);

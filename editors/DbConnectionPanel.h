@@ -4,7 +4,8 @@
 //
 // Types ("&Select database type", cbDriverName) and what they show, by the
 // upper-cased type name:
-//   ODBC                      the data source name (cbAliases)
+//   ODBC                      the data source name (cbAliases, offering the
+//                             data sources odbc.ini lists)
 //   ORACLE, INTRBASE          the server name (edServerName)
 //   POSTGRESQL                the server (host[:port]) and database name
 //   PARADOX, DBASE, FOXPRO    the path and its "..." folder chooser; user

@@ -142,7 +142,11 @@ void TFieldDefGrid::BuildGrid(const QString& gridName) {
   grid_->setHorizontalHeaderLabels({"Field name", "Key", "Data type", "Length", "Precision", "Null"});
   grid_->setSelectionBehavior(QAbstractItemView::SelectRows);
   grid_->setSelectionMode(QAbstractItemView::SingleSelection);
-  grid_->horizontalHeader()->setSectionResizeMode(colName, QHeaderView::Stretch);
+  QHeaderView* header = grid_->horizontalHeader();
+  header->setSectionResizeMode(QHeaderView::ResizeToContents);
+  header->setSectionResizeMode(colName, QHeaderView::Stretch);
+  header->setSectionResizeMode(colType, QHeaderView::Interactive);
+  header->resizeSection(colType, header->fontMetrics().horizontalAdvance("WideString") + 32);
   grid_->verticalHeader()->setDefaultSectionSize(grid_->fontMetrics().height() + 8);
   if (readOnly_)
     grid_->setEditTriggers(QAbstractItemView::NoEditTriggers);

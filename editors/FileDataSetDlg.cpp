@@ -1,5 +1,6 @@
 #include "editors/FileDataSetDlg.h"
 
+#include <QAction>
 #include <QCheckBox>
 #include <QFile>
 #include <QFileDialog>
@@ -14,6 +15,7 @@
 #include <QTableWidget>
 #include <QTemporaryFile>
 #include <QTimer>
+#include <QToolButton>
 #include <QVBoxLayout>
 #include <exception>
 
@@ -87,9 +89,15 @@ void TKVFileDataSetDlg::AddFileRow() {
   dots->setAutoDefault(false);
   connect(dots, &QPushButton::clicked, this, &TKVFileDataSetDlg::ChooseFile);
   connect(edFileName_, &QLineEdit::textChanged, this, &TKVFileDataSetDlg::SchedulePreview);
+  auto* browse = new QAction("&Browse data...", general);
+  browse->setObjectName("acBrowsedata");
+  connect(browse, &QAction::triggered, this, &TKVFileDataSetDlg::BrowseValues);
+  auto* browseButton = new QToolButton(general);
+  browseButton->setDefaultAction(browse);
   auto* row = new QHBoxLayout;
   row->addWidget(edFileName_, 1);
   row->addWidget(dots);
+  row->addWidget(browseButton);
   auto* layout = static_cast<QVBoxLayout*>(general->layout());
   layout->insertWidget(2, NamedLabel("lbFileName", "&File name", edFileName_, general));
   layout->insertLayout(3, row);
@@ -187,6 +195,11 @@ void TKVFileDataSetDlg::StorePages(TKVCustomDataSet& into) {
   file.SetColumnSeperator(StdStr(edFieldSeperator_->text()));
   file.SetStringQualifier(StdStr(edStringQualifier_->text()));
   file.SetTableName(StdStr(edFileName_->text().trimmed()));
+}
+
+void TKVFileDataSetDlg::PrepareRead(TKVCustomDataSet& scratch) {
+  TTextFileDataset& file = static_cast<TKVTextDataSet&>(scratch).TextFile();
+  file.SetTableName(DataSet().ResolvePath(file.TableName()));
 }
 
 void TKVFileDataSetDlg::SchedulePreview() { previewTimer_->start(); }

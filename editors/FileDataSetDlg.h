@@ -2,7 +2,8 @@
 // property") and its entry EditFileDataSet.
 //
 // Page "General": name, "&Description" and "&File name" (edFileName, with
-// the "..." chooser btnFileName). Page "Format" (tshFormat): "&Fixed-width
+// the "..." chooser btnFileName and "&Browse data..." (acBrowsedata), which
+// shows the file read with the settings on the pages). Page "Format" (tshFormat): "&Fixed-width
 // fields" (cbxFixWidth), "Field &widths" (edFieldWidths, enabled only while
 // fixed width is checked), "&Field seperator" (edFieldSeperator) and
 // "&Quote character" (edStringQualifier), both enabled only while it is not,
@@ -52,6 +53,9 @@ protected:
   std::unique_ptr<TKVCustomDataSet> NewOfKind() const override;
   const TMessage& CaptionMessage() const override;
   bool WarnWithoutFields() const override { return true; }
+  // Names the file as the job resolves it (a relative name is taken from
+  // the job file's folder).
+  void PrepareRead(TKVCustomDataSet& scratch) override;
 
 private:
   QWidget* BuildFormat();

@@ -7,7 +7,6 @@
 #include <QVBoxLayout>
 
 #include "data/QueryDataSet.h"
-#include "editors/BrowseDataForm.h"
 #include "editors/DataSetDialogs.h"
 #include "editors/DbConnectionPanel.h"
 #include "editors/FormHelpers.h"
@@ -68,10 +67,7 @@ void TKVQueryDataSetForm::StorePages(TKVCustomDataSet& into) {
   query.SQL->SetText(StdStr(moSQL_->toPlainText()));
 }
 
-void TKVQueryDataSetForm::BrowseStatement() {
-  std::unique_ptr<TKVCustomDataSet> scratch = BuildCopy(false);
-  if (scratch) BrowseData(*scratch, this);
-}
+void TKVQueryDataSetForm::BrowseStatement() { BrowseValues(); }
 
 bool EditQueryDataSet(TKVQueryDataSet& dataSet, TJob& job, QWidget* parent) {
   TKVQueryDataSetForm form(dataSet, job, parent);

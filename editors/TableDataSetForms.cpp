@@ -100,15 +100,19 @@ std::unique_ptr<TKVCustomDataSet> TKVOracleDataSetForm::NewOfKind() const {
 
 const TMessage& TKVOracleDataSetForm::CaptionMessage() const { return SKVOracleDataSetFormName; }
 
-void TKVOracleDataSetForm::ReadDefinitions(TKVCustomDataSet& scratch) {
+namespace {
+
+void ReadOracleDefinitions(TKVCustomDataSet& scratch) {
   auto& oracle = static_cast<TKVOracleDataSet&>(scratch);
-  const bool found = oracle.GetFieldDef();
-  oracle.CloseSession();
-  if (!found)
+  if (!oracle.GetFieldDef())
     throw EDatabaseError(
         Format(Translate("TableForms_NoTable", "The table %s has no columns or does not exist.").c_str(),
                oracle.TableName));
 }
+
+}  // namespace
+
+TKVDataSetDialog::TDefinitionReader TKVOracleDataSetForm::DefinitionReader() const { return &ReadOracleDefinitions; }
 
 bool EditODBCDataSet(TKVODBCDataSet& dataSet, TJob& job, QWidget* parent) {
   TKVODBCDataSetForm form(dataSet, job, parent);

@@ -81,7 +81,7 @@ protected:
   std::unique_ptr<TKVCustomDataSet> NewOfKind() const override;
   const TMessage& CaptionMessage() const override;
   // Reads the definitions through the server's catalog.
-  void ReadDefinitions(TKVCustomDataSet& scratch) override;
+  TDefinitionReader DefinitionReader() const override;
 };
 
 }  // namespace kv

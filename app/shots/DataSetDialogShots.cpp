@@ -3,6 +3,8 @@
 // temporary folder.
 #include <QApplication>
 #include <QDir>
+#include <QEventLoop>
+#include <QTimer>
 #include <QFile>
 #include <QTabWidget>
 #include <QTemporaryDir>
@@ -101,7 +103,11 @@ void ShootTables(TJob& job, const std::string& db, const QString& outDir, const 
   TKVFileDBDataSetForm fileDbForm(fileDb, job);
   ShootPage(fileDbForm, 1, outDir, "KVFileDBDataSetForm", suffix);
   TKVFileDBDataSetForm fields(fileDb, job);
+  QEventLoop loop;
+  QObject::connect(&fields, &TKVDataSetDialog::fieldsImported, &loop, &QEventLoop::quit);
+  QTimer::singleShot(10000, &loop, &QEventLoop::quit);
   fields.ImportFields();
+  if (fields.Importing()) loop.exec();
   ShootPage(fields, 2, outDir, "KVFileDBDataSetForm-Fields", suffix);
 
   TKVOracleDataSet oracle;

@@ -2,6 +2,8 @@
 // view scrolls, a bounded number kept), over a query from the query
 // dialog's "&Browse data", and the "Import field define from a table"
 // window reading definitions from a SQLite table.
+#include <QAction>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -9,14 +11,18 @@
 #include <QScrollBar>
 #include <QTableView>
 #include <QtTest>
+#include <fstream>
 
 #include "DialogTestSupport.h"
 #include "data/KVFieldDefs.h"
 #include "data/QueryDataSet.h"
 #include "data/SqliteDatabase.h"
 #include "data/TableDataSets.h"
+#include "data/TextDataSet.h"
+#include "data/TextFileDataset.h"
 #include "editors/BrowseDataForm.h"
 #include "editors/DataSetTableModel.h"
+#include "editors/FileDataSetDlg.h"
 #include "editors/ImportFieldDefineForm.h"
 #include "editors/QueryDataSetForm.h"
 #include "editors/QtText.h"
@@ -59,6 +65,7 @@ private slots:
   void millionRowTableOpensWithOnePageAndKeepsFewPages();
   void tableThatCannotOpenShowsTheErrorAndNoWindow();
   void queryDialogBrowsesItsStatementAsTyped();
+  void textDialogBrowsesTheFileWithThePagesSettings();
   void importFieldDefineCopiesFieldsAndIndexesOfTheChosenTable();
   void importFieldDefineKeepsTheListsWhenTheTableIsMissing();
 
@@ -147,6 +154,35 @@ void BrowseDataFormTest::queryDialogBrowsesItsStatementAsTyped() {
   QCOMPARE(rows, 10);
   QCOMPARE(first, QString("row 999991"));
   QVERIFY(query.SQL->Count() == 0);  // browsing writes nothing back
+}
+
+void BrowseDataFormTest::textDialogBrowsesTheFileWithThePagesSettings() {
+  const std::string path = folder_->File("stock.txt");
+  {
+    std::ofstream out(path, std::ios::binary);
+    out << "sku|qty\nA1|4\nB2|7\n";
+  }
+  TJob job;
+  auto owned = std::make_unique<TKVTextDataSet>();
+  TKVTextDataSet& text = *owned;
+  job.DataSets->AddOwned("T", std::move(owned));
+  text.TextFile().SetTextFileType(tftDelimited);
+  TKVFileDataSetDlg form(text, job);
+  Find<QLineEdit>(form, "edFileName")->setText(QStr(path));
+  Find<QLineEdit>(form, "edFieldSeperator")->setText("|");
+  Find<QCheckBox>(form, "cbxFieldNamesAtFirstLine")->setChecked(true);
+  QStringList header;
+  int rows = -1;
+  kvtest::OnModal<TBrowseDataForm>([&](TBrowseDataForm& browse) {
+    rows = browse.Model().rowCount();
+    for (int i = 0; i < browse.Model().columnCount(); ++i)
+      header << browse.Model().headerData(i, Qt::Horizontal).toString();
+    browse.reject();
+  });
+  Find<QAction>(form, "acBrowsedata")->trigger();
+  QCOMPARE(rows, 2);
+  QCOMPARE(header, (QStringList{"sku", "qty"}));
+  QCOMPARE(text.TextFile().TableName(), std::string());  // nothing written back
 }
 
 void BrowseDataFormTest::importFieldDefineCopiesFieldsAndIndexesOfTheChosenTable() {

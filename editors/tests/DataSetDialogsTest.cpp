@@ -86,6 +86,7 @@ private slots:
   void textDialogWritesEverySettingThroughTheSetters();
   void refusedTextSettingShowsTheSettersErrorAndChangesNothing();
   void livePreviewFollowsTheSeparatorAndFirstLineSettings();
+  void textImportReadsTheFieldsWithTheSettingsOnThePage();
   void queryTypeParadoxHidesTheDataSourceAndDisablesTheLogin();
   void queryTypeIsWrittenAsConnectTypeAndDriver();
   void confirmingAQueryWithAnEmptyGridKeepsItAndWarns();
@@ -255,6 +256,30 @@ void DataSetDialogsTest::livePreviewFollowsTheSeparatorAndFirstLineSettings() {
   QVERIFY(!Find<QLabel>(form, "lbPreviewError")->text().isEmpty());
 }
 
+void DataSetDialogsTest::textImportReadsTheFieldsWithTheSettingsOnThePage() {
+  const std::string path = folder_->File("stock.txt");
+  {
+    std::ofstream out(path, std::ios::binary);
+    out << "sku,qty\r\nA1,4\r\n";
+  }
+  auto& text = AddDataSet<TKVTextDataSet>(*job_, "Source");
+  text.TextFile().SetTextFileType(tftDelimited);
+  TKVFileDataSetDlg form(text, *job_);
+  Find<QLineEdit>(form, "edFileName")->setText(QStr(path));
+  Find<QLineEdit>(form, "edFieldSeperator")->setText(",");
+  Find<QCheckBox>(form, "cbxFieldNamesAtFirstLine")->setChecked(true);
+  QSignalSpy imported(&form, &TKVDataSetDialog::fieldsImported);
+  QTest::mouseClick(Find<QPushButton>(form, "btnImportField"), Qt::LeftButton);
+  QVERIFY(imported.count() == 1 || imported.wait(10000));
+  QVERIFY(imported.at(0).at(0).toBool());
+  QTableWidget& grid = form.FieldGrid().Grid();
+  QCOMPARE(grid.rowCount(), 2);
+  QCOMPARE(grid.item(0, TFieldDefGrid::colName)->text(), QString("sku"));
+  QCOMPARE(grid.item(1, TFieldDefGrid::colType)->text(), QString("String"));
+  QVERIFY(!text.FieldDefs || text.FieldDefs->Count() == 0);  // the dataset itself is not touched
+  QCOMPARE(text.TextFile().ExtractColumnNamesFromFirstLine(), false);
+}
+
 void DataSetDialogsTest::queryTypeParadoxHidesTheDataSourceAndDisablesTheLogin() {
   auto& query = AddDataSet<TKVQueryDataSet>(*job_, "Q");
   TKVQueryDataSetForm form(query, *job_);
@@ -343,7 +368,13 @@ void DataSetDialogsTest::importFillsTheGridFromASqliteTableWithItsKey() {
   table.TableName = "orders";
   TKVFileDBDataSetForm form(table, *job_);
   QCOMPARE(form.FieldGrid().Grid().rowCount(), 0);
-  QTest::mouseClick(Find<QPushButton>(form, "btnImportField"), Qt::LeftButton);
+  QSignalSpy imported(&form, &TKVDataSetDialog::fieldsImported);
+  auto* button = Find<QPushButton>(form, "btnImportField");
+  QTest::mouseClick(button, Qt::LeftButton);
+  QVERIFY(!button->isEnabled() || imported.count() == 1);  // disabled while the worker reads
+  QVERIFY(imported.count() == 1 || imported.wait(10000));
+  QVERIFY(imported.at(0).at(0).toBool());
+  QVERIFY(button->isEnabled());
   QVERIFY2(ui_->messages.empty(), ui_->messages.empty() ? "" : ui_->messages[0].c_str());
   QTableWidget& grid = form.FieldGrid().Grid();
   QCOMPARE(grid.rowCount(), 3);
@@ -359,7 +390,10 @@ void DataSetDialogsTest::importFillsTheGridFromASqliteTableWithItsKey() {
 
   table.TableName = "nosuchtable";
   TKVFileDBDataSetForm again(table, *job_);
+  QSignalSpy failed(&again, &TKVDataSetDialog::fieldsImported);
   QTest::mouseClick(Find<QPushButton>(again, "btnImportField"), Qt::LeftButton);
+  QVERIFY(failed.count() == 1 || failed.wait(10000));
+  QVERIFY(!failed.at(0).at(0).toBool());
   QCOMPARE(ui_->messages.size(), size_t(1));
   QCOMPARE(again.FieldGrid().Grid().rowCount(), 3);  // the grid stays as it was
 }
