@@ -149,6 +149,7 @@ TDataSetPanel::TDataSetPanel(const char* name, bool dragSource, QWidget* parent)
   setObjectName(name);
   setFrameShape(QFrame::StyledPanel);
   setAutoFillBackground(true);
+  setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Expanding);  // as tall as its rows allow
   caption_->setAlignment(Qt::AlignCenter);
   QFont bold = caption_->font();
   bold.setBold(true);
@@ -156,8 +157,14 @@ TDataSetPanel::TDataSetPanel(const char* name, bool dragSource, QWidget* parent)
   auto* layout = new QVBoxLayout(this);
   layout->setContentsMargins(4, 4, 4, 4);
   layout->addWidget(caption_);
-  layout->addWidget(grid_);
+  layout->addWidget(grid_, 100);  // the grid grows up to its rows' height first
   layout->addStretch(1);
+}
+
+QSize TDataSetPanel::sizeHint() const {
+  QSize size = QFrame::sizeHint();
+  if (maximumHeight() < QWIDGETSIZE_MAX) size.setHeight(maximumHeight());
+  return size;
 }
 
 void TDataSetPanel::SetCaption(const QString& caption) { caption_->setText(caption); }
@@ -165,8 +172,12 @@ void TDataSetPanel::SetCaption(const QString& caption) { caption_->setText(capti
 QString TDataSetPanel::Caption() const { return caption_->text(); }
 
 void TDataSetPanel::FitToRows() {
-  const int rows = grid_->rowCount() + 1;  // and the title row
-  grid_->setMaximumHeight(grid_->verticalHeader()->defaultSectionSize() * rows + 20);
+  const int rows = grid_->verticalHeader()->defaultSectionSize() * grid_->rowCount();
+  const int gridHeight = grid_->horizontalHeader()->sizeHint().height() + rows + 2 * grid_->frameWidth() + 2;
+  grid_->setMaximumHeight(gridHeight);
+  const QMargins margins = layout()->contentsMargins();
+  setMaximumHeight(gridHeight + caption_->sizeHint().height() + layout()->spacing() + margins.top() +
+                   margins.bottom() + 2 * frameWidth());
 }
 
 // ---- TWorkArea -----------------------------------------------------------------------
@@ -182,9 +193,9 @@ TWorkArea::TWorkArea(const std::vector<TFieldLink>& links, QWidget* parent)
   white.setColor(QPalette::Window, Qt::white);
   setPalette(white);
   auto* layout = new QHBoxLayout(this);
-  layout->addWidget(source_, 2);
+  layout->addWidget(source_, 2, Qt::AlignTop);
   layout->addSpacing(fontMetrics().horizontalAdvance(QString(12, QChar('M'))));
-  layout->addWidget(dest_, 3);
+  layout->addWidget(dest_, 3, Qt::AlignTop);
   Watch(*source_);
   Watch(*dest_);
 }
@@ -262,6 +273,7 @@ TKVMapingForm::~TKVMapingForm() {
 void TKVMapingForm::BuildForm() {
   setObjectName("KVMapingForm");
   setWindowTitle("Fields Mapping");
+  expForm_ = new TExpForm(this);
   workArea_ = new TWorkArea(links_, this);
   TDataSetGrid& source = workArea_->SourcePanel().Grid();
   source.setObjectName("sgdSource");
@@ -288,7 +300,8 @@ void TKVMapingForm::BuildForm() {
   splitter->addWidget(workArea_);
   splitter->addWidget(BuildFieldDefPages());
   splitter->setStretchFactor(0, 3);
-  splitter->setStretchFactor(1, 1);
+  splitter->setStretchFactor(1, 2);
+  splitter->setSizes({600, 400});
   auto* layout = new QVBoxLayout(this);
   layout->addWidget(splitter, 1);
   layout->addLayout(BuildButtons());
@@ -487,11 +500,11 @@ bool TKVMapingForm::EditExpression(int destRow) {
   // since the working link's variables go with the form.
   std::unique_ptr<TExpTranslator> saved = SetTranslator(nullptr);
   working_->SetAllVarList();
-  TExpForm editor(this);
-  editor.SetVarList(GetTranslator() ? GetTranslator()->VarList : &working_->VarList());
-  editor.SetExpStr(Expression(destRow));
-  const bool ok = editor.Execute();
-  if (ok) SetExpression(destRow, editor.GetExpStr());
+  expForm_->SetVarList(GetTranslator() ? GetTranslator()->VarList : &working_->VarList());
+  expForm_->SetExpStr(Expression(destRow));
+  const bool ok = expForm_->Execute();
+  if (ok) SetExpression(destRow, expForm_->GetExpStr());
+  expForm_->SetVarList(nullptr);
   SetTranslator(std::move(saved));
   return ok;
 }

@@ -53,6 +53,7 @@ class QTabWidget;
 
 namespace kv {
 
+class TExpForm;
 class TFieldDefGrid;
 class TKVCustomDataSet;
 
@@ -92,8 +93,10 @@ public:
   void SetCaption(const QString& caption);
   QString Caption() const;
   TDataSetGrid& Grid() const { return *grid_; }
-  // Limits the grid to the height its rows need.
+  // Limits the grid to the height its rows need, and the panel to the grid's.
   void FitToRows();
+  // As tall as the rows (when the work area has room).
+  QSize sizeHint() const override;
 
 private:
   QLabel* caption_;
@@ -207,12 +210,14 @@ private:
   void Dropped(int row, const QPoint& globalPos);
   void Redraw();
 
+  // The widgets below belong to the form through Qt's parent chain.
   TDBLink& link_;
   std::unique_ptr<TDBLink> working_;  // the copy the form edits
   std::vector<TFieldLink> links_;
   bool destFieldsKnown_ = false;  // the destination's fields could be read
   bool loading_ = false;          // cell changes made by the form itself
   TWorkArea* workArea_ = nullptr;
+  TExpForm* expForm_ = nullptr;  // the expression editor, made once with the form
   QTabWidget* fieldDefPages_ = nullptr;
   TFieldDefGrid* sgdSourFieldDef_ = nullptr;  // read-only
   TFieldDefGrid* sgdDestFieldDef_ = nullptr;

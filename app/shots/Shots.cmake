@@ -11,6 +11,7 @@ set(VANDREL_SHOT_SOURCES
   DialogShots.cpp
   DataSetDialogShots.cpp
   LinkDialogShots.cpp
+  MapingShots.cpp
 )
 set(VANDREL_SHOT_FUNCTIONS
   ShootStartup
@@ -18,6 +19,7 @@ set(VANDREL_SHOT_FUNCTIONS
   ShootDialogs
   ShootDataSetDialogs
   ShootLinkDialogs
+  ShootMaping
 )
 
 set(shot_calls "")

@@ -106,6 +106,7 @@ private slots:
   void fieldDefinitionPagesShowTheSixColumns();
   void linesFollowTheirRowsWhenTheGridScrolls();
   void unreadableDestinationKeepsTheMapping();
+  void linkWithoutDatasetsKeepsItsMapping();
 
 private:
   void MakeTables(const std::string& destColumns);
@@ -473,6 +474,22 @@ void MapingFormTest::unreadableDestinationKeepsTheMapping() {
   form.show();
   QTest::mouseClick(Find<QPushButton>(form, "btnOk"), Qt::LeftButton);
   QCOMPARE(link_->Mappings().Count(), 4);
+}
+
+void MapingFormTest::linkWithoutDatasetsKeepsItsMapping() {
+  kvtest::TRecordingUI ui;
+  kvtest::UIScope scope(&ui);
+  TDBLink bare;  // the blank datasets of a new link: nothing to open
+  bare.Mappings().Add("A=1");
+  TKVMapingForm form(bare);
+  QVERIFY(ui.messages.empty());
+  QCOMPARE(form.SourceRowCount(), 0);
+  QCOMPARE(form.DestRowCount(), 0);
+  QVERIFY(!form.InsertLink(0, 0));
+  form.MatchFields(7);
+  form.Apply();
+  QCOMPARE(MappingLines(bare), (QStringList{"A=1"}));
+  QCOMPARE(int(bare.MatchModes), 7);
 }
 
 QTEST_MAIN(MapingFormTest)
