@@ -68,6 +68,15 @@ std::vector<std::string> FieldNames(const TKVCustomDataSet* dataSet) {
   return names;
 }
 
+// The first mapping line for `field`, found as a run finds it: the line's
+// name with the blanks around it removed, letter case aside. -1 when none.
+int MappingLineOf(const TPlainStringList& mappings, const std::string& field) {
+  const QString name = QStr(field);
+  for (int i = 0; i < mappings.Count(); ++i)
+    if (QStr(mappings.Names(i)).trimmed().compare(name, Qt::CaseInsensitive) == 0) return i;
+  return -1;
+}
+
 // The index definitions that mark key fields: a table dataset's only.
 const TKVIndexDefs* KeyIndexes(const TKVCustomDataSet* dataSet) {
   const auto* table = ObjCast<TKVCustomTableDataSet>(dataSet);
@@ -380,10 +389,10 @@ void TKVMapingForm::LoadFieldNames() {
 }
 
 void TKVMapingForm::LoadExpressions() {
-  const TPlainStringList& mappings = working_->Mappings();
   for (int row = 0; row < DestRowCount(); ++row) {
-    const int index = mappings.IndexOfName(DestField(row));
-    if (index >= 0) workArea_->DestPanel().Grid().item(row, 0)->setText(QStr(mappings.ValueFromIndex(index)));
+    const int index = MappingLineOf(working_->Mappings(), DestField(row));
+    if (index >= 0)
+      workArea_->DestPanel().Grid().item(row, 0)->setText(QStr(working_->Mappings().ValueFromIndex(index)));
   }
 }
 

@@ -21,9 +21,23 @@
 // (the reference is appended to the expression when the line is new),
 // types an expression into its cell, or opens the expression editor on it
 // with a double click. "&Match fields" (acAutoMatch) matches fields by name
-// with the options of the auto-match dialog. The pages tshSourFieldDef and
+// with the options of the auto-match dialog: every expression and line is
+// cleared, then for each option chosen, in the order partial to output
+// (the source name within the destination name, letter case aside),
+// partial to input (the other way round) and "case insensitive" (the names
+// equal as written: despite its name the option compares letter case),
+// every source row (outer, top down) is tried against every destination
+// row (inner, top down); a match acts as a drop. A reference appended to
+// an expression that is not empty is set apart from it by a blank, so a
+// destination matched by several sources lists their references in match
+// order ("S.ID S.CUSTID") rather than gluing them into one longer name.
+// The pages tshSourFieldDef and
 // tshDestFieldDef show the field definitions of both datasets (read-only;
 // a field is marked as key when an index of a table dataset lists it).
+//
+// A destination row shows the expression of the first mapping line naming
+// its field (the name's surrounding blanks and letter case aside, as the
+// run reads it).
 //
 // Writing back (Ok, or acApply which keeps the window open) rebuilds the
 // link's mapping from the destination rows: one name=expression line per
@@ -184,7 +198,7 @@ public:
   // "&Match fields": the options dialog, then MatchFields with its choice.
   void AutoMatch();
   // Clears every expression and line, keeps `modes` as the link's match
-  // options and matches the fields by them (see the comment at the top).
+  // options and matches the fields by them (see the top of this file).
   void MatchFields(TMatchModes modes);
   TMatchModes MatchModes() const { return working_->MatchModes; }
 

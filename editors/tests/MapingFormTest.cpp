@@ -107,6 +107,7 @@ private slots:
   void linesFollowTheirRowsWhenTheGridScrolls();
   void unreadableDestinationKeepsTheMapping();
   void linkWithoutDatasetsKeepsItsMapping();
+  void entriesAreFoundByTheirTrimmedNameInAnyLetterCase();
 
 private:
   void MakeTables(const std::string& destColumns);
@@ -490,6 +491,18 @@ void MapingFormTest::linkWithoutDatasetsKeepsItsMapping() {
   form.Apply();
   QCOMPARE(MappingLines(bare), (QStringList{"A=1"}));
   QCOMPARE(int(bare.MatchModes), 7);
+}
+
+void MapingFormTest::entriesAreFoundByTheirTrimmedNameInAnyLetterCase() {
+  link_->Mappings().Clear();
+  link_->Mappings().Add(" custid =S.CUSTID");
+  link_->Mappings().Add("CUSTID=S.ID");  // a later line of the same field is not the one used
+  link_->Mappings().Add("City=S.City");
+  TKVMapingForm form(*link_);
+  QCOMPARE(Expressions(form), (QStringList{"", "S.CUSTID", "", "S.City"}));
+  QCOMPARE(LinkNames(form), (QStringList{"CUSTID>CUSTID", "City>CITY"}));
+  form.Apply();
+  QCOMPARE(MappingLines(*link_), (QStringList{"CUSTID=S.CUSTID", "CITY=S.City"}));
 }
 
 QTEST_MAIN(MapingFormTest)
