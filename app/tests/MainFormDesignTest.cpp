@@ -120,6 +120,13 @@ void DoubleClick(QWidget* viewport, QPoint p) {
 
 void Click(QWidget& form, const char* button) { QTest::mouseClick(Find<QPushButton>(form, button), Qt::LeftButton); }
 
+// "&Import" reads the field definitions on a worker: waits for them.
+bool ImportFields(TKVDataSetDialog& dialog) {
+  QSignalSpy done(&dialog, &TKVDataSetDialog::fieldsImported);
+  Click(dialog, "btnImportField");
+  return (!done.isEmpty() || done.wait(kPatience)) && done.at(0).at(0).toBool() && dialog.FieldGrid().NamedRowCount() > 0;
+}
+
 // ---- SQLite through its own library ----
 
 void Exec(const std::string& file, const char* sql) {
@@ -528,15 +535,14 @@ void MainFormDesignTest::aCsvToSqliteJobBuiltInTheDesignerRuns() {
     UseTool(editor, "btnCreateTextDataSet", QPoint(20, 20), QPoint(80, 80));
     UseTool(editor, "btnCreateFileDBDataSet", QPoint(260, 20), QPoint(320, 80));
     TKVFlowChart& chart = editor.Chart();
-    if (chart.GetObjectCount() != 2) return;
+    if (chart.GetObjectCount() != 2) return Click(editor, "btnCancel");
     kvtest::OnModal<TKVFileDataSetDlg>([&](TKVFileDataSetDlg& dialog) {
       Find<QLineEdit>(dialog, "edName")->setText("Sales");
       Find<QLineEdit>(dialog, "edFileName")->setText(QString::fromStdString(csv));
       Find<QCheckBox>(dialog, "cbxFixWidth")->setChecked(false);
       Find<QLineEdit>(dialog, "edFieldSeperator")->setText(",");
       Find<QCheckBox>(dialog, "cbxFieldNamesAtFirstLine")->setChecked(true);
-      Click(dialog, "btnImportField");
-      Click(dialog, "btnOk");
+      Click(dialog, ImportFields(dialog) ? "btnOk" : "btnCancel");
     });
     DoubleClick(vp, CentreOf(*chart.GetObject(0)));
     kvtest::OnModal<TKVFileDBDataSetForm>([&](TKVFileDBDataSetForm& dialog) {
@@ -546,7 +552,7 @@ void MainFormDesignTest::aCsvToSqliteJobBuiltInTheDesignerRuns() {
       Find<QLineEdit>(dialog, "edPath")->setText(QString::fromStdString(db));
       auto* table = Find<QComboBox>(dialog, "cbTableName");
       table->setCurrentText("template");
-      Click(dialog, "btnImportField");
+      if (!ImportFields(dialog)) return Click(dialog, "btnCancel");
       table->setCurrentText("orders");
       Find<QCheckBox>(dialog, "cbxCreateTable")->setChecked(true);
       Click(dialog, "btnOk");
