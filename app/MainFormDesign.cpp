@@ -3,10 +3,14 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QTreeWidget>
+#include <filesystem>
+#include <stdexcept>
+#include <system_error>
 
 #include "app/MainFormActions.h"
 #include "editors/QtText.h"
 #include "environment/LanguageTranslate.h"
+#include "foundation/FileUtils.h"
 #include "foundation/Format.h"
 #include "foundation/UserInterface.h"
 #include "data/TableDataSets.h"
@@ -43,6 +47,20 @@ std::string JobOfFile(const std::string& file) {
       return job->Name;
   }
   return std::string();
+}
+
+// A free file name beside `file` for designing a job that is to replace it.
+std::string ScratchBeside(const std::string& file) {
+  std::string scratch = file + ".new";
+  for (int n = 2; FileExists(scratch); ++n) scratch = file + ".new" + std::to_string(n);
+  return scratch;
+}
+
+// Moves the designed scratch file over `file` (replacing it in one step).
+void ReplaceWith(const std::string& scratch, const std::string& file) {
+  std::error_code error;
+  std::filesystem::rename(scratch, file, error);
+  if (error) throw std::runtime_error(file + ": " + error.message());
 }
 
 // Switches a table dataset's NewTable flag off while it lives and restores
@@ -82,12 +100,27 @@ void TMainForm::NewJob() {
     ShowError(Format(kv::Translate("MainForm_JobFileInUse", "The file %s holds the job %s; choose another file."),
                      file, owner));
   }
-  job->SaveFileName = file;
-  if (!hooks_.DesignJob(*job)) return;
+  // The designer opens the diagram a job file holds. A new job that is to
+  // replace a file starts empty: it is designed under a scratch name beside
+  // that file (relative names resolve alike) and takes the file once confirmed.
+  const bool replacing = FileExists(file);
+  job->SaveFileName = replacing ? ScratchBeside(file) : file;
+  if (!hooks_.DesignJob(*job)) {
+    std::error_code ignored;  // the designer writes only on OK
+    if (replacing) std::filesystem::remove(job->SaveFileName, ignored);
+    return;
+  }
+  if (replacing) {
+    const std::string scratch = job->SaveFileName;
+    Guarded([&] {
+      ReplaceWith(scratch, file);
+      job->SaveFileName = file;  // else the design stays in the scratch file
+    });
+  }
   TJob& added = *job;
   const std::string name = added.Name;
   JobGroup->AddOwned(name, std::move(job));
-  JobGroup->ProgramFileInfo->Add(file);
+  JobGroup->ProgramFileInfo->Add(added.SaveFileName);
   HookJobEvents(added);
   if (NodeShowsStatus(SelectedNode(), added.Status())) AddJobRow(added);
   UpdateActions();

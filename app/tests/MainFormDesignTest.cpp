@@ -178,6 +178,8 @@ private slots:
   void newJobJoinsTheGroupOnlyWhenEveryStepIsConfirmed();
   void newJobListsItsRowOnlyUnderAllAndStop();
   void aNewJobNeverTakesTheFileOfAnotherJob();
+  void aNewJobReplacingAFileStartsEmpty_data();
+  void aNewJobReplacingAFileStartsEmpty();
   void designingRefillsTheLinkListEvenAfterCancel();
   void doubleClickDesignsAFinishedJobWhenTheOptionsSaySo_data();
   void doubleClickDesignsAFinishedJobWhenTheOptionsSaySo();
@@ -417,6 +419,44 @@ void MainFormDesignTest::aNewJobNeverTakesTheFileOfAnotherJob() {
   Action(*form, "acNewJob")->trigger();
   QCOMPARE(ui_.Count("holds the job Orders"), 2);
   QCOMPARE(JobGroup->Count(), 2);
+}
+
+void MainFormDesignTest::aNewJobReplacingAFileStartsEmpty_data() {
+  QTest::addColumn<bool>("ok");
+  QTest::newRow("designer confirmed") << true;
+  QTest::newRow("designer cancelled") << false;
+}
+
+void MainFormDesignTest::aNewJobReplacingAFileStartsEmpty() {
+  QFETCH(bool, ok);
+  const std::string file = home_->MakeJob("Old", 3);  // a job file the group does not list
+  const std::string before = kvtest::ReadFile(file);
+  auto form = Open();
+  saves_ = {QString::fromStdString(file)};
+  int shapesShown = -1;
+  std::string designedFile;
+  design_ = [&](TJob& job) {
+    designedFile = job.SaveFileName;
+    kvtest::OnModal<TFChartEditor>([&](TFChartEditor& editor) {
+      shapesShown = editor.Chart().GetObjectCount();
+      Click(editor, ok ? "acOk" : "btnCancel");
+    });
+    return DesignJob(job);
+  };
+  Action(*form, "acNewJob")->trigger();
+  QCOMPARE(shapesShown, 0);  // not the old job's diagram
+  QVERIFY(designedFile != file);
+  QVERIFY(!FileExists(designedFile));  // no scratch file is left behind
+  if (!ok) {
+    QCOMPARE(kvtest::ReadFile(file), before);
+    QCOMPARE(JobGroup->Count(), 0);
+    return;
+  }
+  QCOMPARE(JobNamed("Fresh")->SaveFileName, file);
+  QVERIFY(JobGroup->ProgramFileInfo->IndexOf(file) >= 0);
+  auto stored = StoredJob(file);
+  QCOMPARE(stored->Name, std::string("Fresh"));
+  QCOMPARE(stored->DataSets->Count(), 0);
 }
 
 // ---- Design job ----
