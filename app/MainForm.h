@@ -58,6 +58,7 @@ class QTreeWidgetItem;
 namespace kv {
 
 class TDataSetTableModel;
+class TKVCustomDataSet;
 class TMonitorChart;
 class TAboutWnd;
 
@@ -70,6 +71,18 @@ struct TMainFormHooks {
   std::function<bool(TKVEnvironment& env)> SetSysDefaultPro;  // true on OK
   std::function<void(const TKVLog& log)> ShowLogInfoForm;
   std::function<void()> ShowTips;
+  // The job designer, true on OK (the job is then rebuilt from its diagram
+  // and saved; an Apply before a Cancel may have rebuilt it too).
+  std::function<bool(TJob& job)> DesignJob;
+  // The DB link dialogs over `link` of `job`; true on OK.
+  std::function<bool(TDBLink& link, TJob& job)> EditDBLinkPro;
+  std::function<bool(TDBLink& link)> EditDBLinkMaping;
+  // The dialog of the dataset's kind; true on OK, false also for a kind
+  // without a dialog.
+  std::function<bool(TKVCustomDataSet& dataSet, TJob& job)> EditDataSet;
+  // The import preview of `link` and the browse window of a dataset.
+  std::function<void(TDBLink& link, TJob& job)> PreImpData;
+  std::function<void(TKVCustomDataSet& dataSet)> BrowseData;
   // File dialogs: the chosen file, or an empty text on Cancel. Default: QFileDialog.
   std::function<QString(const QString& dir, const QString& filter)> OpenFileName;
   std::function<QString(const QString& initial, const QString& filter)> SaveFileName;
@@ -199,6 +212,22 @@ private:
   void LogProperty();
   void ShowOrHide();
   void ClockAndTotals();
+
+  // ---- designing commands (MainFormDesign.cpp) ----
+  // New job: job property, job file, designer; the job joins the group only
+  // when all three were confirmed.
+  void NewJob();
+  void DesignCurrentJob();
+  void EditLinkProperty();
+  void EditLinkMapping();
+  // The dialog of the current link's destination (dest) or source dataset.
+  void EditLinkDataSet(bool dest);
+  void PreviewImportData();
+  void BrowseLinkData(bool dest);
+  // The current link of a stopped current job, when both are stopped.
+  TDBLink* StoppedLink() const;
+  void UpdateDesignActions();
+  void ConnectDesignActions();
   // Runs `command`; an error it raises is shown through the hook.
   void Guarded(const std::function<void()>& command);
 

@@ -203,9 +203,13 @@ void TMainForm::JobDoubleClicked() {
         EditJobProperty();
       else if (option.DblClickOnCompleteJob == dcpSchedule)
         EditJobSchedule();
-      break;  // designing comes with the job designer
+      else
+        DesignCurrentJob();
+      break;
     case jsError:
-      if (option.DblClickOnErrorJob == depProperty)
+      if (option.DblClickOnErrorJob == depDesign)
+        DesignCurrentJob();
+      else if (option.DblClickOnErrorJob == depProperty)
         EditJobProperty();
       else if (option.DblClickOnErrorJob == depSchedule)
         EditJobSchedule();
@@ -393,6 +397,7 @@ void TMainForm::UpdateActions() {
   a.acLogPro->setEnabled(lvwLog_->currentItem() != nullptr && hooks_.ShowLogInfoForm);
   a.acViewToolBar->setChecked(toolBar_->isVisibleTo(this));
   a.acViewStatusBar->setChecked(statusBar()->isVisibleTo(this));
+  UpdateDesignActions();
 }
 
 void TMainForm::ConnectActions() {
@@ -424,6 +429,7 @@ void TMainForm::ConnectActions() {
   on(a.acErrDataSaveAs, [this] { ErrDataSaveAs(); });
   on(a.acErrDataLoad, [this] { ErrDataLoad(); });
   on(a.acLogPro, [this] { LogProperty(); });
+  ConnectDesignActions();
 }
 
 }  // namespace kv
