@@ -124,8 +124,6 @@ void TDebugForm::BuildForm() {
   auto* errLayout = new QVBoxLayout(errPage);
   errLayout->addWidget(BuildErrorGrid(errPage));
   pages_->addTab(errPage, "Errordata");
-  pages_->widget(0)->setObjectName("tshDebug");
-  pages_->widget(1)->setObjectName("tshLog");
 
   auto* splitter = new QSplitter(Qt::Vertical, this);
   splitter->addWidget(lvwDBLinks_);
@@ -147,7 +145,11 @@ QWidget* TDebugForm::BuildWatchPage() {
   lvwDebug_->addAction(acViewExp);
   connect(lvwDebug_, &QTreeWidget::currentItemChanged, this, [this] { UpdateActions(); });
   connect(lvwDebug_, &QTreeWidget::itemDoubleClicked, this, [this] { ViewExpression(); });
-  return lvwDebug_;
+  auto* page = new QWidget;
+  page->setObjectName("tshDebug");
+  auto* layout = new QVBoxLayout(page);
+  layout->addWidget(lvwDebug_);
+  return page;
 }
 
 std::vector<TDBLink*> TDebugForm::Links() const {

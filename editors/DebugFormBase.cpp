@@ -57,6 +57,9 @@ TDebugFormBase::TDebugFormBase(QWidget* parent) : QDialog(parent) {
   idle_ = new QTimer(this);
   connect(idle_, &QTimer::timeout, this, [this] {
     SettleFinishedLinks();
+    // The counters a run publishes between its records.
+    if (!shutDown_)
+      for (TDBLink* link : ran_) LinkCountersChanged(*link);
     UpdateActions();
   });
   idle_->start(kIdleMs);
@@ -121,7 +124,11 @@ QWidget* TDebugFormBase::BuildLogPage() {
   lvwLog_->addActions({acLogPro, acClearLog});
   connect(lvwLog_, &QTreeWidget::itemDoubleClicked, this, [this] { ShowLogProperty(); });
   connect(lvwLog_, &QTreeWidget::currentItemChanged, this, [this] { UpdateActions(); });
-  return lvwLog_;
+  auto* page = new QWidget;
+  page->setObjectName("tshLog");
+  auto* layout = new QVBoxLayout(page);
+  layout->addWidget(lvwLog_);
+  return page;
 }
 
 QTableView* TDebugFormBase::BuildErrorGrid(QWidget* parent) {
@@ -144,13 +151,17 @@ void TDebugFormBase::HookLink(TDBLink& link) {
   link.OnError = [this](TDBLink& sender, const std::string& error, TDataSet* dataSet, TAbortMode&) {
     if (shutDown_) return;
     HandleLinkError(sender, error, dataSet, [] { SaveGlobalEnvironment(); });
+    // The grid shows the record just captured.
+    if (gridModel_->DataSet() == &sender.ErrorData()) gridModel_->SetDataSet(&sender.ErrorData());
     LinkCountersChanged(sender);
   };
   link.OnConvertRecord = [this](TDBLink& sender, const TVariant& values, const TSpeedValue&, TAbortMode&) {
     if (!shutDown_) LinkConverted(sender, values);
   };
   link.OnStatus = [this](TDBLink& sender, TJobStatus status) {
-    if (!shutDown_) LinkStatusChanged(sender, status);
+    if (shutDown_) return;
+    ran_.insert(&sender);
+    LinkStatusChanged(sender, status);
   };
   auto logged = [this](const TMessage& message) {
     return [this, &message](TDBLink& sender) {
@@ -275,11 +286,15 @@ void TDebugFormBase::ShowLogProperty() {
 void TDebugFormBase::StopAndJoin(TDBLink& link) {
   link.Stop();
   if (TDBLinkThread* thread = link.Thread()) {
+    // A single-stepping run would park again on its way out.
+    link.SetRunOperate(roRun);
     if (link.Status() == jsPause) link.SetStatus(jsStop);
     thread->Terminate();
     thread->Resume();
   }
   link.WaitFor();
+  // A run that has ended is not paused any more.
+  if (link.Status() == jsPause) link.SetStatus(jsStop);
 }
 
 void TDebugFormBase::Shutdown() {
@@ -293,6 +308,7 @@ void TDebugFormBase::Shutdown() {
     UnhookLink(*link);
   }
   finishing_.clear();
+  ran_.clear();
 }
 
 void TDebugFormBase::done(int result) {

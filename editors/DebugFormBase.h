@@ -17,6 +17,7 @@
 
 #include <QDialog>
 #include <QString>
+#include <set>
 #include <vector>
 
 #include "KVEditorLib_export.h"
@@ -107,6 +108,7 @@ private:
   TDataSetTableModel* gridModel_ = nullptr;  // owned by the window
   QTimer* idle_ = nullptr;                    // enabling and run ends
   std::vector<TDBLink*> finishing_;           // runs that ended, waiting for their threads
+  std::set<TDBLink*> ran_;                    // links whose status changed here (their counters are shown)
   bool shutDown_ = false;
 };
 

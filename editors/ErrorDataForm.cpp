@@ -52,7 +52,6 @@ void TErrorDataForm::BuildForm() {
   errLayout->addWidget(BuildErrorGrid(errPage));
   pages->addTab(errPage, "Errordata");
   pages->addTab(BuildLogPage(), "Log");
-  pages->widget(1)->setObjectName("tshLog");
 
   statusBar_ = new QStatusBar(this);
   statusBar_->setObjectName("StatusBar");
