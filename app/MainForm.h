@@ -69,6 +69,8 @@ struct TMainFormHooks {
   std::function<bool(TScheduleMode& schedule)> EditSchedule;  // true on OK
   std::function<bool(TKVEnvironment& env)> SetSysDefaultPro;  // true on OK
   std::function<void(const TKVLog& log)> ShowLogInfoForm;
+  std::function<void(TJob& job)> DebugJob;             // the debug window on a copy of the job
+  std::function<void(TDBLink& link)> ManageErrorData;  // the error-data window of the link
   std::function<void()> ShowTips;
   // File dialogs: the chosen file, or an empty text on Cancel. Default: QFileDialog.
   std::function<QString(const QString& dir, const QString& filter)> OpenFileName;
@@ -196,6 +198,8 @@ private:
   void ShowAbout();
   void ErrDataSaveAs();
   void ErrDataLoad();
+  void DebugCurrentJob();
+  void RetransferErrorData();
   void LogProperty();
   void ShowOrHide();
   void ClockAndTotals();
