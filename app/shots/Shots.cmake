@@ -9,11 +9,15 @@ set(VANDREL_SHOT_SOURCES
   StartupShots.cpp
   MainWindowShots.cpp
   DialogShots.cpp
+  LinkDialogShots.cpp
+  MapingShots.cpp
 )
 set(VANDREL_SHOT_FUNCTIONS
   ShootStartup
   ShootMainWindow
   ShootDialogs
+  ShootLinkDialogs
+  ShootMaping
 )
 
 set(shot_calls "")

@@ -10,6 +10,8 @@ namespace kv {
 
 void ShootDialogs(const QString& outDir, const QString& suffix, const QString& home);
 void ShootMainWindow(const QString& outDir, const QString& suffix, const QString& home);
+void ShootLinkDialogs(const QString& outDir, const QString& suffix, const QString& home);
+void ShootMaping(const QString& outDir, const QString& suffix, const QString& home);
 void ShootStartup(const QString& outDir, const QString& suffix, const QString& home);
 
 }  // namespace kv
