@@ -14,12 +14,14 @@
 #include "data/DataSet.h"
 #include "data/Fields.h"
 #include "editors/DataSetTableModel.h"
+#include "editors/DebugModeForm.h"
 #include "editors/QtText.h"
 #include "editors/QtTranslation.h"
 #include "environment/CoreMessages.h"
 #include "environment/LanguageTranslate.h"
 #include "foundation/Format.h"
 #include "foundation/UserInterface.h"
+#include "flowchart/FlowChart.h"
 #include "jobs/Job.h"
 
 namespace kv {
@@ -62,6 +64,15 @@ bool IsFieldName(const std::string& text) {
   for (const char c : text)
     if (!std::isalnum(static_cast<unsigned char>(c)) && c != '_') return false;
   return true;
+}
+
+void CopyDebugMode(const TDebugMode& from, TDebugMode& to) {
+  to.StopOption = from.StopOption;
+  to.StopAfterRows = from.StopAfterRows;
+  to.PauseOption = from.PauseOption;
+  to.PauseAfterRows = from.PauseAfterRows;
+  to.WarningOption = from.WarningOption;
+  to.WarningAfterRows = from.WarningAfterRows;
 }
 
 QString CellText(const TVariant& value) {
@@ -301,7 +312,28 @@ void TDebugForm::UpdateExtraActions() {
   acViewExp->setEnabled(lvwDebug_->currentItem() != nullptr);
 }
 
-void TDebugForm::SetDebugParameters() {}
+// The limits are edited on the debugged copy and written into the same link
+// of the job itself, whose design is then saved to the job file. A job whose
+// design is not loaded is never saved: its file would lose the design.
+void TDebugForm::SetDebugParameters() {
+  TDBLink* link = current_;
+  if (!link || !acSetDebugParameters->isEnabled()) return;
+  if (!EditDebugMode(link->DebugMode(), this)) return;
+  const int index = original_.DBLinks->IndexOf(link->Name);
+  TDBLink* target = index >= 0 ? original_.DBLinks->GetObj(index) : nullptr;
+  TKVFlowChart& chart = original_.GetDesignControl();
+  if (!target || chart.GetConnectionCount() == 0) {
+    ShowError(Translate("DebugForm_NotSavedMsg", "The job's design is not loaded: the debug settings were not saved."));
+    return;
+  }
+  CopyDebugMode(link->DebugMode(), target->DebugMode());
+  try {
+    chart.SetJob(&original_);
+    chart.SaveToFile(original_.GetSaveFileName());
+  } catch (const std::exception& e) {
+    ShowError(e.what());
+  }
+}
 
 // ---- entry ----
 

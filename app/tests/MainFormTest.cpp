@@ -4,6 +4,8 @@
 #include <QAction>
 #include <QDir>
 #include <QLabel>
+#include <QRadioButton>
+#include <QSpinBox>
 #include <QSignalSpy>
 #include <QTabBar>
 #include <QTabWidget>
@@ -20,6 +22,7 @@
 #include "app/MainFormParts.h"
 #include "app/tests/MainFormFixture.h"
 #include "editors/DebugForm.h"
+#include "editors/DebugModeForm.h"
 #include "editors/ErrorDataForm.h"
 #include "editors/QtMainThread.h"
 #include "editors/tests/DialogTestSupport.h"
@@ -111,6 +114,7 @@ private slots:
   void contextOpensTheManualOfTheProgramFolder();
   void debugOpensTheDebugWindowOnACopyOfTheJob();
   void translateErrorDataNeedsErrorRecordsAndAStoppedJob();
+  void debugParametersAreSavedToTheJobFile();
 
 private:
   std::unique_ptr<TMainForm> Open();
@@ -686,6 +690,42 @@ void MainFormTest::translateErrorDataNeedsErrorRecordsAndAStoppedJob() {
   QCOMPARE(link.ErrorData().RecordCount(), 4);
   QCOMPARE(Child<QTableView>(*form, "dgdErrData")->model()->rowCount(), 4);
   QCOMPARE(link.SourceDataType(), sdtOrigin);
+}
+
+void MainFormTest::debugParametersAreSavedToTheJobFile() {
+  const std::string file = home_->MakeJob("Orders", 10);
+  home_->WriteGroup({file});
+  auto form = Open();
+  auto& jobs = *Child<QTreeWidget>(*form, "lvwJobs");
+  ClickRow(jobs, RowNamed(jobs, "Orders"));
+  QTRY_VERIFY(Action(*form, "acDebug")->isEnabled());
+  bool edited = false;
+  kvtest::OnModal<TDebugForm>([&](TDebugForm& debug) {
+    QVERIFY(!debug.acSetDebugParameters->isEnabled());  // no link selected
+    auto& debugLinks = *kvtest::Find<QTreeWidget>(debug, "lvwDBLinks");
+    ClickRow(debugLinks, debugLinks.topLevelItem(0));
+    QVERIFY(debug.acSetDebugParameters->isEnabled());
+    kvtest::OnModal<TKVDebugModeForm>([&](TKVDebugModeForm& mode) {
+      kvtest::Find<QRadioButton>(mode, "rbtPauseAfterRows")->setChecked(true);
+      kvtest::Find<QSpinBox>(mode, "sePauseRows")->setValue(3);
+      mode.accept();
+      edited = true;
+    });
+    debug.acSetDebugParameters->trigger();
+    debug.reject();
+  });
+  Action(*form, "acDebug")->trigger();
+  QVERIFY(edited);
+  // The job in the list and its file both hold the new limit.
+  TDebugMode& mode = JobNamed("Orders")->DBLinks->GetObj(0)->DebugMode();
+  QCOMPARE(mode.PauseOption, poPauseAfterRows);
+  QCOMPARE(mode.PauseAfterRows, 3);
+  TJob reread;
+  reread.GetDesignControl().LoadFromFile(file);
+  reread.LoadFromFlChart();
+  QCOMPARE(reread.DBLinks->GetObj(0)->DebugMode().PauseOption, poPauseAfterRows);
+  QCOMPARE(reread.DBLinks->GetObj(0)->DebugMode().PauseAfterRows, 3);
+  QCOMPARE(reread.DBLinks->Count(), 1);
 }
 
 QTEST_MAIN(MainFormTest)
