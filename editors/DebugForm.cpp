@@ -131,7 +131,7 @@ void TDebugForm::BuildForm() {
   pages_->addTab(BuildWatchPage(), "Debug watch");
   pages_->addTab(BuildLogPage(), "Log");
   QWidget* errPage = new QWidget;
-  errPage->setObjectName("tshErrData");
+  errPage->setObjectName("tshErrordata");
   auto* errLayout = new QVBoxLayout(errPage);
   errLayout->addWidget(BuildErrorGrid(errPage));
   pages_->addTab(errPage, "Errordata");

@@ -47,7 +47,7 @@ void TErrorDataForm::BuildForm() {
   auto* pages = new QTabWidget(this);
   pages->setObjectName("pgcErrData");
   auto* errPage = new QWidget;
-  errPage->setObjectName("tshErrData");
+  errPage->setObjectName("tshErrordata");
   auto* errLayout = new QVBoxLayout(errPage);
   errLayout->addWidget(BuildErrorGrid(errPage));
   pages->addTab(errPage, "Errordata");

@@ -11,6 +11,7 @@ set(VANDREL_SHOT_SOURCES
   DialogShots.cpp
   LinkDialogShots.cpp
   MapingShots.cpp
+  DebugShots.cpp
 )
 set(VANDREL_SHOT_FUNCTIONS
   ShootStartup
@@ -18,6 +19,7 @@ set(VANDREL_SHOT_FUNCTIONS
   ShootDialogs
   ShootLinkDialogs
   ShootMaping
+  ShootDebugWindows
 )
 
 set(shot_calls "")

@@ -12,6 +12,7 @@ void ShootDialogs(const QString& outDir, const QString& suffix, const QString& h
 void ShootMainWindow(const QString& outDir, const QString& suffix, const QString& home);
 void ShootLinkDialogs(const QString& outDir, const QString& suffix, const QString& home);
 void ShootMaping(const QString& outDir, const QString& suffix, const QString& home);
+void ShootDebugWindows(const QString& outDir, const QString& suffix, const QString& home);
 void ShootStartup(const QString& outDir, const QString& suffix, const QString& home);
 
 }  // namespace kv
