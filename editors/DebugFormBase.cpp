@@ -180,6 +180,9 @@ void TDebugFormBase::HookLink(TDBLink& link) {
   link.OnUpdateProgress = [this](TDBLink& sender) {
     if (!shutDown_) LinkCountersChanged(sender);
   };
+  // The windows run copies: the job a copy was made from is not told of its
+  // status (it might be running on schedule meanwhile).
+  link.OnIntelStatus = nullptr;
 }
 
 void TDebugFormBase::UnhookLink(TDBLink& link) {

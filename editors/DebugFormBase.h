@@ -77,6 +77,8 @@ protected:
   // ---- Links ----
   // The links the window runs (not owned).
   virtual std::vector<TDBLink*> Links() const = 0;
+  // Attaches the window's handlers to a link copy the window owns (its
+  // OnIntelStatus, copied from the original, is cleared).
   void HookLink(TDBLink& link);
   void UnhookLink(TDBLink& link);
   // Hooks for the windows, called in the GUI thread.

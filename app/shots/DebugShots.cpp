@@ -74,7 +74,7 @@ public:
     link->Job = &job;
     link->SetSourceDataSet(&source_);
     link->SetDestDataSet(&dest_);
-    for (const char* line : {"ID=ToInt(Orders.ID)", "NAME=Upper(Orders.NAME)", "AMOUNT=StrToFloat(Orders.AMOUNT)"})
+    for (const char* line : {"ID=Orders.ID", "NAME=Orders.NAME", "AMOUNT=StrToFloat(Orders.AMOUNT) * 1.16"})
       link->Mappings().Add(line);
     job.DBLinks->AddObject(link->Name, link);
   }
@@ -103,7 +103,9 @@ void ShootDebugForm(TSampleJob& sample, const QString& outDir, const QString& su
   TDBLink* link = form.CurrentLink();
   for (int step = 0; link && step < 3; ++step) {
     form.acDebugStep->trigger();
-    if (!PumpUntil([&] { return Paused(*link) && form.acDebugStep->isEnabled(); }, kPatienceMs)) break;
+    const int rows = step + 1;
+    const auto stepped = [&] { return Paused(*link) && link->Counters().Statistic.Rows >= rows; };
+    if (!PumpUntil(stepped, kPatienceMs)) break;
   }
   auto* watch = form.findChild<QTreeWidget*>("lvwDebug");
   if (watch && watch->topLevelItemCount() > 1) watch->setCurrentItem(watch->topLevelItem(1));
@@ -123,7 +125,7 @@ void ShootErrorDataForm(TSampleJob& sample, const QString& outDir, const QString
   form.resize(900, 480);
   form.show();
   form.acDebugStep->trigger();
-  PumpUntil([&] { return Paused(*form.CurrentLink()) && form.acDebugGo->isEnabled(); }, kPatienceMs);
+  PumpUntil([&] { return Paused(*form.CurrentLink()) && form.CurrentLink()->Counters().Statistic.Rows >= 1; }, kPatienceMs);
   PumpUntil([] { return false; }, 200);
   Save(form, outDir, "ErrorDataForm", suffix);
   form.close();
