@@ -5,6 +5,7 @@
 #include <QTableView>
 #include <QTreeWidget>
 #include <QtTest>
+#include <atomic>
 
 #include "DebugFormFixture.h"
 #include "DialogTestSupport.h"
@@ -391,6 +392,9 @@ void DebugFormTest::closingWhileRunningStopsAndJoinsTheRun() {
 
 void DebugFormTest::debuggingLeavesTheOriginalJobAlone() {
   TDBLink& original = jobs_->AddLink("Orders", 20);
+  // What the job is told of its link's status (from the run's thread).
+  std::atomic<int> told{0};
+  original.OnIntelStatus = [&told](TDBLink&, TJobStatus) { ++told; };
   {
     TDebugForm form(jobs_->job);
     form.show();
@@ -402,6 +406,7 @@ void DebugFormTest::debuggingLeavesTheOriginalJobAlone() {
     QCOMPARE(form.CurrentLink()->Status(), jsOk);
   }
   QCOMPARE(original.Status(), jsStop);
+  QCOMPARE(told.load(), 0);
   QCOMPARE(original.Logs().Count(), 0);
   QVERIFY(!original.OnStatus && !original.OnConvertRecord);
   QCOMPARE(jobs_->Query("Orders", "SELECT count(*) FROM t"), std::string("20"));
