@@ -42,6 +42,12 @@ void ClickRow(QTreeWidget& list, int index) {
   QTest::mouseClick(list.viewport(), Qt::LeftButton, {}, list.visualItemRect(row).center());
 }
 
+// Paused after its `rows`-th record, whose convert event has been handled
+// (the run publishes its counters after that event).
+bool SteppedTo(const TDBLink& link, int rows) {
+  return link.Status() == jsPause && link.Counters().Statistic.Rows >= rows;
+}
+
 bool Ended(const TDBLink& link) { return link.IsStop() && link.Status() != jsPause && !link.Thread(); }
 
 // The copy's link of that name.
@@ -152,7 +158,7 @@ void DebugFormTest::eachStepConvertsOneRecordAndShowsItsSourceValues() {
   for (int record = 1; record <= 3; ++record) {
     QTRY_VERIFY_WITH_TIMEOUT(form.acDebugStep->isEnabled(), kPatience);
     QTest::keyClick(&form, Qt::Key_F6);
-    QTRY_VERIFY_WITH_TIMEOUT(link.Status() == jsPause && link.Counters().Statistic.Rows == record, kPatience);
+    QTRY_VERIFY_WITH_TIMEOUT(SteppedTo(link, record), kPatience);
     const QString n = QString::number(record);
     QCOMPARE(watch.topLevelItemCount(), 3);
     QCOMPARE(RowTexts(*watch.topLevelItem(0)), (QStringList{"ID", n, "ID", "ID", n}));
@@ -179,7 +185,7 @@ void DebugFormTest::debugGoDoesNotRefreshTheWatchList() {
   TDBLink& link = *form.CurrentLink();
   auto& watch = *Find<QTreeWidget>(form, "lvwDebug");
   QTest::keyClick(&form, Qt::Key_F6);
-  QTRY_VERIFY_WITH_TIMEOUT(link.Status() == jsPause, kPatience);
+  QTRY_VERIFY_WITH_TIMEOUT(SteppedTo(link, 1), kPatience);
   QCOMPARE(watch.topLevelItem(0)->text(1), QString("1"));
   QTest::keyClick(&form, Qt::Key_F5);
   QTRY_VERIFY_WITH_TIMEOUT(Ended(link), kPatience);
@@ -206,14 +212,14 @@ void DebugFormTest::eventsOfAnotherLinkUpdateOnlyItsCounters() {
   ClickRow(links, 1);
   TDBLink& bob = *form.CurrentLink();
   QTest::keyClick(&form, Qt::Key_F6);
-  QTRY_VERIFY_WITH_TIMEOUT(bob.Status() == jsPause, kPatience);
+  QTRY_VERIFY_WITH_TIMEOUT(SteppedTo(bob, 1), kPatience);
   QCOMPARE(watch.topLevelItem(1)->text(1), QString("Bob1"));
   ClickRow(links, 0);
   QCOMPARE(form.CurrentLink(), &CopyLink(form, "Ann"));
   // Bob goes on stepping while Ann is current: only Bob's row follows.
   for (int record = 2; record <= 3; ++record) {
     bob.Step();
-    QTRY_VERIFY_WITH_TIMEOUT(bob.Status() == jsPause && bob.Counters().Statistic.Rows == record, kPatience);
+    QTRY_VERIFY_WITH_TIMEOUT(SteppedTo(bob, record), kPatience);
     QTRY_COMPARE(links.topLevelItem(1)->text(3), QString::number(record));
   }
   QCOMPARE(watch.topLevelItem(1)->text(1), QString("Bob1"));
@@ -221,7 +227,7 @@ void DebugFormTest::eventsOfAnotherLinkUpdateOnlyItsCounters() {
   // Ann's own step shows Ann's record.
   QTest::keyClick(&form, Qt::Key_F6);
   TDBLink& ann = *form.CurrentLink();
-  QTRY_VERIFY_WITH_TIMEOUT(ann.Status() == jsPause, kPatience);
+  QTRY_VERIFY_WITH_TIMEOUT(SteppedTo(ann, 1), kPatience);
   QCOMPARE(watch.topLevelItem(1)->text(1), QString("Ann1"));
   form.close();
   QVERIFY(Ended(ann) && Ended(bob));
@@ -354,7 +360,7 @@ void DebugFormTest::viewExpressionShowsTheSelectedWatchRow() {
   QVERIFY(QTest::qWaitForWindowActive(&form));
   ClickRow(*Find<QTreeWidget>(form, "lvwDBLinks"), 0);
   QTest::keyClick(&form, Qt::Key_F6);
-  QTRY_VERIFY_WITH_TIMEOUT(form.CurrentLink()->Status() == jsPause, kPatience);
+  QTRY_VERIFY_WITH_TIMEOUT(SteppedTo(*form.CurrentLink(), 1), kPatience);
   QVERIFY(!form.acViewExp->isEnabled());
   auto& watch = *Find<QTreeWidget>(form, "lvwDebug");
   ClickRow(watch, 2);
