@@ -70,6 +70,8 @@ struct TMainFormHooks {
   std::function<bool(TScheduleMode& schedule)> EditSchedule;  // true on OK
   std::function<bool(TKVEnvironment& env)> SetSysDefaultPro;  // true on OK
   std::function<void(const TKVLog& log)> ShowLogInfoForm;
+  std::function<void(TJob& job)> DebugJob;             // the debug window on a copy of the job
+  std::function<void(TDBLink& link)> ManageErrorData;  // the error-data window of the link
   std::function<void()> ShowTips;
   // The job designer, true on OK (the job is then rebuilt from its diagram
   // and saved; an Apply before a Cancel may have rebuilt it too).
@@ -209,6 +211,8 @@ private:
   void ShowAbout();
   void ErrDataSaveAs();
   void ErrDataLoad();
+  void DebugCurrentJob();
+  void RetransferErrorData();
   void LogProperty();
   void ShowOrHide();
   void ClockAndTotals();

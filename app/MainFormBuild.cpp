@@ -141,10 +141,10 @@ void TMainForm::BuildActions() {
   a.acPauseAllJob = NewAction("acPauseAllJob", "P&ause All", "Pause every running job");
   a.acStopAllJob = NewAction("acStopAllJob", "S&top All", "Stop every running job");
   a.acValidate = NewAction("acValidate", "&Validate", "Check the conditions and field mappings of the selected job");
-  a.acDebug = LaterAction("acDebug", "&Debug");
   a.acPreviewImportData = NewAction("acPreviewImportData", "&Preview Import Data", "Preview the records the selected DB link imports");
   a.acBrowseSourceData = NewAction("acBrowseSourceData", "Browse &Source Data", "Browse the records of the source dataset");
   a.acBrowseDestData = NewAction("acBrowseDestData", "Browse &Dest Data", "Browse the records of the destination dataset");
+  a.acDebug = NewAction("acDebug", "&Debug", "Debug the DB links of the selected job record by record");
   a.acShowOrHide = NewAction("acShowOrHide", "Show/&Hide", "Show or hide the main window");
   a.acSetOption = NewAction("acSetOption", "&Option", "Set the options of the program");
   a.acEngLanguage = NewAction("acEngLanguage", "English", "Show the program in English");
@@ -153,7 +153,7 @@ void TMainForm::BuildActions() {
   a.acAbout = NewAction("acAbout", "&About", "About the program");
   a.acErrDataSaveAs = NewAction("acErrDataSaveAs", "&Save as", "Save the error records to a file");
   a.acErrDataLoad = NewAction("acErrDataLoad", "&Load", "Load error records from a file");
-  a.acErrDataReTrans = LaterAction("acErrDataReTrans", "&Translate Error Data");
+  a.acErrDataReTrans = NewAction("acErrDataReTrans", "&Translate Error Data", "Transfer the error records of the DB link again");
   a.acLogPro = NewAction("acLogPro", "&Property", "Show the selected log record");
   for (QAction* action : findChildren<QAction*>(QString(), Qt::FindDirectChildrenOnly)) addAction(action);
 }

@@ -9,6 +9,7 @@
 #include "app/MainFormActions.h"
 #include "app/MainFormParts.h"
 #include "editors/DataSetTableModel.h"
+#include "editors/LinkRunEvents.h"
 #include "editors/QtText.h"
 #include "editors/QtTranslation.h"
 #include "environment/CoreMessages.h"
@@ -16,7 +17,6 @@
 #include "foundation/FileUtils.h"
 #include "foundation/Format.h"
 #include "foundation/UserInterface.h"
-#include "jobs/HeadlessHandlers.h"
 
 namespace kv {
 
@@ -159,19 +159,11 @@ void TMainForm::LinkStatusChanged(TDBLink& link, TJobStatus status) {
 }
 
 void TMainForm::LinkError(TDBLink& link, const std::string& error, TDataSet* dataSet) {
-  if (GlobalEnv->Prompting->ErrorPrompt) {
-    const std::string dest = link.DestDataSet() ? link.DestDataSet()->Name : std::string();
-    const int answer = UserInterface().MessageDlg(Format(SDBLinkFindErrWhenImportIntoTableMsg.Text(), dest, error),
-                                                  mtError, mbYesNo, mrYes);
-    if (answer != mrYes) {
-      GlobalEnv->Prompting->ErrorPrompt = false;
-      // The user's choice is kept at once, so it holds after a crash too.
-      envUnreadable_ = false;
-      SaveEnvironment();
-    }
-  }
-  CaptureErrorRecord(link, dataSet);
-  LinkLog(link, ltError, error);
+  // The user's choice is kept at once, so it holds after a crash too.
+  HandleLinkError(link, error, dataSet, [this] {
+    envUnreadable_ = false;
+    SaveEnvironment();
+  });
   if (&link == currentLink_) {
     FillTotals();
     ReloadErrorGrid();
@@ -360,6 +352,25 @@ void TMainForm::ErrDataLoad() {
   FillPropertyPage();
 }
 
+// The debug window works on a copy of the job: the job itself is not run.
+void TMainForm::DebugCurrentJob() {
+  TJob* job = currentJob_;
+  if (!job || !ac_->acDebug->isEnabled() || !hooks_.DebugJob) return;
+  Guarded([&] { hooks_.DebugJob(*job); });
+  UpdateActions();
+}
+
+// The error-data window transfers a copy of the link's error records; the
+// link's records are read again from its file afterwards.
+void TMainForm::RetransferErrorData() {
+  TDBLink* link = currentLink_;
+  if (!link || !ac_->acErrDataReTrans->isEnabled() || !hooks_.ManageErrorData) return;
+  Guarded([&] { hooks_.ManageErrorData(*link); });
+  ReloadErrorGrid();
+  FillPropertyPage();
+  UpdateActions();
+}
+
 void TMainForm::ShowOrHide() {
   if (isVisible()) {
     hide();
@@ -394,6 +405,10 @@ void TMainForm::UpdateActions() {
   a.acSetOption->setEnabled(static_cast<bool>(hooks_.SetSysDefaultPro));
   a.acErrDataSaveAs->setEnabled(linkStopped);
   a.acErrDataLoad->setEnabled(linkStopped);
+  const bool jobIdle = jobStopped && !currentJob_->Thread() && !currentJob_->LinksBusy();
+  a.acDebug->setEnabled(jobIdle && hooks_.DebugJob);
+  const bool hasErrors = currentLink_ && currentLink_->ErrorData().Active() && currentLink_->ErrorData().RecordCount() > 0;
+  a.acErrDataReTrans->setEnabled(linkStopped && !currentLink_->Thread() && hasErrors && jobIdle && hooks_.ManageErrorData);
   a.acLogPro->setEnabled(lvwLog_->currentItem() != nullptr && hooks_.ShowLogInfoForm);
   a.acViewToolBar->setChecked(toolBar_->isVisibleTo(this));
   a.acViewStatusBar->setChecked(statusBar()->isVisibleTo(this));
@@ -430,6 +445,8 @@ void TMainForm::ConnectActions() {
   on(a.acErrDataLoad, [this] { ErrDataLoad(); });
   on(a.acLogPro, [this] { LogProperty(); });
   ConnectDesignActions();
+  on(a.acDebug, [this] { DebugCurrentJob(); });
+  on(a.acErrDataReTrans, [this] { RetransferErrorData(); });
 }
 
 }  // namespace kv

@@ -8,7 +8,9 @@
 #include "editors/BrowseDataForm.h"
 #include "editors/DBLinkProForm.h"
 #include "editors/DataSetDialogs.h"
+#include "editors/DebugForm.h"
 #include "editors/EnvForm.h"
+#include "editors/ErrorDataForm.h"
 #include "editors/FChartEditor.h"
 #include "editors/JobProForm.h"
 #include "editors/LogInfoForm.h"
@@ -39,6 +41,8 @@ TMainFormHooks ProgramHooks(const QPointer<QWidget>& owner) {
   hooks.EditDataSet = [&owner](TKVCustomDataSet& dataSet, TJob& job) { return EditDataSetOfKind(dataSet, job, owner); };
   hooks.PreImpData = [&owner](TDBLink& link, TJob& job) { PreImpData(link, job, owner); };
   hooks.BrowseData = [&owner](TKVCustomDataSet& dataSet) { BrowseData(dataSet, owner); };
+  hooks.DebugJob = [&owner](TJob& job) { DebugJob(job, owner); };
+  hooks.ManageErrorData = [&owner](TDBLink& link) { ManageErrorData(link, owner); };
   // A settings file the main window could not read is never written over.
   hooks.ShowTips = [&owner] {
     const auto* form = qobject_cast<const TMainForm*>(owner.data());

@@ -12,6 +12,7 @@ set(VANDREL_SHOT_SOURCES
   LinkDialogShots.cpp
   MapingShots.cpp
   DataSetDialogShots.cpp
+  DebugShots.cpp
 )
 set(VANDREL_SHOT_FUNCTIONS
   ShootStartup
@@ -20,6 +21,7 @@ set(VANDREL_SHOT_FUNCTIONS
   ShootLinkDialogs
   ShootMaping
   ShootDataSetDialogs
+  ShootDebugWindows
 )
 
 set(shot_calls "")

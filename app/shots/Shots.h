@@ -13,6 +13,7 @@ void ShootDataSetDialogs(const QString& outDir, const QString& suffix, const QSt
 void ShootMainWindow(const QString& outDir, const QString& suffix, const QString& home);
 void ShootLinkDialogs(const QString& outDir, const QString& suffix, const QString& home);
 void ShootMaping(const QString& outDir, const QString& suffix, const QString& home);
+void ShootDebugWindows(const QString& outDir, const QString& suffix, const QString& home);
 void ShootStartup(const QString& outDir, const QString& suffix, const QString& home);
 
 }  // namespace kv

@@ -4,6 +4,8 @@
 #include <QAction>
 #include <QDir>
 #include <QLabel>
+#include <QRadioButton>
+#include <QSpinBox>
 #include <QSignalSpy>
 #include <QTabBar>
 #include <QTabWidget>
@@ -19,7 +21,11 @@
 #include "app/MainForm.h"
 #include "app/MainFormParts.h"
 #include "app/tests/MainFormFixture.h"
+#include "editors/DebugForm.h"
+#include "editors/DebugModeForm.h"
+#include "editors/ErrorDataForm.h"
 #include "editors/QtMainThread.h"
+#include "editors/tests/DialogTestSupport.h"
 #include "environment/CoreMessages.h"
 #include "foundation/FileUtils.h"
 #include "foundation/Format.h"
@@ -106,6 +112,9 @@ private slots:
   void errorRecordsAreSavedAndLoaded();
   void logPropertyShowsTheSelectedRow();
   void contextOpensTheManualOfTheProgramFolder();
+  void debugOpensTheDebugWindowOnACopyOfTheJob();
+  void translateErrorDataNeedsErrorRecordsAndAStoppedJob();
+  void debugParametersAreSavedToTheJobFile();
 
 private:
   std::unique_ptr<TMainForm> Open();
@@ -164,6 +173,8 @@ std::unique_ptr<TMainForm> MainFormTest::Open() {
   hooks.SetSysDefaultPro = [this](TKVEnvironment& env) { return options_(env); };
   hooks.ShowLogInfoForm = [this](const TKVLog& log) { shownLogs_.push_back(log.Event); };
   hooks.OpenDocument = [this](const QString& path) { return opened_ << path, true; };
+  hooks.DebugJob = [](TJob& job) { DebugJob(job); };
+  hooks.ManageErrorData = [](TDBLink& link) { ManageErrorData(link); };
   auto form = std::make_unique<TMainForm>(std::move(hooks));
   form->show();
   form->FirstTimerTick();
@@ -232,9 +243,9 @@ void MainFormTest::actionsFollowTheFocusedJob_data() {
   QTest::newRow("no job") << "" << (QStringList{"acExportJob"} + jobCommands)
                           << QStringList{"acImportJob", "acRunAllJob", "acValidate", "acClearLog", "acExit"};
   QTest::newRow("stopped job") << "stopped"
-                               << QStringList{"acStop", "acPause", "acDesignJob", "acDebug", "acStopAllJob"}
+                               << QStringList{"acStop", "acPause", "acDesignJob", "acStopAllJob"}
                                << QStringList{"acExportJob", "acSetJobProperty", "acSetJobSchedule", "acDelJob",
-                                              "acRun", "acValidate"};
+                                              "acRun", "acValidate", "acDebug"};
   QTest::newRow("running job") << "running" << (QStringList{"acRun", "acValidate"} + jobCommands)
                                << QStringList{"acExportJob", "acStop", "acPause", "acStopAllJob", "acPauseAllJob"};
 }
@@ -617,6 +628,104 @@ void MainFormTest::contextOpensTheManualOfTheProgramFolder() {
   Action(*form, "acContext")->trigger();
   QCOMPARE(opened_, QStringList{QDir::cleanPath(QString::fromStdString(home_->File("README.md")))});
   QVERIFY(ui_.messages.empty());
+}
+
+// ---- debugging and error data ----
+
+void MainFormTest::debugOpensTheDebugWindowOnACopyOfTheJob() {
+  home_->WriteGroup({home_->MakeJob("Orders", 10)});
+  auto form = Open();
+  auto& jobs = *Child<QTreeWidget>(*form, "lvwJobs");
+  ClickRow(jobs, RowNamed(jobs, "Orders"));
+  QTRY_VERIFY(Action(*form, "acDebug")->isEnabled());
+  TJob* job = JobNamed("Orders");
+  QStringList listed;
+  QString title;
+  kvtest::OnModal<TDebugForm>([&](TDebugForm& debug) {
+    title = debug.windowTitle();
+    listed << kvtest::Find<QTreeWidget>(debug, "lvwDBLinks")->topLevelItem(0)->text(0);
+    // The window runs its own copy: stepping it leaves the job alone.
+    auto& debugLinks = *kvtest::Find<QTreeWidget>(debug, "lvwDBLinks");
+    ClickRow(debugLinks, debugLinks.topLevelItem(0));
+    debug.acDebugStep->trigger();
+    [&] { QTRY_VERIFY_WITH_TIMEOUT(debug.CurrentLink()->Status() == jsPause, kPatience); }();
+    listed << QString::number(job->DBLinks->GetObj(0)->Status());
+    debug.reject();
+  });
+  Action(*form, "acDebug")->trigger();
+  QCOMPARE(title, QString("Debug DBLinks of Job:Orders"));
+  QCOMPARE(listed, (QStringList{"OrdersToTable", QString::number(jsStop)}));
+  QCOMPARE(job->Status(), jsStop);
+  QVERIFY(!job->LinksBusy());
+}
+
+void MainFormTest::translateErrorDataNeedsErrorRecordsAndAStoppedJob() {
+  home_->WriteGroup({home_->MakeJob("Orders", 20, 5)});
+  auto form = Open();
+  auto& jobs = *Child<QTreeWidget>(*form, "lvwJobs");
+  auto& links = *Child<QTreeWidget>(*form, "lvwDBLinks");
+  ClickRow(jobs, RowNamed(jobs, "Orders"));
+  ClickRow(links, links.topLevelItem(0));
+  QAction& retrans = *Action(*form, "acErrDataReTrans");
+  QTRY_VERIFY(!retrans.isEnabled());  // no error records yet
+  StartLongRun(*form, "Orders");
+  QTRY_VERIFY_WITH_TIMEOUT(Ended(*JobNamed("Orders")), kPatience);
+  ClickRow(links, links.topLevelItem(0));
+  QTRY_VERIFY(retrans.isEnabled());
+  TDBLink& link = *form->CurrentLink();
+  int shown = -1;
+  kvtest::OnModal<TErrorDataForm>([&](TErrorDataForm& window) {
+    shown = kvtest::Find<QTableView>(window, "dgdErrData")->model()->rowCount();
+    // The records still fail the link's filter: all four stay.
+    window.acDebugGo->trigger();
+    [&] {
+      QTRY_VERIFY_WITH_TIMEOUT(window.CurrentLink()->IsStop() && !window.CurrentLink()->Thread() &&
+                                   window.CurrentLink()->SourceDataType() == sdtOrigin,
+                               kPatience);
+    }();
+    window.accept();
+  });
+  retrans.trigger();
+  QCOMPARE(shown, 4);
+  QCOMPARE(link.ErrorData().RecordCount(), 4);
+  QCOMPARE(Child<QTableView>(*form, "dgdErrData")->model()->rowCount(), 4);
+  QCOMPARE(link.SourceDataType(), sdtOrigin);
+}
+
+void MainFormTest::debugParametersAreSavedToTheJobFile() {
+  const std::string file = home_->MakeJob("Orders", 10);
+  home_->WriteGroup({file});
+  auto form = Open();
+  auto& jobs = *Child<QTreeWidget>(*form, "lvwJobs");
+  ClickRow(jobs, RowNamed(jobs, "Orders"));
+  QTRY_VERIFY(Action(*form, "acDebug")->isEnabled());
+  bool edited = false;
+  kvtest::OnModal<TDebugForm>([&](TDebugForm& debug) {
+    QVERIFY(!debug.acSetDebugParameters->isEnabled());  // no link selected
+    auto& debugLinks = *kvtest::Find<QTreeWidget>(debug, "lvwDBLinks");
+    ClickRow(debugLinks, debugLinks.topLevelItem(0));
+    QVERIFY(debug.acSetDebugParameters->isEnabled());
+    kvtest::OnModal<TKVDebugModeForm>([&](TKVDebugModeForm& mode) {
+      kvtest::Find<QRadioButton>(mode, "rbtPauseAfterRows")->setChecked(true);
+      kvtest::Find<QSpinBox>(mode, "sePauseRows")->setValue(3);
+      mode.accept();
+      edited = true;
+    });
+    debug.acSetDebugParameters->trigger();
+    debug.reject();
+  });
+  Action(*form, "acDebug")->trigger();
+  QVERIFY(edited);
+  // The job in the list and its file both hold the new limit.
+  TDebugMode& mode = JobNamed("Orders")->DBLinks->GetObj(0)->DebugMode();
+  QCOMPARE(mode.PauseOption, poPauseAfterRows);
+  QCOMPARE(mode.PauseAfterRows, 3);
+  TJob reread;
+  reread.GetDesignControl().LoadFromFile(file);
+  reread.LoadFromFlChart();
+  QCOMPARE(reread.DBLinks->GetObj(0)->DebugMode().PauseOption, poPauseAfterRows);
+  QCOMPARE(reread.DBLinks->GetObj(0)->DebugMode().PauseAfterRows, 3);
+  QCOMPARE(reread.DBLinks->Count(), 1);
 }
 
 QTEST_MAIN(MainFormTest)
