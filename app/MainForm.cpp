@@ -147,12 +147,6 @@ void TMainForm::Translate() {
   for (QMenu* menu : findChildren<QMenu*>()) {
     if (menu->objectName() == "miLanguage") menu->setTitle(QStr(kv::Translate("&Language", "&Language")));
   }
-  const QString later = QStr(kv::Translate("MainForm_LaterVersion", "This command comes in a later version."));
-  for (QAction* action : findChildren<QAction*>()) {
-    if (!action->property("later").toBool()) continue;
-    action->setToolTip(later);
-    action->setStatusTip(later);
-  }
   panels_[0]->clear();
   if (started_) ClockAndTotals();
   ShowJobsOfNode(SelectedNode());

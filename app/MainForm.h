@@ -142,7 +142,6 @@ private:
   // ---- building (MainFormBuild.cpp) ----
   void BuildActions();
   QAction* NewAction(const char* name, const QString& caption, const QString& hint, const char* theme = nullptr);
-  QAction* LaterAction(const char* name, const QString& caption);
   void BuildMenus();
   void BuildToolBar();
   void BuildPopups();

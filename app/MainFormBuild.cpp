@@ -99,14 +99,6 @@ QAction* TMainForm::NewAction(const char* name, const QString& caption, const QS
   return action;
 }
 
-// A command of a later version: listed, never enabled, saying so.
-QAction* TMainForm::LaterAction(const char* name, const QString& caption) {
-  QAction* action = NewAction(name, caption, QString());
-  action->setEnabled(false);
-  action->setProperty("later", true);
-  return action;
-}
-
 void TMainForm::BuildActions() {
   ac_ = std::make_unique<TActions>();
   TActions& a = *ac_;

@@ -289,9 +289,6 @@ void MainFormDesignTest::designCommandsFollowTheFocusedJobAndLink() {
   QCOMPARE(EnabledLinkCommands(*form), QStringList());  // no DB link focused yet
   FocusLink(*form, "Orders");
   QTRY_COMPARE(EnabledLinkCommands(*form), AllLinkCommands());
-  // None of them is a command of a later version any more.
-  for (const char* name : kLinkCommands) QVERIFY(!Action(*form, name)->property("later").toBool());
-  QVERIFY(!Action(*form, "acNewJob")->property("later").toBool());
 }
 
 void MainFormDesignTest::linkDialogsOpenOnTheCurrentLinkAndSaveOnlyOnOk() {
