@@ -1,7 +1,5 @@
 #include "data/DbfDataSets.h"
 
-#include <dirent.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -24,89 +22,14 @@ using dbf::TDbfTable;
 
 // ---- TDbfConnection -------------------------------------------------------------
 
-TDbfConnection::TDbfConnection(std::string folder, TDbfFlavour flavour) : folder_(std::move(folder)), flavour_(flavour) {
-  struct stat st{};
-  if (folder_.empty()) throw EDatabaseError("No folder of dBase tables: the dataset's Path is empty");
-  if (::stat(folder_.c_str(), &st) != 0 || !S_ISDIR(st.st_mode))
-    throw EDatabaseError(Format("The folder of dBase tables %s does not exist", folder_));
-}
+TDbfConnection::TDbfConnection(std::string folder, TDbfFlavour flavour)
+    : TFolderTableConnection(std::move(folder), "dBase", ".dbf"), flavour_(flavour) {}
 
-namespace {
+void TDbfConnection::RegisterModule(TSqliteDatabase& db) { RegisterDbfModule(db); }
 
-bool HasExtension(const std::string& name) {
-  const size_t dot = name.find_last_of('.');
-  return dot != std::string::npos && dot > 0 && name.find('/', dot) == std::string::npos;
-}
-
-bool EndsWithDbf(const std::string& name) {
-  return name.size() > 4 && AsciiUpperCase(std::string_view(name).substr(name.size() - 4)) == ".DBF";
-}
-
-std::vector<std::string> FolderEntries(const std::string& folder) {
-  std::vector<std::string> names;
-  if (DIR* dir = ::opendir(folder.c_str())) {
-    while (const dirent* e = ::readdir(dir)) names.emplace_back(e->d_name);
-    ::closedir(dir);
-  }
-  std::sort(names.begin(), names.end());
-  return names;
-}
-
-}  // namespace
-
-std::string TDbfConnection::TablePath(const std::string& tableName) const {
-  if (tableName.empty()) throw EDatabaseError("No dBase table: the dataset's TableName is empty");
-  if (tableName.find('/') != std::string::npos)
-    throw EDatabaseError(Format("The dBase table name '%s' names another folder: put the folder in Path", tableName));
-  const std::string file = HasExtension(tableName) ? tableName : tableName + ".dbf";
-  const std::string exact = folder_ + "/" + file;
-  if (::access(exact.c_str(), F_OK) == 0) return exact;
-  const std::string folded = AsciiUpperCase(file);
-  for (const std::string& name : FolderEntries(folder_))
-    if (AsciiUpperCase(name) == folded) return folder_ + "/" + name;
-  return exact;
-}
-
-std::shared_ptr<TDbfTable> TDbfConnection::OpenTable(const std::string& path) {
-  auto& slot = open_[path];
-  if (auto table = slot.lock()) return table;
-  std::shared_ptr<TDbfTable> table = TDbfTable::Open(path, ::access(path.c_str(), W_OK) == 0);
-  slot = table;
-  return table;
-}
-
-std::vector<std::string> TDbfConnection::TableFiles() const {
-  std::vector<std::string> files;
-  for (const std::string& name : FolderEntries(folder_))
-    if (EndsWithDbf(name)) files.push_back(name);
-  return files;
-}
-
-std::shared_ptr<TSqliteConnection> TDbfConnection::QueryConnection() {
-  if (!sqlite_) {
-    auto sqlite = std::make_shared<TSqliteConnection>(":memory:");
-    RegisterDbfModule(sqlite->Database());
-    sqlite_ = std::move(sqlite);
-    attached_.clear();
-  }
-  for (const std::string& file : TableFiles()) {
-    const std::string name = file.substr(0, file.size() - 4);
-    const std::string key = AsciiUpperCase(name);
-    if (attached_.count(key)) continue;
-    try {
-      TDbfTable::Open(folder_ + "/" + file, false);  // its own error, without SQLite's words around it
-      AttachDbfTable(sqlite_->Database(), name, folder_ + "/" + file);
-      attached_[key] = "";
-    } catch (const Exception& e) {
-      attached_[key] = e.Message();
-    }
-  }
-  return sqlite_;
-}
-
-std::string TDbfConnection::QueryTableError(const std::string& name) const {
-  const auto it = attached_.find(AsciiUpperCase(name));
-  return it == attached_.end() ? std::string() : it->second;
+void TDbfConnection::AttachTable(TSqliteDatabase& db, const std::string& name, const std::string& path) {
+  TDbfTable::Open(path, false);  // its own error, without SQLite's words around it
+  AttachDbfTable(db, name, path);
 }
 
 // ---- Type mapping ---------------------------------------------------------------
@@ -469,24 +392,7 @@ void TDbfQueryDataSet::SetDbfConnection(std::shared_ptr<TDbfConnection> connecti
 void TDbfQueryDataSet::InternalOpen() {
   if (!dbf_) throw EDatabaseError("A query over dBase tables has no connection");
   SetConnection(dbf_->QueryConnection());
-  try {
-    TSqliteQueryDataSet::InternalOpen();
-  } catch (const EDatabaseError& e) {
-    // "no such table: NAME" for a file that is there but did not open: say why.
-    const std::string message = e.Message();
-    const size_t at = message.find("no such table: ");
-    if (at != std::string::npos) {
-      std::string name = message.substr(at + 15);
-      name = name.substr(0, name.find_first_of(" \n\t"));
-      if (name.rfind("temp.", 0) == 0 || name.rfind("main.", 0) == 0) name = name.substr(5);
-      const std::string why = dbf_->QueryTableError(name);
-      if (!why.empty()) throw EDatabaseError(Format("The table %s cannot be queried: %s", name, why));
-    }
-    // SQLite's messages name the in-memory database: name the folder instead.
-    const std::string memory = ":memory:: ";
-    if (message.rfind(memory, 0) == 0) throw EDatabaseError(dbf_->Folder() + ": " + message.substr(memory.size()));
-    throw;
-  }
+  OpenFolderQuery(*dbf_, [this] { TSqliteQueryDataSet::InternalOpen(); });
 }
 
 }  // namespace kv

@@ -1,8 +1,9 @@
 // The dBase engine: dBase III/IV and (Visual) FoxPro tables in a folder
 // (data/DbfTable.h reads and writes the files).
 //
-// TDbfConnection: the folder (Path) and the flavour its driver names
-// (DBASE or FOXPRO: the kind of table CreateTable makes). The datasets of
+// TDbfConnection: the folder (Path, see data/FolderTableDataSets.h) and the
+// flavour its driver names (DBASE or FOXPRO: the kind of table CreateTable
+// makes). The datasets of
 // one connection (one thread, see data/Connections.h) that open the same
 // table share one open table file, so a job reading and writing one table
 // through two datasets sees one set of records; the file is opened for
@@ -42,43 +43,29 @@
 #include "data/DataSet.h"
 #include "data/DbConnection.h"
 #include "data/DbfTable.h"
+#include "data/FolderTableDataSets.h"
 #include "data/SqliteDataSets.h"
 
 namespace kv {
 
-class KVCORE_EXPORT TDbfConnection : public TDbConnection {
+class KVCORE_EXPORT TDbfConnection : public TFolderTableConnection {
 public:
+  // EDatabaseError when `folder` is empty or no folder.
   TDbfConnection(std::string folder, dbf::TDbfFlavour flavour);
-  std::string Describe() const override { return folder_; }
-  const std::string& Folder() const { return folder_; }
   dbf::TDbfFlavour Flavour() const { return flavour_; }
-  // The file of table `tableName` (see above); the exact path (with
-  // ".dbf" added when the name has no extension) when none exists.
-  std::string TablePath(const std::string& tableName) const;
   // The open table file at `path`, shared by the datasets of this
   // connection (opened writable when the file may be written, else read
   // only); the caller shares ownership.
-  std::shared_ptr<dbf::TDbfTable> OpenTable(const std::string& path);
+  std::shared_ptr<dbf::TDbfTable> OpenTable(const std::string& path) { return open_.Open(path); }
 
-  // The table files (*.dbf, any letter case) of the folder, sorted.
-  std::vector<std::string> TableFiles() const;
-
-  // The in-memory SQLite database the folder's queries run in: each table
-  // file is a virtual table (data/DbfSqliteModule.h) named after the file
-  // without its extension (of names equal but for letter case, the first
-  // in byte order). Made at the first call; files that appeared since are
-  // added at each call. A file that does not open as a table is left out
-  // and its error kept (QueryTableError).
-  std::shared_ptr<TSqliteConnection> QueryConnection();
-  // Why the table `name` (any letter case) is not in the query database; "" when it is or no file has that name.
-  std::string QueryTableError(const std::string& name) const;
+protected:
+  // The query database's tables are virtual tables of data/DbfSqliteModule.h.
+  void RegisterModule(TSqliteDatabase& db) override;
+  void AttachTable(TSqliteDatabase& db, const std::string& name, const std::string& path) override;
 
 private:
-  std::string folder_;
   dbf::TDbfFlavour flavour_;
-  std::shared_ptr<TSqliteConnection> sqlite_;
-  std::map<std::string, std::string> attached_;  // upper-cased table name -> error ("" when attached)
-  std::map<std::string, std::weak_ptr<dbf::TDbfTable>> open_;  // by path
+  TOpenFolderTables<dbf::TDbfTable> open_;
 };
 
 // ---- Type mapping (documented in docs/datasets.md) ----

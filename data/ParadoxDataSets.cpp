@@ -1,8 +1,6 @@
 #include "data/ParadoxDataSets.h"
 
-#include <dirent.h>
 #include <iconv.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -23,89 +21,14 @@ using px::TParadoxTable;
 
 // ---- TParadoxConnection -----------------------------------------------------------
 
-TParadoxConnection::TParadoxConnection(std::string folder) : folder_(std::move(folder)) {
-  struct stat st{};
-  if (folder_.empty()) throw EDatabaseError("No folder of Paradox tables: the dataset's Path is empty");
-  if (::stat(folder_.c_str(), &st) != 0 || !S_ISDIR(st.st_mode))
-    throw EDatabaseError(Format("The folder of Paradox tables %s does not exist", folder_));
-}
+TParadoxConnection::TParadoxConnection(std::string folder)
+    : TFolderTableConnection(std::move(folder), "Paradox", ".db") {}
 
-namespace {
+void TParadoxConnection::RegisterModule(TSqliteDatabase& db) { RegisterParadoxModule(db); }
 
-bool HasExtension(const std::string& name) {
-  const size_t dot = name.find_last_of('.');
-  return dot != std::string::npos && dot > 0;
-}
-
-bool IsTableFile(const std::string& name) {
-  return name.size() > 3 && AsciiUpperCase(std::string_view(name).substr(name.size() - 3)) == ".DB";
-}
-
-std::vector<std::string> SortedEntries(const std::string& folder) {
-  std::vector<std::string> names;
-  if (DIR* dir = ::opendir(folder.c_str())) {
-    while (const dirent* e = ::readdir(dir)) names.emplace_back(e->d_name);
-    ::closedir(dir);
-  }
-  std::sort(names.begin(), names.end());
-  return names;
-}
-
-}  // namespace
-
-std::string TParadoxConnection::TablePath(const std::string& tableName) const {
-  if (tableName.empty()) throw EDatabaseError("No Paradox table: the dataset's TableName is empty");
-  if (tableName.find('/') != std::string::npos)
-    throw EDatabaseError(Format("The Paradox table name '%s' names another folder: put the folder in Path", tableName));
-  const std::string file = HasExtension(tableName) ? tableName : tableName + ".db";
-  const std::string exact = folder_ + "/" + file;
-  if (::access(exact.c_str(), F_OK) == 0) return exact;
-  const std::string folded = AsciiUpperCase(file);
-  for (const std::string& name : SortedEntries(folder_))
-    if (AsciiUpperCase(name) == folded) return folder_ + "/" + name;
-  return exact;
-}
-
-std::shared_ptr<TParadoxTable> TParadoxConnection::OpenTable(const std::string& path) {
-  auto& slot = open_[path];
-  if (auto table = slot.lock()) return table;
-  std::shared_ptr<TParadoxTable> table = TParadoxTable::Open(path, ::access(path.c_str(), W_OK) == 0);
-  slot = table;
-  return table;
-}
-
-std::vector<std::string> TParadoxConnection::TableFiles() const {
-  std::vector<std::string> files;
-  for (const std::string& name : SortedEntries(folder_))
-    if (IsTableFile(name)) files.push_back(name);
-  return files;
-}
-
-std::shared_ptr<TSqliteConnection> TParadoxConnection::QueryConnection() {
-  if (!sqlite_) {
-    auto sqlite = std::make_shared<TSqliteConnection>(":memory:");
-    RegisterParadoxModule(sqlite->Database());
-    sqlite_ = std::move(sqlite);
-    attached_.clear();
-  }
-  for (const std::string& file : TableFiles()) {
-    const std::string name = file.substr(0, file.size() - 3);
-    const std::string key = AsciiUpperCase(name);
-    if (attached_.count(key)) continue;
-    try {
-      TParadoxTable::Open(folder_ + "/" + file, false);  // its own error, without SQLite's words around it
-      AttachParadoxTable(sqlite_->Database(), name, folder_ + "/" + file);
-      attached_[key] = "";
-    } catch (const Exception& e) {
-      attached_[key] = e.Message();
-    }
-  }
-  return sqlite_;
-}
-
-std::string TParadoxConnection::QueryTableError(const std::string& name) const {
-  const auto it = attached_.find(AsciiUpperCase(name));
-  return it == attached_.end() ? std::string() : it->second;
+void TParadoxConnection::AttachTable(TSqliteDatabase& db, const std::string& name, const std::string& path) {
+  TParadoxTable::Open(path, false);  // its own error, without SQLite's words around it
+  AttachParadoxTable(db, name, path);
 }
 
 // ---- Type mapping -------------------------------------------------------------------
@@ -417,23 +340,7 @@ void TParadoxQueryDataSet::SetParadoxConnection(std::shared_ptr<TParadoxConnecti
 void TParadoxQueryDataSet::InternalOpen() {
   if (!px_) throw EDatabaseError("A query over Paradox tables has no connection");
   SetConnection(px_->QueryConnection());
-  try {
-    TSqliteQueryDataSet::InternalOpen();
-  } catch (const EDatabaseError& e) {
-    // "no such table: NAME" for a file that is there but did not open: say why.
-    const std::string message = e.Message();
-    const size_t at = message.find("no such table: ");
-    if (at != std::string::npos) {
-      std::string name = message.substr(at + 15);
-      name = name.substr(0, name.find_first_of(" \n\t"));
-      if (name.rfind("temp.", 0) == 0 || name.rfind("main.", 0) == 0) name = name.substr(5);
-      const std::string why = px_->QueryTableError(name);
-      if (!why.empty()) throw EDatabaseError(Format("The table %s cannot be queried: %s", name, why));
-    }
-    const std::string memory = ":memory:: ";
-    if (message.rfind(memory, 0) == 0) throw EDatabaseError(px_->Folder() + ": " + message.substr(memory.size()));
-    throw;
-  }
+  OpenFolderQuery(*px_, [this] { TSqliteQueryDataSet::InternalOpen(); });
 }
 
 }  // namespace kv

@@ -1,7 +1,7 @@
 // The Paradox engine: Paradox tables (.db, versions 3.0 to 7) in a folder
 // (data/ParadoxTable.h reads and writes the files).
 //
-// TParadoxConnection: the folder (Path). The datasets of one connection
+// TParadoxConnection: the folder (Path, see data/FolderTableDataSets.h). The datasets of one connection
 // (one thread, see data/Connections.h) that open the same table share one
 // open table file, so a job reading and writing one table through two
 // datasets sees one set of records. Tables are found by TableName: a name
@@ -45,42 +45,29 @@
 #include "KVCore_export.h"
 #include "data/DataSet.h"
 #include "data/DbConnection.h"
+#include "data/FolderTableDataSets.h"
 #include "data/ParadoxFormat.h"
 #include "data/ParadoxTable.h"
 #include "data/SqliteDataSets.h"
 
 namespace kv {
 
-class KVCORE_EXPORT TParadoxConnection : public TDbConnection {
+class KVCORE_EXPORT TParadoxConnection : public TFolderTableConnection {
 public:
   // EDatabaseError when `folder` is empty or no folder.
   explicit TParadoxConnection(std::string folder);
-  std::string Describe() const override { return folder_; }
-  const std::string& Folder() const { return folder_; }
-  // The file of table `tableName` (see above); the exact path (with ".db"
-  // added when the name has no extension) when none exists.
-  std::string TablePath(const std::string& tableName) const;
   // The open table file at `path`, shared by the datasets of this
   // connection (asked writable when the file may be written); the caller
   // shares ownership.
-  std::shared_ptr<px::TParadoxTable> OpenTable(const std::string& path);
-  // The table files (*.db, any letter case) of the folder, sorted.
-  std::vector<std::string> TableFiles() const;
+  std::shared_ptr<px::TParadoxTable> OpenTable(const std::string& path) { return open_.Open(path); }
 
-  // The in-memory SQLite database the folder's queries run in: each table
-  // file is a virtual table (data/ParadoxSqliteModule.h) named after the
-  // file without its extension. Made at the first call; files that
-  // appeared since are added at each call. A file that does not open as a
-  // table is left out and its error kept (QueryTableError).
-  std::shared_ptr<TSqliteConnection> QueryConnection();
-  // Why the table `name` (any letter case) is not in the query database; "" when it is or no file has that name.
-  std::string QueryTableError(const std::string& name) const;
+protected:
+  // The query database's tables are virtual tables of data/ParadoxSqliteModule.h.
+  void RegisterModule(TSqliteDatabase& db) override;
+  void AttachTable(TSqliteDatabase& db, const std::string& name, const std::string& path) override;
 
 private:
-  std::string folder_;
-  std::shared_ptr<TSqliteConnection> sqlite_;
-  std::map<std::string, std::string> attached_;  // upper-cased table name -> error ("" when attached)
-  std::map<std::string, std::weak_ptr<px::TParadoxTable>> open_;  // by path
+  TOpenFolderTables<px::TParadoxTable> open_;
 };
 
 // ---- Type mapping (documented in docs/datasets.md) ----
