@@ -1,13 +1,10 @@
 #include "data/DbfSqliteModule.h"
 
-#include <sqlite3.h>
-
-#include <cstring>
 #include <memory>
 
 #include "data/DbfFormat.h"
 #include "data/DbfTable.h"
-#include "foundation/Format.h"
+#include "data/FolderTableSqliteModule.h"
 
 namespace kv {
 
@@ -15,184 +12,44 @@ namespace {
 
 using dbf::TDbfTable;
 
-constexpr const char* kModuleName = "dbf";
+class TDbfReader : public TFolderTableReaderOf<TDbfTable> {
+public:
+  using TFolderTableReaderOf::TFolderTableReaderOf;
 
-struct TDbfVTab {
-  sqlite3_vtab base{};  // first: SQLite sees this struct as a sqlite3_vtab
-  std::string path;
-  size_t fieldCount = 0;
+  const char* DeclaredType(size_t index) const override {
+    const dbf::TDbfField& f = Table().Fields()[index];
+    switch (f.type) {
+      case dbf::kTypeNumeric:
+      case dbf::kTypeFloat: return f.decimals == 0 && f.length <= 18 ? "INTEGER" : "REAL";
+      case dbf::kTypeLogical: return "BOOLEAN";
+      case dbf::kTypeDate: return "DATE";
+      case dbf::kTypeDateTime: return "DATETIME";
+      case dbf::kTypeInteger: return "INTEGER";
+      case dbf::kTypeDouble:
+      case dbf::kTypeCurrency: return "REAL";
+      default: return "TEXT";
+    }
+  }
+
+  bool Shown(uint32_t recNo) override { return !TDbfTable::IsDeleted(Table().Record(recNo)); }
+
+  std::string DateTimeText(size_t index, const TVariant& v) const override {
+    return Table().Fields()[index].type == dbf::kTypeDate ? v.AsString().substr(0, 10) : DateTimeToText(v.AsDateTime());
+  }
 };
 
-struct TDbfCursor {
-  sqlite3_vtab_cursor base{};
-  std::unique_ptr<TDbfTable> table;
-  uint32_t recNo = 0;  // RecordCount() + 1 at the end
-};
-
-const char* DeclaredType(const dbf::TDbfField& f) {
-  switch (f.type) {
-    case dbf::kTypeNumeric:
-    case dbf::kTypeFloat: return f.decimals == 0 && f.length <= 18 ? "INTEGER" : "REAL";
-    case dbf::kTypeLogical: return "BOOLEAN";
-    case dbf::kTypeDate: return "DATE";
-    case dbf::kTypeDateTime: return "DATETIME";
-    case dbf::kTypeInteger: return "INTEGER";
-    case dbf::kTypeDouble:
-    case dbf::kTypeCurrency: return "REAL";
-    default: return "TEXT";
-  }
+std::unique_ptr<TFolderTableReader> OpenReader(const std::string& path) {
+  return std::make_unique<TDbfReader>(TDbfTable::Open(path, false));
 }
 
-void SetError(sqlite3_vtab* vtab, const std::string& message) {
-  sqlite3_free(vtab->zErrMsg);
-  vtab->zErrMsg = sqlite3_mprintf("%s", message.c_str());
-}
-
-// xCreate and xConnect: argv[3] is the table file's path, quoted.
-int Connect(sqlite3* db, void*, int argc, const char* const* argv, sqlite3_vtab** out, char** error) {
-  if (argc < 4) {
-    *error = sqlite3_mprintf("the dbf module needs the table file: USING dbf('path')");
-    return SQLITE_ERROR;
-  }
-  std::string path = argv[3];
-  if (path.size() >= 2 && (path.front() == '\'' || path.front() == '"')) path = path.substr(1, path.size() - 2);
-  try {
-    auto table = TDbfTable::Open(path, false);
-    std::string schema = "CREATE TABLE x(";
-    for (size_t i = 0; i < table->Fields().size(); ++i)
-      schema += (i ? ", " : "") + SqliteQuoteIdentifier(table->Fields()[i].name) + " " + DeclaredType(table->Fields()[i]);
-    schema += ")";
-    const int rc = sqlite3_declare_vtab(db, schema.c_str());
-    if (rc != SQLITE_OK) {
-      *error = sqlite3_mprintf("%s", sqlite3_errmsg(db));
-      return rc;
-    }
-    auto* vtab = new TDbfVTab();
-    vtab->path = path;
-    vtab->fieldCount = table->Fields().size();
-    *out = &vtab->base;
-    return SQLITE_OK;
-  } catch (const std::exception& e) {
-    *error = sqlite3_mprintf("%s", e.what());
-    return SQLITE_ERROR;
-  }
-}
-
-int Disconnect(sqlite3_vtab* vtab) {
-  delete reinterpret_cast<TDbfVTab*>(vtab);
-  return SQLITE_OK;
-}
-
-int BestIndex(sqlite3_vtab*, sqlite3_index_info* info) {
-  info->estimatedCost = 1e6;  // a full scan; SQLite applies every constraint itself
-  return SQLITE_OK;
-}
-
-int Open(sqlite3_vtab* vtab, sqlite3_vtab_cursor** out) {
-  auto* cursor = new TDbfCursor();
-  try {
-    cursor->table = TDbfTable::Open(reinterpret_cast<TDbfVTab*>(vtab)->path, false);
-  } catch (const std::exception& e) {
-    delete cursor;
-    SetError(vtab, e.what());
-    return SQLITE_ERROR;
-  }
-  *out = &cursor->base;
-  return SQLITE_OK;
-}
-
-int Close(sqlite3_vtab_cursor* cursor) {
-  delete reinterpret_cast<TDbfCursor*>(cursor);
-  return SQLITE_OK;
-}
-
-int Next(sqlite3_vtab_cursor* base) {
-  auto* c = reinterpret_cast<TDbfCursor*>(base);
-  try {
-    do {
-      ++c->recNo;
-    } while (c->recNo <= c->table->RecordCount() && TDbfTable::IsDeleted(c->table->Record(c->recNo)));
-  } catch (const std::exception& e) {
-    SetError(base->pVtab, e.what());
-    return SQLITE_ERROR;
-  }
-  return SQLITE_OK;
-}
-
-int Filter(sqlite3_vtab_cursor* base, int, const char*, int, sqlite3_value**) {
-  reinterpret_cast<TDbfCursor*>(base)->recNo = 0;
-  return Next(base);
-}
-
-int Eof(sqlite3_vtab_cursor* base) {
-  auto* c = reinterpret_cast<TDbfCursor*>(base);
-  return c->recNo > c->table->RecordCount();
-}
-
-void Result(sqlite3_context* ctx, const dbf::TDbfField& field, const TVariant& v) {
-  switch (v.Type()) {
-    case varInteger: sqlite3_result_int64(ctx, v.RawInteger()); break;
-    case varFloat: sqlite3_result_double(ctx, v.RawFloat()); break;
-    case varBoolean: sqlite3_result_int(ctx, v.RawBoolean() ? 1 : 0); break;
-    case varString: sqlite3_result_text(ctx, v.RawString().data(), static_cast<int>(v.RawString().size()), SQLITE_TRANSIENT); break;
-    case varDateTime: {
-      const std::string text = field.type == dbf::kTypeDate ? v.AsString().substr(0, 10) : DateTimeToText(v.AsDateTime());
-      sqlite3_result_text(ctx, text.data(), static_cast<int>(text.size()), SQLITE_TRANSIENT);
-      break;
-    }
-    default: sqlite3_result_null(ctx); break;
-  }
-}
-
-int Column(sqlite3_vtab_cursor* base, sqlite3_context* ctx, int column) {
-  auto* c = reinterpret_cast<TDbfCursor*>(base);
-  try {
-    const size_t index = static_cast<size_t>(column);
-    const TVariant v = c->table->Value(c->table->Record(c->recNo), index, c->recNo);
-    Result(ctx, c->table->Fields()[index], v);
-  } catch (const std::exception& e) {
-    sqlite3_result_error(ctx, e.what(), -1);
-  }
-  return SQLITE_OK;
-}
-
-int Rowid(sqlite3_vtab_cursor* base, sqlite3_int64* rowid) {
-  *rowid = reinterpret_cast<TDbfCursor*>(base)->recNo;
-  return SQLITE_OK;
-}
-
-sqlite3_module MakeModule() {
-  sqlite3_module m{};
-  m.iVersion = 1;
-  m.xCreate = Connect;
-  m.xConnect = Connect;
-  m.xBestIndex = BestIndex;
-  m.xDisconnect = Disconnect;
-  m.xDestroy = Disconnect;
-  m.xOpen = Open;
-  m.xClose = Close;
-  m.xFilter = Filter;
-  m.xNext = Next;
-  m.xEof = Eof;
-  m.xColumn = Column;
-  m.xRowid = Rowid;
-  return m;
-}
-
-const sqlite3_module g_module = MakeModule();
+const TFolderTableModule g_module{"dbf", "dBase", OpenReader};
 
 }  // namespace
 
-void RegisterDbfModule(TSqliteDatabase& db) {
-  const int rc = sqlite3_create_module(db.Handle(), kModuleName, &g_module, nullptr);
-  if (rc != SQLITE_OK) throw EDatabaseError(Format("Cannot register the dBase tables with SQLite: %s", sqlite3_errstr(rc)));
-}
+void RegisterDbfModule(TSqliteDatabase& db) { RegisterFolderTableModule(db, g_module); }
 
 void AttachDbfTable(TSqliteDatabase& db, const std::string& name, const std::string& path) {
-  std::string literal = "'";
-  for (char c : path) literal += c == '\'' ? std::string("''") : std::string(1, c);
-  literal += "'";
-  db.Exec("CREATE VIRTUAL TABLE temp." + SqliteQuoteIdentifier(name) + " USING " + kModuleName + "(" + literal + ")");
+  AttachFolderTable(db, g_module, name, path);
 }
 
 }  // namespace kv
