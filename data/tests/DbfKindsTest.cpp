@@ -10,8 +10,7 @@
 #include <vector>
 
 #include "data/DbfDataSets.h"
-#include "data/QueryDataSet.h"
-#include "data/TableDataSets.h"
+#include "data/tests/FolderTableKindsSupport.h"
 #include "testsupport/Errors.h"
 #include "testsupport/TempFiles.h"
 
@@ -24,23 +23,7 @@ using Strings = std::vector<std::string>;
 class DbfKinds : public ::testing::Test {
 protected:
   std::unique_ptr<TKVFileDBDataSet> Orders(const char* driver = "dBase", int32_t postRecords = 100) {
-    auto d = std::make_unique<TKVFileDBDataSet>();
-    d->Name = "Orders";
-    d->DataBaseInfo->DriverName = driver;
-    d->DataBaseInfo->Path = dir_.Path();
-    d->TableName = "orders";
-    d->NewTable = true;
-    d->PostRecords = postRecords;
-    d->FieldDefs.reset(new TKVFieldDefs);
-    d->FieldDefs->AddFieldDef("ID")->DataType = ftInteger;
-    TKVFieldDef* code = d->FieldDefs->AddFieldDef("CODE");
-    code->DataType = ftString;
-    code->Size = 6;
-    TKVFieldDef* price = d->FieldDefs->AddFieldDef("PRICE");
-    price->DataType = ftFMTBcd;
-    price->Size = 8;
-    price->Precision = 2;
-    return d;
+    return kvtest::NewOrdersTable(driver, dir_.Path(), ftInteger, postRecords);
   }
   static void Add(TDataSet& t, int64_t id, const std::string& code, double price) {
     t.Append();
@@ -50,21 +33,7 @@ protected:
     t.Post();
   }
   Strings Query(const std::string& sql, const char* driver = "DBASE") {
-    TKVQueryDataSet q;
-    q.DataBaseInfo->DriverName = driver;
-    q.DataBaseInfo->Path = dir_.Path();
-    q.SQL->SetText(sql);
-    q.BeforeImport();
-    EXPECT_NE(ObjCast<TDbfQueryDataSet>(q.GetDataset()), nullptr);
-    Strings rows;
-    TDataSet& ds = *q.GetDataset();
-    for (ds.First(); !ds.Eof(); ds.Next()) {
-      std::string row;
-      for (int i = 0; i < ds.FieldCount(); ++i) row += (i ? "|" : "") + (ds.Fields(i).IsNull() ? "\\N" : ds.Fields(i).AsString());
-      rows.push_back(row);
-    }
-    q.AfterImport();
-    return rows;
+    return kvtest::FolderQueryRows<TDbfQueryDataSet>(sql, driver, dir_.Path());
   }
 
   kvtest::TempFolder dir_{"dbfkinds"};

@@ -15,8 +15,7 @@
 #include "data/DataBaseInfo.h"
 #include "data/DataEngines.h"
 #include "data/ParadoxDataSets.h"
-#include "data/QueryDataSet.h"
-#include "data/TableDataSets.h"
+#include "data/tests/FolderTableKindsSupport.h"
 #include "testsupport/Errors.h"
 #include "testsupport/TempFiles.h"
 
@@ -29,22 +28,7 @@ using Strings = std::vector<std::string>;
 class ParadoxKinds : public ::testing::Test {
 protected:
   std::unique_ptr<TKVFileDBDataSet> Orders(const char* driver = "Paradox", int32_t postRecords = 100) {
-    auto d = std::make_unique<TKVFileDBDataSet>();
-    d->Name = "Orders";
-    d->DataBaseInfo->DriverName = driver;
-    d->DataBaseInfo->Path = dir_.Path();
-    d->TableName = "orders";
-    d->NewTable = true;
-    d->PostRecords = postRecords;
-    d->FieldDefs.reset(new TKVFieldDefs);
-    d->FieldDefs->AddFieldDef("ID")->DataType = ftAutoInc;
-    TKVFieldDef* code = d->FieldDefs->AddFieldDef("CODE");
-    code->DataType = ftString;
-    code->Size = 6;
-    TKVFieldDef* price = d->FieldDefs->AddFieldDef("PRICE");
-    price->DataType = ftFMTBcd;
-    price->Size = 8;
-    price->Precision = 2;
+    auto d = kvtest::NewOrdersTable(driver, dir_.Path(), ftAutoInc, postRecords);
     d->FieldDefs->AddFieldDef("NOTE")->DataType = ftMemo;
     return d;
   }
@@ -62,21 +46,7 @@ protected:
     return out;
   }
   Strings Query(const std::string& sql, const char* driver = "PARADOX") {
-    TKVQueryDataSet q;
-    q.DataBaseInfo->DriverName = driver;
-    q.DataBaseInfo->Path = dir_.Path();
-    q.SQL->SetText(sql);
-    q.BeforeImport();
-    EXPECT_NE(ObjCast<TParadoxQueryDataSet>(q.GetDataset()), nullptr);
-    Strings rows;
-    TDataSet& ds = *q.GetDataset();
-    for (ds.First(); !ds.Eof(); ds.Next()) {
-      std::string row;
-      for (int i = 0; i < ds.FieldCount(); ++i) row += (i ? "|" : "") + (ds.Fields(i).IsNull() ? "\\N" : ds.Fields(i).AsString());
-      rows.push_back(row);
-    }
-    q.AfterImport();
-    return rows;
+    return kvtest::FolderQueryRows<TParadoxQueryDataSet>(sql, driver, dir_.Path());
   }
 
   kvtest::TempFolder dir_{"pxkinds"};
