@@ -1,6 +1,5 @@
 #include "data/DbfDataSets.h"
 
-#include <unistd.h>
 
 #include <algorithm>
 #include <cstring>
@@ -171,37 +170,14 @@ TDbfFieldSpec DbfFieldSpecOf(const TFieldDef& def, TDbfFlavour flavour) {
 
 // ---- TDbfTableDataSet -----------------------------------------------------------
 
-TDbfTableDataSet::TDbfTableDataSet() : language_(dbf::kDefaultLanguage) {}
+TDbfTableDataSet::TDbfTableDataSet() : TFolderTableDataSet("dBase"), language_(dbf::kDefaultLanguage) {}
 
 TDbfTableDataSet::~TDbfTableDataSet() { CloseForDestroy(); }
-
-void TDbfTableDataSet::SetConnection(std::shared_ptr<TDbfConnection> connection) {
-  Close();
-  connection_ = std::move(connection);
-}
-
-void TDbfTableDataSet::SetTableName(const std::string& name) {
-  Close();
-  tableName_ = name;
-}
 
 void TDbfTableDataSet::SetCodePage(const std::string& codePage) {
   if (!dbf::LanguageOfCodePage(codePage, language_))
     throw EDatabaseError(Format("The code page '%s' cannot be recorded in a dBase table", codePage));
 }
-
-bool TDbfTableDataSet::GetPublishedString(std::string_view name, std::string& value) const {
-  if (name != "TableName") return TDataSet::GetPublishedString(name, value);
-  value = tableName_;
-  return true;
-}
-
-std::string TDbfTableDataSet::Path() const {
-  if (!connection_) throw EDatabaseError("A dBase table has no connection");
-  return connection_->TablePath(tableName_);
-}
-
-bool TDbfTableDataSet::TableExists() const { return ::access(Path().c_str(), F_OK) == 0; }
 
 bool TDbfTableDataSet::CreateTable() {
   if (TableExists()) return false;
@@ -226,20 +202,9 @@ void TDbfTableDataSet::EmptyTable() {
   Resync();
 }
 
-void TDbfTableDataSet::Commit() {
-  if (table_) table_->Commit();
-  writes_ = 0;
-}
-
 void TDbfTableDataSet::InternalOpen() {
-  table_ = connection_->OpenTable(Path());
+  OpenTableFile(DbfFieldDefOf);
   writable_ = table_->Writable();
-  FieldDefs().Clear();
-  int no = 0;
-  for (const TDbfField& f : table_->Fields()) FieldDefs().Add(DbfFieldDefOf(f, ++no));
-  IndexDefs().Clear();
-  pos_ = 0;
-  writes_ = 0;
 }
 
 void TDbfTableDataSet::InternalClose() {
@@ -247,9 +212,7 @@ void TDbfTableDataSet::InternalClose() {
   if (table && writable_) table->Commit(true);
 }
 
-void TDbfTableDataSet::InternalLast() { pos_ = table_->RecordCount() + 1; }
-
-bool TDbfTableDataSet::IsShown(uint32_t recNo) {
+bool TDbfTableDataSet::IsShown(uint32_t recNo) const {
   return recNo >= 1 && recNo <= table_->RecordCount() && !TDbfTable::IsDeleted(table_->Record(recNo));
 }
 
@@ -280,20 +243,9 @@ TDataSet::TGetResult TDbfTableDataSet::InternalGetRecord(TGetMode mode) {
   return grOK;
 }
 
-bool TDbfTableDataSet::InternalGetFieldValue(const TField& field, TVariant& value) {
-  if (!IsShown(pos_)) {
-    value = TVariant::Null();
-    return false;
-  }
-  value = table_->Value(table_->Record(pos_), static_cast<size_t>(field.FieldNo() - 1), pos_);
-  return !value.IsNull();
-}
-
 int TDbfTableDataSet::InternalRecordCount() {
   return static_cast<int>(std::min<uint32_t>(table_->LiveCount(), INT32_MAX));
 }
-
-int TDbfTableDataSet::InternalGetRecNo() { return IsShown(pos_) ? static_cast<int>(pos_) : -1; }
 
 void TDbfTableDataSet::InternalSetRecNo(int value) {
   if (value < 1 || !IsShown(static_cast<uint32_t>(value)))
@@ -301,31 +253,12 @@ void TDbfTableDataSet::InternalSetRecNo(int value) {
   pos_ = static_cast<uint32_t>(value);
 }
 
-TBookmark TDbfTableDataSet::InternalGetBookmark() { return IsShown(pos_) ? pos_ : kNoBookmark; }
-
-void TDbfTableDataSet::InternalGotoBookmark(TBookmark bookmark) {
-  if (bookmark < 1 || bookmark > UINT32_MAX || !IsShown(static_cast<uint32_t>(bookmark)))
-    throw EDatabaseError("Bookmark not found");
-  pos_ = static_cast<uint32_t>(bookmark);
-}
-
-void TDbfTableDataSet::Wrote() {
-  if (postRecords_ > 0 && ++writes_ >= postRecords_) Commit();
-}
-
 void TDbfTableDataSet::InternalPost(const std::vector<TVariant>& values, bool inserting, bool) {
   if (inserting) {
     dbf::TDbfRecordImage image = table_->EncodeRecord(values, nullptr, table_->RecordCount() + 1);
     pos_ = table_->Append(image);
   } else {
-    if (!IsShown(pos_)) throw EDatabaseError(Format("%s: the record being edited is gone", table_->Path()));
-    const std::string base(reinterpret_cast<const char*>(table_->Record(pos_)), table_->RecordLength());
-    const auto* record = reinterpret_cast<const uint8_t*>(base.data());
-    std::vector<TVariant> changed = values;
-    // A memo left as it was keeps its blocks.
-    for (size_t i = 0; i < changed.size() && i < table_->Fields().size(); ++i)
-      if (table_->Fields()[i].type == dbf::kTypeMemo && table_->Value(record, i, pos_) == changed[i]) changed[i] = TVariant();
-    dbf::TDbfRecordImage image = table_->EncodeRecord(changed, record, pos_);
+    dbf::TDbfRecordImage image = EditedImage(values, [](char type) { return type == dbf::kTypeMemo; });
     table_->Rewrite(pos_, image);
   }
   Wrote();

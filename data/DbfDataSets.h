@@ -76,69 +76,42 @@ KVCORE_EXPORT TFieldDef DbfFieldDefOf(const dbf::TDbfField& field, int fieldNo);
 // EDatabaseError naming the field for a type the flavour cannot store.
 KVCORE_EXPORT dbf::TDbfFieldSpec DbfFieldSpecOf(const TFieldDef& def, dbf::TDbfFlavour flavour);
 
-class KVCORE_EXPORT TDbfTableDataSet : public TDataSet {
+// The connection, table name, PostRecords, TableExists, Commit, Table and
+// the published "TableName" are those of TFolderTableDataSet.
+class KVCORE_EXPORT TDbfTableDataSet : public TFolderTableDataSet<TDbfConnection, dbf::TDbfTable> {
   KV_CLASS(TDbfTableDataSet, TDataSet)
 public:
   TDbfTableDataSet();
   ~TDbfTableDataSet() override;
 
-  // Setting the connection or the table closes the dataset first.
-  void SetConnection(std::shared_ptr<TDbfConnection> connection);
-  const std::shared_ptr<TDbfConnection>& Connection() const { return connection_; }
-  void SetTableName(const std::string& name);
-  const std::string& TableName() const { return tableName_; }
-  // Writes between two header updates (default 100); <= 0: only at close.
-  void SetPostRecords(int32_t writes) { postRecords_ = writes; }
   // The code page of tables CreateTable makes ("CP936", "GBK", "CP850", ...);
   // EDatabaseError when no language byte names it.
   void SetCodePage(const std::string& codePage);
-
-  bool TableExists() const;
   // Creates the table file from FieldDefs() when it does not exist; true when created.
   bool CreateTable();
   // Removes every record (zap): the record count first, then the files shrink.
   void EmptyTable();
-  // Brings the header up to date now.
-  void Commit();
-  // The open table file, shared with the connection's other datasets (null while closed).
-  dbf::TDbfTable* Table() const { return table_.get(); }
-
-  // "TableName".
-  bool GetPublishedString(std::string_view name, std::string& value) const override;
 
 protected:
   void InternalOpen() override;
   void InternalClose() override;
-  void InternalFirst() override { pos_ = 0; }
-  void InternalLast() override;
   TGetResult InternalGetRecord(TGetMode mode) override;
-  bool InternalGetFieldValue(const TField& field, TVariant& value) override;
   int InternalRecordCount() override;
-  int InternalGetRecNo() override;
   void InternalSetRecNo(int value) override;
-  TBookmark InternalGetBookmark() override;
-  void InternalGotoBookmark(TBookmark bookmark) override;
   bool InternalCanModify() const override { return writable_; }
   void InternalPost(const std::vector<TVariant>& values, bool inserting, bool append) override;
   void InternalDelete() override;
   bool InternalLocate(const std::vector<TField*>& fields, const std::vector<TVariant>& values,
                       TLocateOptions options) override;
+  // Records marked deleted are not shown.
+  bool IsShown(uint32_t recNo) const override;
 
 private:
-  std::string Path() const;
   // The next (forward) or previous shown record after `from`; 0 when none.
   uint32_t Visible(uint32_t from, bool forward);
-  bool IsShown(uint32_t recNo);
-  void Wrote();
 
-  std::shared_ptr<TDbfConnection> connection_;
-  std::string tableName_;
-  int32_t postRecords_ = 100;
   uint8_t language_;
-  std::shared_ptr<dbf::TDbfTable> table_;
   bool writable_ = false;
-  uint32_t pos_ = 0;        // current record number; 0 before the first, count + 1 after the last
-  int32_t writes_ = 0;      // since the last header update
 };
 
 // The rows of one read-only SQL statement over the tables of a folder:

@@ -95,6 +95,8 @@ std::string TFolderTableConnection::QueryTableError(const std::string& name) con
 
 bool FolderTableWritable(const std::string& path) { return ::access(path.c_str(), W_OK) == 0; }
 
+bool FolderTableExists(const std::string& path) { return ::access(path.c_str(), F_OK) == 0; }
+
 namespace {
 
 // The table a "no such table: NAME" message names, without its schema; "" when none.

@@ -1,7 +1,6 @@
 #include "data/ParadoxDataSets.h"
 
 #include <iconv.h>
-#include <unistd.h>
 
 #include <algorithm>
 
@@ -135,16 +134,6 @@ TParadoxFieldSpec ParadoxFieldSpecOf(const TFieldDef& def) {
 
 TParadoxTableDataSet::~TParadoxTableDataSet() { CloseForDestroy(); }
 
-void TParadoxTableDataSet::SetConnection(std::shared_ptr<TParadoxConnection> connection) {
-  Close();
-  connection_ = std::move(connection);
-}
-
-void TParadoxTableDataSet::SetTableName(const std::string& name) {
-  Close();
-  tableName_ = name;
-}
-
 void TParadoxTableDataSet::SetCodePage(const std::string& codePage) {
   uint16_t number = 0;
   bool known = px::CodePageNumber(codePage, number);
@@ -156,19 +145,6 @@ void TParadoxTableDataSet::SetCodePage(const std::string& codePage) {
   if (!known) throw EDatabaseError(Format("The code page '%s' cannot be recorded in a Paradox table", codePage));
   codePage_ = number;
 }
-
-bool TParadoxTableDataSet::GetPublishedString(std::string_view name, std::string& value) const {
-  if (name != "TableName") return TDataSet::GetPublishedString(name, value);
-  value = tableName_;
-  return true;
-}
-
-std::string TParadoxTableDataSet::Path() const {
-  if (!connection_) throw EDatabaseError("A Paradox table has no connection");
-  return connection_->TablePath(tableName_);
-}
-
-bool TParadoxTableDataSet::TableExists() const { return ::access(Path().c_str(), F_OK) == 0; }
 
 bool TParadoxTableDataSet::CreateTable() {
   if (TableExists()) return false;
@@ -205,24 +181,13 @@ void TParadoxTableDataSet::EmptyTable() {
   Resync();
 }
 
-void TParadoxTableDataSet::Commit() {
-  if (table_) table_->Commit();
-  writes_ = 0;
-}
-
 void TParadoxTableDataSet::InternalOpen() {
-  table_ = connection_->OpenTable(Path());
-  FieldDefs().Clear();
-  int no = 0;
-  for (const TParadoxField& f : table_->Fields()) FieldDefs().Add(ParadoxFieldDefOf(f, ++no));
-  IndexDefs().Clear();
+  OpenTableFile(ParadoxFieldDefOf);
   if (table_->KeyFieldCount() > 0) {
     std::string keys;
     for (size_t i = 0; i < table_->KeyFieldCount(); ++i) keys += (i ? ";" : "") + table_->Fields()[i].name;
     IndexDefs().Add("", keys, static_cast<TIndexOptions>((1u << ixPrimary) | (1u << ixUnique)));
   }
-  pos_ = 0;
-  writes_ = 0;
 }
 
 void TParadoxTableDataSet::InternalClose() {
@@ -247,15 +212,6 @@ TDataSet::TGetResult TParadoxTableDataSet::InternalGetRecord(TGetMode mode) {
   return grOK;
 }
 
-bool TParadoxTableDataSet::InternalGetFieldValue(const TField& field, TVariant& value) {
-  if (!IsShown(pos_)) {
-    value = TVariant::Null();
-    return false;
-  }
-  value = table_->Value(table_->Record(pos_), static_cast<size_t>(field.FieldNo() - 1), pos_);
-  return !value.IsNull();
-}
-
 int TParadoxTableDataSet::InternalRecordCount() {
   return static_cast<int>(std::min<uint32_t>(table_->RecordCount(), INT32_MAX));
 }
@@ -266,29 +222,13 @@ void TParadoxTableDataSet::InternalSetRecNo(int value) {
   pos_ = static_cast<uint32_t>(value);
 }
 
-void TParadoxTableDataSet::InternalGotoBookmark(TBookmark bookmark) {
-  if (bookmark < 1 || bookmark > UINT32_MAX || !IsShown(static_cast<uint32_t>(bookmark)))
-    throw EDatabaseError("Bookmark not found");
-  pos_ = static_cast<uint32_t>(bookmark);
-}
-
-void TParadoxTableDataSet::Wrote() {
-  if (postRecords_ > 0 && ++writes_ >= postRecords_) Commit();
-}
-
 void TParadoxTableDataSet::InternalPost(const std::vector<TVariant>& values, bool inserting, bool) {
   if (inserting) {
     px::TParadoxRecordImage image = table_->EncodeRecord(values, nullptr, table_->RecordCount() + 1);
     pos_ = table_->Append(image);
   } else {
-    if (!IsShown(pos_)) throw EDatabaseError(Format("%s: the record being edited is gone", table_->Path()));
-    const std::string base(reinterpret_cast<const char*>(table_->Record(pos_)), table_->RecordLength());
-    const auto* record = reinterpret_cast<const uint8_t*>(base.data());
-    std::vector<TVariant> changed = values;
     // A BLOB left as it was keeps its place in the BLOB file.
-    for (size_t i = 0; i < changed.size() && i < table_->Fields().size(); ++i)
-      if (px::IsBlobType(table_->Fields()[i].type) && table_->Value(record, i, pos_) == changed[i]) changed[i] = TVariant();
-    px::TParadoxRecordImage image = table_->EncodeRecord(changed, record, pos_);
+    px::TParadoxRecordImage image = EditedImage(values, [](uint8_t type) { return px::IsBlobType(type); });
     pos_ = table_->Rewrite(pos_, image);
   }
   Wrote();

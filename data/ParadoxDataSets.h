@@ -77,24 +77,17 @@ KVCORE_EXPORT TFieldDef ParadoxFieldDefOf(const px::TParadoxField& field, int fi
 // EDatabaseError naming the field for a type Paradox cannot store.
 KVCORE_EXPORT px::TParadoxFieldSpec ParadoxFieldSpecOf(const TFieldDef& def);
 
-class KVCORE_EXPORT TParadoxTableDataSet : public TDataSet {
+// The connection, table name, PostRecords, TableExists, Commit, Table and
+// the published "TableName" are those of TFolderTableDataSet.
+class KVCORE_EXPORT TParadoxTableDataSet : public TFolderTableDataSet<TParadoxConnection, px::TParadoxTable> {
   KV_CLASS(TParadoxTableDataSet, TDataSet)
 public:
-  TParadoxTableDataSet() = default;
+  TParadoxTableDataSet() : TFolderTableDataSet("Paradox") {}
   ~TParadoxTableDataSet() override;
 
-  // Setting the connection or the table closes the dataset first.
-  void SetConnection(std::shared_ptr<TParadoxConnection> connection);
-  const std::shared_ptr<TParadoxConnection>& Connection() const { return connection_; }
-  void SetTableName(const std::string& name);
-  const std::string& TableName() const { return tableName_; }
-  // Writes between two header updates (default 100); <= 0: only at close.
-  void SetPostRecords(int32_t writes) { postRecords_ = writes; }
   // The code page of tables CreateTable makes ("CP936", "GBK", "1252", ...);
   // EDatabaseError when the name is no code page this system converts.
   void SetCodePage(const std::string& codePage);
-
-  bool TableExists() const;
   // Creates the table file from FieldDefs() when it does not exist; true when created.
   bool CreateTable();
   // Removes every record.
@@ -102,26 +95,13 @@ public:
   // The fields of the primary index in IndexDefs (0: none); EDatabaseError
   // when they are not the leading FieldDefs.
   size_t KeyFieldCount() const;
-  // Brings the header up to date now.
-  void Commit();
-  // The open table file, shared with the connection's other datasets (null while closed).
-  px::TParadoxTable* Table() const { return table_.get(); }
-
-  // "TableName".
-  bool GetPublishedString(std::string_view name, std::string& value) const override;
 
 protected:
   void InternalOpen() override;
   void InternalClose() override;
-  void InternalFirst() override { pos_ = 0; }
-  void InternalLast() override { pos_ = table_->RecordCount() + 1; }
   TGetResult InternalGetRecord(TGetMode mode) override;
-  bool InternalGetFieldValue(const TField& field, TVariant& value) override;
   int InternalRecordCount() override;
-  int InternalGetRecNo() override { return IsShown(pos_) ? static_cast<int>(pos_) : -1; }
   void InternalSetRecNo(int value) override;
-  TBookmark InternalGetBookmark() override { return IsShown(pos_) ? pos_ : kNoBookmark; }
-  void InternalGotoBookmark(TBookmark bookmark) override;
   // A keyed table also "can" be modified, so that a write names why it cannot.
   bool InternalCanModify() const override { return table_ && (table_->Writable() || !table_->ReadOnlyReason().empty()); }
   void InternalPost(const std::vector<TVariant>& values, bool inserting, bool append) override;
@@ -130,19 +110,11 @@ protected:
   bool LocatesByKey(const std::vector<TField*>& fields, const std::vector<TVariant>& values) const;
   bool InternalLocate(const std::vector<TField*>& fields, const std::vector<TVariant>& values,
                       TLocateOptions options) override;
+  // Every record of the chain is shown.
+  bool IsShown(uint32_t recNo) const override { return table_ && recNo >= 1 && recNo <= table_->RecordCount(); }
 
 private:
-  std::string Path() const;
-  bool IsShown(uint32_t recNo) const { return table_ && recNo >= 1 && recNo <= table_->RecordCount(); }
-  void Wrote();
-
-  std::shared_ptr<TParadoxConnection> connection_;
-  std::string tableName_;
-  int32_t postRecords_ = 100;
   uint16_t codePage_ = px::kDefaultCodePage;
-  std::shared_ptr<px::TParadoxTable> table_;
-  uint32_t pos_ = 0;    // current record number; 0 before the first, count + 1 after the last
-  int32_t writes_ = 0;  // since the last header update
 };
 
 // The rows of one read-only SQL statement over the tables of a folder: the
