@@ -5,9 +5,8 @@
 // through data/tests/data/dbf/dbftool.py.
 #include <gtest/gtest.h>
 
-#include <cstdio>
-
 #include "data/DbfDataSets.h"
+#include "data/tests/FolderTableToolSupport.h"
 #include "foundation/DateUtils.h"
 #include "testsupport/TempFiles.h"
 #include "testsupport/TestData.h"
@@ -19,32 +18,11 @@ using dbf::TDbfFlavour;
 using kvtest::TempFolder;
 using Strings = std::vector<std::string>;
 
-std::string ShellQuoted(const std::string& s) {
-  std::string q = "'";
-  for (char c : s) q += c == '\'' ? std::string("'\\''") : std::string(1, c);
-  return q + "'";
-}
-
 // The lines dbftool.py prints; fails the test when it does not succeed.
 Strings RunTool(const Strings& args) {
-  std::string command = "/usr/bin/python3 " + ShellQuoted(kvtest::TestDataFolder() + "/dbf/dbftool.py");
-  for (const std::string& a : args) command += " " + ShellQuoted(a);
-  command += " 2>&1";
-  FILE* pipe = ::popen(command.c_str(), "r");
-  EXPECT_NE(pipe, nullptr) << command;
-  if (!pipe) return {};
-  std::string out;
-  char buf[4096];
-  for (size_t n; (n = std::fread(buf, 1, sizeof buf, pipe)) > 0;) out.append(buf, n);
-  EXPECT_EQ(::pclose(pipe), 0) << command << "\n" << out;
-  Strings lines;
-  for (size_t at = 0; at < out.size();) {
-    size_t end = out.find('\n', at);
-    if (end == std::string::npos) end = out.size();
-    lines.push_back(out.substr(at, end - at));
-    at = end + 1;
-  }
-  return lines;
+  Strings argv{"/usr/bin/python3", kvtest::TestDataFolder() + "/dbf/dbftool.py"};
+  argv.insert(argv.end(), args.begin(), args.end());
+  return kvtest::ToolLines(argv);
 }
 
 struct Column {

@@ -8,12 +8,12 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <cstdio>
 #include <fstream>
 
 #include "data/DatabaseError.h"
 #include "data/ParadoxFormat.h"
 #include "data/ParadoxTable.h"
+#include "data/tests/FolderTableToolSupport.h"
 #include "foundation/DateUtils.h"
 #include "foundation/Format.h"
 #include "testsupport/TempFiles.h"
@@ -26,31 +26,11 @@ using px::TParadoxFieldSpec;
 using px::TParadoxTable;
 using Lines = std::vector<std::string>;
 
-std::string ShellQuoted(const std::string& s) {
-  std::string q = "'";
-  for (char c : s) q += c == '\'' ? std::string("'\\''") : std::string(1, c);
-  return q + "'";
-}
-
 // The lines pxdump prints; fails the test when it does not succeed.
 Lines Pxdump(const Lines& args) {
-  std::string command = ShellQuoted(VANDREL_PXDUMP);
-  for (const std::string& a : args) command += " " + ShellQuoted(a);
-  command += " 2>&1";
-  FILE* pipe = ::popen(command.c_str(), "r");
-  EXPECT_NE(pipe, nullptr) << command;
-  if (!pipe) return {};
-  std::string out;
-  char buf[4096];
-  for (size_t n; (n = std::fread(buf, 1, sizeof buf, pipe)) > 0;) out.append(buf, n);
-  EXPECT_EQ(::pclose(pipe), 0) << command << "\n" << out;
-  Lines lines;
-  for (size_t at = 0; at < out.size();) {
-    const size_t end = out.find('\n', at);
-    lines.push_back(out.substr(at, end == std::string::npos ? std::string::npos : end - at));
-    at = end == std::string::npos ? out.size() : end + 1;
-  }
-  return lines;
+  Lines argv{VANDREL_PXDUMP};
+  argv.insert(argv.end(), args.begin(), args.end());
+  return kvtest::ToolLines(argv);
 }
 
 std::string Hex(const std::string& bytes) {
