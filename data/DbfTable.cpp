@@ -1,6 +1,5 @@
 #include "data/DbfTable.h"
 
-#include <iconv.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -78,8 +77,6 @@ TDbfTable::~TDbfTable() {
   } catch (...) {
     // The records stay as they are; the header keeps its last count.
   }
-  if (toUtf8_) ::iconv_close(static_cast<iconv_t>(toUtf8_));
-  if (fromUtf8_) ::iconv_close(static_cast<iconv_t>(fromUtf8_));
 }
 
 void TDbfTable::Corrupt(const std::string& what) const { throw EDatabaseError(Format("%s is corrupt: %s", Path(), what)); }
@@ -202,15 +199,8 @@ void TDbfTable::OpenCodec() {
   codePage_ = CodePageOfLanguage(language_);
   if (codePage_.empty())
     throw EDatabaseError(Format("%s: the code page of language byte %s is not known", Path(), Hex2(language_)));
-  const iconv_t to = ::iconv_open("UTF-8", codePage_.c_str());
-  const iconv_t from = ::iconv_open(codePage_.c_str(), "UTF-8");
-  if (to == reinterpret_cast<iconv_t>(-1) || from == reinterpret_cast<iconv_t>(-1)) {
-    if (to != reinterpret_cast<iconv_t>(-1)) ::iconv_close(to);
-    if (from != reinterpret_cast<iconv_t>(-1)) ::iconv_close(from);
+  if (!codec_.Open(codePage_))
     throw EDatabaseError(Format("%s: the code page %s cannot be converted on this system", Path(), codePage_));
-  }
-  toUtf8_ = to;
-  fromUtf8_ = from;
   singleByte_ = codePage_ != "CP936" && codePage_ != "CP932" && codePage_ != "CP949" && codePage_ != "CP950";
 }
 
@@ -232,49 +222,20 @@ void TDbfTable::OpenMemo(bool writable, bool create) {
 
 // ---- Text ---------------------------------------------------------------------
 
-namespace {
-
-// Runs `cd` over `in`; returns the offset of the first byte that does not convert, or npos.
-size_t Convert(iconv_t cd, std::string_view in, std::string& out) {
-  ::iconv(cd, nullptr, nullptr, nullptr, nullptr);
-  out.resize(in.size() * 4 + 8);
-  char* src = const_cast<char*>(in.data());
-  size_t srcLeft = in.size();
-  char* dst = out.data();
-  size_t dstLeft = out.size();
-  const size_t r = ::iconv(cd, &src, &srcLeft, &dst, &dstLeft);
-  const size_t flushed = r == static_cast<size_t>(-1) ? r : ::iconv(cd, nullptr, nullptr, &dst, &dstLeft);
-  out.resize(out.size() - dstLeft);
-  if (r == static_cast<size_t>(-1) || flushed == static_cast<size_t>(-1)) return in.size() - srcLeft;
-  return std::string_view::npos;
-}
-
-bool IsAscii(std::string_view s) {
-  return std::all_of(s.begin(), s.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
-}
-
-}  // namespace
-
 std::string TDbfTable::Decode(std::string_view bytes, const std::string& what) const {
-  if (IsAscii(bytes)) return std::string(bytes);
   std::string out;
-  const size_t bad = Convert(static_cast<iconv_t>(toUtf8_), bytes, out);
+  const size_t bad = codec_.Decode(bytes, out);
   if (bad != std::string_view::npos)
-    throw EDatabaseError(Format("%s: %s holds bytes that are not %s text: %s", Path(), what, codePage_,
-                                HexBytes(bytes.substr(bad, std::min<size_t>(4, bytes.size() - bad)))));
+    throw EDatabaseError(Format("%s: %s holds bytes that are not %s text: %s", Path(), what, codePage_, BytesAt(bytes, bad)));
   return out;
 }
 
 std::string TDbfTable::Encode(std::string_view text, const std::string& what) const {
-  if (IsAscii(text)) return std::string(text);
   std::string out;
-  const size_t bad = Convert(static_cast<iconv_t>(fromUtf8_), text, out);
-  if (bad != std::string_view::npos) {
-    size_t n = 1;
-    while (bad + n < text.size() && (static_cast<unsigned char>(text[bad + n]) & 0xC0) == 0x80) ++n;
+  const size_t bad = codec_.Encode(text, out);
+  if (bad != std::string_view::npos)
     throw EDatabaseError(Format("%s: %s: the character \"%s\" cannot be written in code page %s", Path(), what,
-                                text.substr(bad, n), codePage_));
-  }
+                                CharacterAt(text, bad), codePage_));
   return out;
 }
 

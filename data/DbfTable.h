@@ -44,6 +44,7 @@
 
 #include "KVCore_export.h"
 #include "data/DbfFile.h"
+#include "data/FolderTableCodec.h"
 #include "data/DbfMemo.h"
 #include "data/Variant.h"
 
@@ -176,8 +177,7 @@ private:
   std::vector<TDbfField> fields_;
   int nullFlagsOffset_ = -1;  // of _NullFlags in the record, -1 when none
   int nullFlagsLength_ = 0;
-  void* toUtf8_ = nullptr;    // iconv_t
-  void* fromUtf8_ = nullptr;  // iconv_t
+  TFolderTableCodec codec_;  // of the table's code page
   bool singleByte_ = true;
   // Records [cacheFirst_, cacheFirst_ + cacheCount_) as read.
   std::vector<uint8_t> cache_;

@@ -2,7 +2,6 @@
 
 #include <dirent.h>
 #include <fcntl.h>
-#include <iconv.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -46,27 +45,6 @@ void FromDateTime(TDateTime value, int64_t& day, int64_t& ms) {
   }
 }
 
-// Runs `cd` over `in`; returns the offset of the first byte that does not convert, or npos.
-size_t Convert(void* handle, std::string_view in, std::string& out) {
-  const auto cd = static_cast<iconv_t>(handle);
-  ::iconv(cd, nullptr, nullptr, nullptr, nullptr);
-  out.resize(in.size() * 4 + 8);
-  char* src = const_cast<char*>(in.data());
-  size_t srcLeft = in.size();
-  char* dst = out.data();
-  size_t dstLeft = out.size();
-  const size_t r = ::iconv(cd, &src, &srcLeft, &dst, &dstLeft);
-  const size_t flushed = r == static_cast<size_t>(-1) ? r : ::iconv(cd, nullptr, nullptr, &dst, &dstLeft);
-  out.resize(out.size() - dstLeft);
-  if (r == static_cast<size_t>(-1) || flushed == static_cast<size_t>(-1)) return in.size() - srcLeft;
-  return std::string_view::npos;
-}
-
-bool IsAscii(std::string_view s) {
-  return std::all_of(s.begin(), s.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
-}
-
-// A whole number for an integer field of `bytes` bytes; throws when it does not fit.
 int64_t WholeNumber(const TVariant& value, size_t bytes) {
   const double d = value.Type() == varInteger ? static_cast<double>(value.RawInteger()) : value.AsFloat();
   const int64_t limit = (int64_t{1} << (8 * bytes - 1)) - 1;
@@ -86,8 +64,6 @@ TParadoxTable::~TParadoxTable() {
   } catch (...) {
     // The blocks hold the records; the header keeps its last state.
   }
-  if (toUtf8_) ::iconv_close(static_cast<iconv_t>(toUtf8_));
-  if (fromUtf8_) ::iconv_close(static_cast<iconv_t>(fromUtf8_));
 }
 
 void TParadoxTable::Corrupt(const std::string& what) const { throw EDatabaseError(Format("%s is corrupt: %s", Path(), what)); }
@@ -249,37 +225,25 @@ void TParadoxTable::Renumber() {
 
 void TParadoxTable::OpenCodec() {
   const std::string name = CodePageName(codePage_);
-  const iconv_t to = ::iconv_open("UTF-8", name.c_str());
-  const iconv_t from = ::iconv_open(name.c_str(), "UTF-8");
-  if (to == reinterpret_cast<iconv_t>(-1) || from == reinterpret_cast<iconv_t>(-1)) {
-    if (to != reinterpret_cast<iconv_t>(-1)) ::iconv_close(to);
-    if (from != reinterpret_cast<iconv_t>(-1)) ::iconv_close(from);
+  if (!codec_.Open(name))
     throw EDatabaseError(Format("%s: the code page %d cannot be converted on this system", Path(), codePage_));
-  }
-  toUtf8_ = to;
-  fromUtf8_ = from;
 }
 
 std::string TParadoxTable::Decode(std::string_view bytes, const std::string& what) const {
-  if (IsAscii(bytes)) return std::string(bytes);
   std::string out;
-  const size_t bad = Convert(toUtf8_, bytes, out);
+  const size_t bad = codec_.Decode(bytes, out);
   if (bad != std::string_view::npos)
     throw EDatabaseError(Format("%s: %s holds bytes that are not code page %d text: %s", Path(), what, codePage_,
-                                HexBytes(bytes.substr(bad, std::min<size_t>(4, bytes.size() - bad)))));
+                                BytesAt(bytes, bad)));
   return out;
 }
 
 std::string TParadoxTable::Encode(std::string_view text, const std::string& what) const {
-  if (IsAscii(text)) return std::string(text);
   std::string out;
-  const size_t bad = Convert(fromUtf8_, text, out);
-  if (bad != std::string_view::npos) {
-    size_t n = 1;
-    while (bad + n < text.size() && (static_cast<unsigned char>(text[bad + n]) & 0xC0) == 0x80) ++n;
+  const size_t bad = codec_.Encode(text, out);
+  if (bad != std::string_view::npos)
     throw EDatabaseError(Format("%s: %s: the character \"%s\" cannot be written in code page %d", Path(), what,
-                                text.substr(bad, n), codePage_));
-  }
+                                CharacterAt(text, bad), codePage_));
   return out;
 }
 

@@ -61,6 +61,7 @@
 
 #include "KVCore_export.h"
 #include "data/DbfFile.h"
+#include "data/FolderTableCodec.h"
 #include "data/ParadoxMemo.h"
 #include "data/Variant.h"
 
@@ -227,8 +228,7 @@ private:
   std::vector<TBlock> chain_;  // the blocks in chain order
   std::vector<uint32_t> firstRecord_;  // record number of each chain block's first record
   std::vector<std::string> firstKeys_;  // by block number: its first key as last read for the index ("": not known)
-  void* toUtf8_ = nullptr;    // iconv_t
-  void* fromUtf8_ = nullptr;  // iconv_t
+  TFolderTableCodec codec_;  // of the table's code page
   std::vector<uint8_t> cache_;  // the records of chain block cacheIndex_
   size_t cacheIndex_ = SIZE_MAX;
 };
