@@ -40,6 +40,10 @@
 
 using namespace kv;
 using kvtest::Find;
+using kvtest::ClickRow;
+using kvtest::Ended;
+using kvtest::JobNamed;
+using kvtest::RowNamed;
 using kvtest::TAnsweringUI;
 using kvtest::TProgramFolder;
 
@@ -48,25 +52,6 @@ namespace {
 constexpr int kPatience = 120000;  // ms; runs under the sanitizers are slow
 
 QAction* Action(QWidget& form, const char* name) { return Find<QAction>(form, name); }
-
-TJob* JobNamed(const std::string& name) {
-  const int index = JobGroup ? JobGroup->IndexOf(name) : -1;
-  return index >= 0 ? JobGroup->GetObj(index) : nullptr;
-}
-
-bool Ended(const TJob& job) { return job.IsStop() && !job.Thread() && !job.LinksBusy(); }
-
-void ClickRow(QTreeWidget& list, QTreeWidgetItem* row) {
-  QVERIFY(row);
-  list.scrollToItem(row);
-  QTest::mouseClick(list.viewport(), Qt::LeftButton, {}, list.visualItemRect(row).center());
-}
-
-QTreeWidgetItem* RowNamed(QTreeWidget& list, const QString& name) {
-  for (int i = 0; i < list.topLevelItemCount(); ++i)
-    if (list.topLevelItem(i)->text(1) == name) return list.topLevelItem(i);
-  return nullptr;
-}
 
 // The link, dataset and preview commands of the DB link list.
 const char* const kLinkCommands[] = {"acDBLinkPro",         "acDBLinkMapping",    "acDestDataSetPro", "acSourDataSetPro",

@@ -5,12 +5,15 @@
 
 #include <QSettings>
 #include <QString>
+#include <QTreeWidget>
+#include <QtTest>
 #include <fstream>
 #include <functional>
 #include <string>
 #include <vector>
 
 #include "foundation/UserInterface.h"
+#include "jobs/Job.h"
 #include "jobs/JobText.h"
 #include "testsupport/TempFiles.h"
 #include "testsupport/TestData.h"
@@ -81,6 +84,29 @@ private:
 inline void IsolateSettings(const std::string& folder) {
   QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, QString::fromStdString(folder));
   QSettings("Vandrelworks", "WindowsPosition").clear();
+}
+
+// The job of the group named `name`, or null.
+inline kv::TJob* JobNamed(const std::string& name) {
+  const int index = kv::JobGroup ? kv::JobGroup->IndexOf(name) : -1;
+  return index >= 0 ? kv::JobGroup->GetObj(index) : nullptr;
+}
+
+// Whether `job` and all its links have stopped.
+inline bool Ended(const kv::TJob& job) { return job.IsStop() && !job.Thread() && !job.LinksBusy(); }
+
+// Clicks a row of a list as the user does.
+inline void ClickRow(QTreeWidget& list, QTreeWidgetItem* row) {
+  QVERIFY(row);
+  list.scrollToItem(row);
+  QTest::mouseClick(list.viewport(), Qt::LeftButton, {}, list.visualItemRect(row).center());
+}
+
+// The top-level row whose second column reads `name`, or null.
+inline QTreeWidgetItem* RowNamed(QTreeWidget& list, const QString& name) {
+  for (int i = 0; i < list.topLevelItemCount(); ++i)
+    if (list.topLevelItem(i)->text(1) == name) return list.topLevelItem(i);
+  return nullptr;
 }
 
 }  // namespace kvtest

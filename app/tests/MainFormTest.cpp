@@ -27,6 +27,10 @@
 #include "jobs/JobThreads.h"
 
 using namespace kv;
+using kvtest::ClickRow;
+using kvtest::Ended;
+using kvtest::JobNamed;
+using kvtest::RowNamed;
 using kvtest::TAnsweringUI;
 using kvtest::TProgramFolder;
 
@@ -44,30 +48,10 @@ T* Child(QWidget& form, const char* name) {
 
 QAction* Action(QWidget& form, const char* name) { return Child<QAction>(form, name); }
 
-TJob* JobNamed(const std::string& name) {
-  const int index = JobGroup ? JobGroup->IndexOf(name) : -1;
-  return index >= 0 ? JobGroup->GetObj(index) : nullptr;
-}
-
-bool Ended(const TJob& job) { return job.IsStop() && !job.Thread() && !job.LinksBusy(); }
-
 QStringList Column(QTreeWidget& list, int column) {
   QStringList texts;
   for (int i = 0; i < list.topLevelItemCount(); ++i) texts << list.topLevelItem(i)->text(column);
   return texts;
-}
-
-// Clicks a row of a list as the user does.
-void ClickRow(QTreeWidget& list, QTreeWidgetItem* row) {
-  QVERIFY(row);
-  list.scrollToItem(row);
-  QTest::mouseClick(list.viewport(), Qt::LeftButton, {}, list.visualItemRect(row).center());
-}
-
-QTreeWidgetItem* RowNamed(QTreeWidget& list, const QString& name) {
-  for (int i = 0; i < list.topLevelItemCount(); ++i)
-    if (list.topLevelItem(i)->text(1) == name) return list.topLevelItem(i);
-  return nullptr;
 }
 
 QTreeWidgetItem* Node(QTreeWidget& tree, int node) {
