@@ -39,13 +39,11 @@
 #include "jobs/Job.h"
 
 using namespace kv;
-using kvtest::Find;
 using kvtest::ClickRow;
 using kvtest::Ended;
+using kvtest::Find;
 using kvtest::JobNamed;
 using kvtest::RowNamed;
-using kvtest::TAnsweringUI;
-using kvtest::TProgramFolder;
 
 namespace {
 
@@ -149,7 +147,7 @@ QStringList Rows(const std::string& file, const char* sql) {
 
 }  // namespace
 
-class MainFormDesignTest : public QObject {
+class MainFormDesignTest : public kvtest::TMainFormTestBase {
   Q_OBJECT
 private slots:
   void initTestCase();
@@ -176,11 +174,6 @@ private:
   std::unique_ptr<TMainForm> Open();
   void FocusLink(TMainForm& form, const std::string& job);
 
-  std::unique_ptr<TQtMainThreadScope> mainThread_;
-  std::string settings_;
-  std::unique_ptr<TProgramFolder> home_;
-  TAnsweringUI ui_;
-  IUserInterface* oldUI_ = nullptr;
 
   // What the hooks answer and saw.
   std::function<bool(TJob&)> jobPro_;
@@ -192,16 +185,10 @@ private:
   QStringList calls_;  // "<hook>:<object name>"
 };
 
-void MainFormDesignTest::initTestCase() {
-  mainThread_ = std::make_unique<TQtMainThreadScope>();
-  settings_ = kvtest::NewTempFolder("mainform-design-settings");
-}
+void MainFormDesignTest::initTestCase() { StartProgram("mainform-design-settings"); }
 
 void MainFormDesignTest::init() {
-  kvtest::IsolateSettings(settings_);
-  home_ = std::make_unique<TProgramFolder>();
-  ui_ = TAnsweringUI();
-  oldUI_ = SetUserInterface(&ui_);
+  BeginCase();
   jobPro_ = [](TJob& job) { return job.Name = "Fresh", true; };
   design_ = [](TJob&) { return true; };
   saves_.clear();
@@ -213,8 +200,7 @@ void MainFormDesignTest::init() {
 }
 
 void MainFormDesignTest::cleanup() {
-  SetUserInterface(oldUI_);
-  home_.reset();
+  EndCase();
 }
 
 std::unique_ptr<TMainForm> MainFormDesignTest::Open() {

@@ -31,8 +31,6 @@ using kvtest::ClickRow;
 using kvtest::Ended;
 using kvtest::JobNamed;
 using kvtest::RowNamed;
-using kvtest::TAnsweringUI;
-using kvtest::TProgramFolder;
 
 namespace {
 
@@ -61,7 +59,7 @@ QTreeWidgetItem* Node(QTreeWidget& tree, int node) {
 
 }  // namespace
 
-class MainFormTest : public QObject {
+class MainFormTest : public kvtest::TMainFormTestBase {
   Q_OBJECT
 private slots:
   void initTestCase();
@@ -96,11 +94,6 @@ private:
   void StartLongRun(TMainForm& form, const std::string& name);
   void StopAndWait(TJob& job);
 
-  std::unique_ptr<TQtMainThreadScope> mainThread_;
-  std::string settings_;
-  std::unique_ptr<TProgramFolder> home_;
-  TAnsweringUI ui_;
-  IUserInterface* oldUI_ = nullptr;
   bool tray_ = false;
   QString nextOpen_;
   QString nextSave_;
@@ -111,16 +104,10 @@ private:
   QStringList opened_;
 };
 
-void MainFormTest::initTestCase() {
-  mainThread_ = std::make_unique<TQtMainThreadScope>();
-  settings_ = kvtest::NewTempFolder("mainform-settings");
-}
+void MainFormTest::initTestCase() { StartProgram("mainform-settings"); }
 
 void MainFormTest::init() {
-  kvtest::IsolateSettings(settings_);
-  home_ = std::make_unique<TProgramFolder>();
-  ui_ = TAnsweringUI();
-  oldUI_ = SetUserInterface(&ui_);
+  BeginCase();
   tray_ = false;
   nextOpen_.clear();
   nextSave_.clear();
@@ -132,8 +119,7 @@ void MainFormTest::init() {
 }
 
 void MainFormTest::cleanup() {
-  SetUserInterface(oldUI_);
-  home_.reset();
+  EndCase();
   KVSetLanguage(ltEnglish);
 }
 
