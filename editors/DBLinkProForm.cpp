@@ -2,7 +2,6 @@
 
 #include <QAction>
 #include <QCheckBox>
-#include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
@@ -36,33 +35,6 @@
 namespace kv {
 
 namespace {
-
-QToolButton* ActionButton(const char* name, const QString& caption, QWidget* parent) {
-  auto* action = new QAction(caption, parent);
-  action->setObjectName(name);
-  auto* button = new QToolButton(parent);
-  button->setDefaultAction(action);
-  return button;
-}
-
-// A memo named "mo<name>" under its label "lb<name>", with a "..." button
-// "btn<name>" beside it.
-QWidget* ExpRow(QWidget* page, const char* name, const QString& caption, QPlainTextEdit*& memo,
-                QPushButton*& dots) {
-  memo = new QPlainTextEdit(page);
-  memo->setObjectName(QString("mo") + name);
-  dots = new QPushButton("...", page);
-  dots->setObjectName(QString("btn") + name);
-  dots->setAutoDefault(false);
-  dots->setMaximumWidth(dots->fontMetrics().horizontalAdvance(" ... ") * 2);
-  auto* box = new QWidget(page);
-  auto* grid = new QGridLayout(box);
-  grid->setContentsMargins(0, 0, 0, 0);
-  grid->addWidget(NamedLabel(qPrintable(QString("lb") + name), caption, memo, box), 0, 0, 1, 2);
-  grid->addWidget(memo, 1, 0);
-  grid->addWidget(dots, 1, 1, Qt::AlignTop);
-  return box;
-}
 
 // Hands the calling thread's translator back when the scope ends, so a
 // translator made for the working copy never outlives the dialog.
@@ -117,34 +89,21 @@ void TKVDBLinkProForm::BuildForm() {
   pages_->addTab(BuildCondition(), "Clean condition");
   pages_->addTab(BuildVarList(), "Define VarList");
 
-  auto* btnApply = new QPushButton("&Apply", this);
-  btnApply->setObjectName("acApply");
-  btnApply->setAutoDefault(false);
-  connect(btnApply, &QPushButton::clicked, this, [this] { Apply(); });
-  QHBoxLayout* buttons = OkCancelRow(*this, &btnOk_);
-  buttons->addWidget(btnApply);
-
   auto* layout = new QVBoxLayout(this);
   layout->addWidget(pages_);
-  layout->addLayout(buttons);
+  layout->addLayout(OkCancelApplyRow(*this, &btnOk_, [this] { Apply(); }));
   resize(540, 500);
 }
 
 QWidget* TKVDBLinkProForm::BuildGeneral() {
   auto* page = new QWidget;
   page->setObjectName("tshGeneral");
-  edName_ = new QLineEdit(page);
-  edName_->setObjectName("edName");
+  QVBoxLayout* layout = NameDescriptionLayout(*page, "&Description", edName_, moDescription_);
   connect(edName_, &QLineEdit::textChanged, this, &TKVDBLinkProForm::UpdateOk);
-  moDescription_ = new QPlainTextEdit(page);
-  moDescription_->setObjectName("moDescription");
   cbxBackErrorData_ = new QCheckBox("Back Error Data", page);
   cbxBackErrorData_->setObjectName("cbxBackErrorData");
   seMaxErrors_ = NamedSpin(page, "seMaxErrors", 0, std::numeric_limits<int32_t>::max());
-  auto* mapping = new QPushButton("Field &mapping", page);
-  mapping->setObjectName("acMapping");
-  mapping->setAutoDefault(false);
-  connect(mapping, &QPushButton::clicked, this, &TKVDBLinkProForm::EditMapping);
+  auto* mapping = SideButton(page, "acMapping", "Field &mapping", this, &TKVDBLinkProForm::EditMapping);
 
   auto* row = new QHBoxLayout;
   row->addWidget(cbxBackErrorData_);
@@ -153,11 +112,6 @@ QWidget* TKVDBLinkProForm::BuildGeneral() {
   row->addWidget(seMaxErrors_);
   row->addStretch(1);
   row->addWidget(mapping);
-  auto* layout = new QVBoxLayout(page);
-  layout->addWidget(NamedLabel("lbName", "&Name", edName_, page));
-  layout->addWidget(edName_);
-  layout->addWidget(NamedLabel("lbDescription", "&Description", moDescription_, page));
-  layout->addWidget(moDescription_, 1);
   layout->addLayout(row);
   return page;
 }
@@ -303,12 +257,7 @@ void TKVDBLinkProForm::WriteBack() {
 bool TKVDBLinkProForm::Apply() {
   const std::string name = StdStr(edName_->text().trimmed());
   if (name.empty()) return false;
-  if (NameTaken(name)) {
-    ShowError(Format(SDBLinkAlreadyExist.c_str(), name));
-    pages_->setCurrentIndex(0);
-    edName_->setFocus();
-    return false;
-  }
+  if (NameTaken(name)) return RefuseTakenName(*pages_, *edName_, Format(SDBLinkAlreadyExist.c_str(), name));
   WriteBack();
   setWindowTitle(QStr(Format(SKVDBLinkProFormName.c_str(), link_.Name)));
   return true;

@@ -51,16 +51,9 @@ void TKVDataSetDialog::Init(const char* formName, const QString& caption, const 
   AddPages(*pages_);
   pages_->addTab(BuildFields(), "Fields");
 
-  auto* btnApply = new QPushButton("&Apply", this);
-  btnApply->setObjectName("acApply");
-  btnApply->setAutoDefault(false);
-  connect(btnApply, &QPushButton::clicked, this, [this] { Apply(); });
-  QHBoxLayout* buttons = OkCancelRow(*this, &btnOk_);
-  buttons->addWidget(btnApply);
-
   auto* layout = new QVBoxLayout(this);
   layout->addWidget(pages_);
-  layout->addLayout(buttons);
+  layout->addLayout(OkCancelApplyRow(*this, &btnOk_, [this] { Apply(); }));
   resize(560, 480);
   LanguageTanslate(*this);
   Load();
@@ -69,16 +62,8 @@ void TKVDataSetDialog::Init(const char* formName, const QString& caption, const 
 QWidget* TKVDataSetDialog::BuildGeneral(const QString& descriptionCaption) {
   auto* page = new QWidget;
   page->setObjectName("tshGeneral");
-  edName_ = new QLineEdit(page);
-  edName_->setObjectName("edName");
+  NameDescriptionLayout(*page, descriptionCaption, edName_, moDescription_);
   connect(edName_, &QLineEdit::textChanged, this, &TKVDataSetDialog::UpdateOk);
-  moDescription_ = new QPlainTextEdit(page);
-  moDescription_->setObjectName("moDescription");
-  auto* layout = new QVBoxLayout(page);
-  layout->addWidget(NamedLabel("lbName", "&Name", edName_, page));
-  layout->addWidget(edName_);
-  layout->addWidget(NamedLabel("lbDescription", descriptionCaption, moDescription_, page));
-  layout->addWidget(moDescription_, 1);
   return page;
 }
 
@@ -86,17 +71,11 @@ QWidget* TKVDataSetDialog::BuildFields() {
   auto* page = new QWidget;
   page->setObjectName("tshFields");
   fieldGrid_ = new TFieldDefGrid(page, "sgFieldDefs");
-  auto* import = btnImportField_ = new QPushButton("&Import", page);
-  import->setObjectName("btnImportField");
-  import->setAutoDefault(false);
-  connect(import, &QPushButton::clicked, this, &TKVDataSetDialog::ImportFields);
+  auto* import = btnImportField_ = SideButton(page, "btnImportField", "&Import", this, &TKVDataSetDialog::ImportFields);
   auto* row = new QHBoxLayout;
   row->addWidget(import);
   if (OffersTableImport()) {
-    auto* fromTable = new QPushButton("Import from a &table...", page);
-    fromTable->setObjectName("btnImportFromTable");
-    fromTable->setAutoDefault(false);
-    connect(fromTable, &QPushButton::clicked, this, &TKVDataSetDialog::ImportFromTable);
+    auto* fromTable = SideButton(page, "btnImportFromTable", "Import from a &table...", this, &TKVDataSetDialog::ImportFromTable);
     row->addWidget(fromTable);
   }
   row->addStretch(1);
@@ -167,12 +146,7 @@ std::unique_ptr<TKVCustomDataSet> TKVDataSetDialog::BuildCopy(bool withGrid) {
 bool TKVDataSetDialog::Apply() {
   const std::string name = StdStr(edName_->text().trimmed());
   if (name.empty()) return false;
-  if (NameTaken(name)) {
-    ShowError(Format(SDataSetAlreadyExist.c_str(), name));
-    pages_->setCurrentIndex(0);
-    edName_->setFocus();
-    return false;
-  }
+  if (NameTaken(name)) return RefuseTakenName(*pages_, *edName_, Format(SDataSetAlreadyExist.c_str(), name));
   std::unique_ptr<TKVCustomDataSet> copy = BuildCopy(true);
   if (!copy) return false;
   try {

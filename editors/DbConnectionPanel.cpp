@@ -208,10 +208,7 @@ void TDbConnectionPanel::Build(bool withTables) {
 
   edPath_ = new QLineEdit(this);
   edPath_->setObjectName("edPath");
-  btnPath_ = new QPushButton("...", this);
-  btnPath_->setObjectName("btnPath");
-  btnPath_->setAutoDefault(false);
-  connect(btnPath_, &QPushButton::clicked, this, &TDbConnectionPanel::ChoosePath);
+  btnPath_ = SideButton(this, "btnPath", "...", this, &TDbConnectionPanel::ChoosePath);
   auto* lbPath = NamedLabel("lbPath", "&Path", edPath_, this);
   grid->addWidget(lbPath, row, 0);
   grid->addWidget(edPath_, row, 1);
@@ -226,20 +223,14 @@ void TDbConnectionPanel::Build(bool withTables) {
     cbTableName_ = new QComboBox(this);
     cbTableName_->setObjectName("cbTableName");
     cbTableName_->setEditable(true);
-    auto* refresh = new QPushButton("&Refresh", this);
-    refresh->setObjectName("btnRefreshTables");
-    refresh->setAutoDefault(false);
-    connect(refresh, &QPushButton::clicked, this, &TDbConnectionPanel::RefreshTables);
+    auto* refresh = SideButton(this, "btnRefreshTables", "&Refresh", this, &TDbConnectionPanel::RefreshTables);
     grid->addWidget(NamedLabel("lbTableName", "&Table name", cbTableName_, this), row, 0);
     grid->addWidget(cbTableName_, row, 1);
     grid->addWidget(refresh, row++, 2);
   }
   grid->setColumnStretch(1, 1);
 
-  auto* test = new QPushButton("&Test connection", this);
-  test->setObjectName("btnTestConnection");
-  test->setAutoDefault(false);
-  connect(test, &QPushButton::clicked, this, &TDbConnectionPanel::TestConnection);
+  auto* test = SideButton(this, "btnTestConnection", "&Test connection", this, &TDbConnectionPanel::TestConnection);
   lbConnectResult_ = new QLabel(this);
   lbConnectResult_->setWordWrap(true);
   lbConnectResult_->setTextInteractionFlags(Qt::TextSelectableByMouse);

@@ -85,10 +85,7 @@ QWidget* TKVEnvForm::BuildGeneral() {
   cbxShowTipDlgOnStart_ = NewCheck(page, "cbxShowTipDlgOnStart", "&ShowTipDlgOnStart");
   edDefaultFolder_ = new QLineEdit(page);
   edDefaultFolder_->setObjectName("edDefaultFolder");
-  auto* btnFolder = new QPushButton("...", page);
-  btnFolder->setObjectName("btnDefaultFolder");
-  btnFolder->setAutoDefault(false);
-  connect(btnFolder, &QPushButton::clicked, this, &TKVEnvForm::ChooseFolder);
+  auto* btnFolder = SideButton(page, "btnDefaultFolder", "...", this, &TKVEnvForm::ChooseFolder);
   auto* prompting = new QGroupBox("&Prompting", page);
   prompting->setObjectName("gbxPrompting");
   cbxJobDeletion_ = NewCheck(prompting, "cbxJobDeletion", "When Delete &Job");

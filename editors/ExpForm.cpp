@@ -47,10 +47,7 @@ void TExpForm::BuildForm() {
   lists->addWidget(BuildFunctions(), 2);
   lists->addWidget(BuildVariants(), 1);
 
-  auto* btnValidate = new QPushButton("&Validate", this);
-  btnValidate->setObjectName("btnValidate");
-  btnValidate->setAutoDefault(false);
-  connect(btnValidate, &QPushButton::clicked, this, [this] { Validate(); });
+  auto* btnValidate = SideButton(this, "btnValidate", "&Validate", this, [this] { Validate(); });
   QHBoxLayout* buttons = OkCancelRow(*this, &btnOk_);
   buttons->insertWidget(0, btnValidate);
 

@@ -18,6 +18,7 @@
 #include "data/TextDataSet.h"
 #include "editors/DBLinkProForm.h"
 #include "editors/DataSetDialogs.h"
+#include "editors/FormHelpers.h"
 #include "editors/FlowChartView.h"
 #include "editors/JobProForm.h"
 #include "editors/MapingForm.h"
@@ -191,14 +192,8 @@ void TFChartEditor::BuildForm() {
   ok->setObjectName("acOk");
   ok->setDefault(true);
   connect(ok, &QPushButton::clicked, this, &TFChartEditor::accept);
-  auto* apply = new QPushButton("&Apply", this);
-  apply->setObjectName("acApply");
-  apply->setAutoDefault(false);
-  connect(apply, &QPushButton::clicked, this, &TFChartEditor::Apply);
-  auto* cancel = new QPushButton("Cancel", this);
-  cancel->setObjectName("btnCancel");
-  cancel->setAutoDefault(false);
-  connect(cancel, &QPushButton::clicked, this, &TFChartEditor::reject);
+  auto* apply = SideButton(this, "acApply", "&Apply", this, &TFChartEditor::Apply);
+  auto* cancel = SideButton(this, "btnCancel", "Cancel", this, &TFChartEditor::reject);
   auto* buttons = new QHBoxLayout;
   buttons->addStretch(1);
   buttons->addWidget(ok);

@@ -84,10 +84,7 @@ const TMessage& TKVFileDataSetDlg::CaptionMessage() const { return SKVFileDataSe
 void TKVFileDataSetDlg::AddFileRow() {
   QWidget* general = Pages().widget(0);
   edFileName_ = NamedEdit(general, "edFileName");
-  auto* dots = new QPushButton("...", general);
-  dots->setObjectName("btnFileName");
-  dots->setAutoDefault(false);
-  connect(dots, &QPushButton::clicked, this, &TKVFileDataSetDlg::ChooseFile);
+  auto* dots = SideButton(general, "btnFileName", "...", this, &TKVFileDataSetDlg::ChooseFile);
   connect(edFileName_, &QLineEdit::textChanged, this, &TKVFileDataSetDlg::SchedulePreview);
   auto* browse = new QAction("&Browse data...", general);
   browse->setObjectName("acBrowsedata");

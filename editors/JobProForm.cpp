@@ -1,7 +1,6 @@
 #include "editors/JobProForm.h"
 
 #include <QAction>
-#include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
@@ -26,18 +25,6 @@
 
 namespace kv {
 
-namespace {
-
-QToolButton* ActionButton(const char* name, const QString& caption, QWidget* parent) {
-  auto* action = new QAction(caption, parent);
-  action->setObjectName(name);
-  auto* button = new QToolButton(parent);
-  button->setDefaultAction(action);
-  return button;
-}
-
-}  // namespace
-
 TKVJobProForm::TKVJobProForm(TJob& job, QWidget* parent, const TJob* original)
     : QDialog(parent), job_(job), original_(original), vars_(std::make_unique<TVarList>()) {
   BuildForm();
@@ -54,51 +41,26 @@ void TKVJobProForm::BuildForm() {
   pages_->addTab(BuildGeneral(), "General");
   pages_->addTab(BuildCondition(), "Condition");
 
-  auto* btnApply = new QPushButton("&Apply", this);
-  btnApply->setObjectName("acApply");
-  connect(btnApply, &QPushButton::clicked, this, [this] { Apply(); });
-  QHBoxLayout* buttons = OkCancelRow(*this, &btnOk_);
-  buttons->addWidget(btnApply);
-
   auto* layout = new QVBoxLayout(this);
   layout->addWidget(pages_);
-  layout->addLayout(buttons);
+  layout->addLayout(OkCancelApplyRow(*this, &btnOk_, [this] { Apply(); }));
   resize(520, 460);
 }
 
 QWidget* TKVJobProForm::BuildGeneral() {
   auto* page = new QWidget;
   page->setObjectName("tshGeneral");
-  edName_ = new QLineEdit(page);
-  edName_->setObjectName("edName");
+  NameDescriptionLayout(*page, "Description", edName_, moDescription_);
   connect(edName_, &QLineEdit::textChanged, this, &TKVJobProForm::UpdateOk);
-  moDescription_ = new QPlainTextEdit(page);
-  moDescription_->setObjectName("moDescription");
-  auto* layout = new QVBoxLayout(page);
-  layout->addWidget(NamedLabel("lbName", "&Name", edName_, page));
-  layout->addWidget(edName_);
-  layout->addWidget(NamedLabel("lbDescription", "Description", moDescription_, page));
-  layout->addWidget(moDescription_, 1);
   return page;
 }
 
 QWidget* TKVJobProForm::BuildExpRow(QWidget* page, const char* name, const QString& caption, QPlainTextEdit*& memo) {
-  const QString memoName = QString("mo") + name;
-  memo = new QPlainTextEdit(page);
-  memo->setObjectName(memoName);
-  auto* dots = new QPushButton("...", page);
-  dots->setObjectName(QString("btn") + name);
-  dots->setAutoDefault(false);
-  dots->setMaximumWidth(dots->fontMetrics().horizontalAdvance(" ... ") * 2);
+  QPushButton* dots = nullptr;
+  QWidget* row = ExpRow(page, name, caption, memo, dots);
   QPlainTextEdit* target = memo;
   connect(dots, &QPushButton::clicked, this, [this, target] { EditExpression(*target); });
-  auto* box = new QWidget(page);
-  auto* grid = new QGridLayout(box);
-  grid->setContentsMargins(0, 0, 0, 0);
-  grid->addWidget(NamedLabel(qPrintable(QString("lb") + name), caption, memo, box), 0, 0, 1, 2);
-  grid->addWidget(memo, 1, 0);
-  grid->addWidget(dots, 1, 1, Qt::AlignTop);
-  return box;
+  return row;
 }
 
 QWidget* TKVJobProForm::BuildCondition() {
@@ -160,12 +122,7 @@ bool TKVJobProForm::NameTaken(const std::string& name) const {
 bool TKVJobProForm::Apply() {
   const std::string name = StdStr(edName_->text().trimmed());
   if (name.empty()) return false;
-  if (NameTaken(name)) {
-    ShowError(Format(SJobAlreadyExist.c_str(), name));
-    pages_->setCurrentIndex(0);
-    edName_->setFocus();
-    return false;
-  }
+  if (NameTaken(name)) return RefuseTakenName(*pages_, *edName_, Format(SJobAlreadyExist.c_str(), name));
   job_.Name = name;
   if (JobGroup) {
     const int index = JobGroup->IndexOfObject(&job_);

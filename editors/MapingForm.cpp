@@ -335,14 +335,8 @@ QWidget* TKVMapingForm::BuildFieldDefPages() {
 }
 
 QHBoxLayout* TKVMapingForm::BuildButtons() {
-  auto* match = new QPushButton("&Match fields", this);
-  match->setObjectName("acAutoMatch");
-  match->setAutoDefault(false);
-  connect(match, &QPushButton::clicked, this, &TKVMapingForm::AutoMatch);
-  auto* apply = new QPushButton("&Apply", this);
-  apply->setObjectName("acApply");
-  apply->setAutoDefault(false);
-  connect(apply, &QPushButton::clicked, this, &TKVMapingForm::Apply);
+  auto* match = SideButton(this, "acAutoMatch", "&Match fields", this, &TKVMapingForm::AutoMatch);
+  auto* apply = SideButton(this, "acApply", "&Apply", this, &TKVMapingForm::Apply);
   QHBoxLayout* buttons = OkCancelRow(*this);
   buttons->insertWidget(0, match);
   buttons->addWidget(apply);

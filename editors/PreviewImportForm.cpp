@@ -177,10 +177,7 @@ void TPreviewImportDataForm::BuildForm() {
   sgExpData_->setWordWrap(false);
   lbStatus_ = new QLabel(this);
   lbStatus_->setObjectName("lbStatus");
-  acOpen_ = new QPushButton("&Open", this);
-  acOpen_->setObjectName("acOpen");
-  acOpen_->setAutoDefault(false);
-  connect(acOpen_, &QPushButton::clicked, this, &TPreviewImportDataForm::OpenPreview);
+  acOpen_ = SideButton(this, "acOpen", "&Open", this, &TPreviewImportDataForm::OpenPreview);
   auto* close = new QPushButton("&Close", this);
   close->setObjectName("btnClose");
   close->setDefault(true);

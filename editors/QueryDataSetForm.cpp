@@ -44,10 +44,7 @@ QWidget* TKVQueryDataSetForm::BuildSQL() {
   page->setObjectName("tshSQL");
   moSQL_ = new QPlainTextEdit(page);
   moSQL_->setObjectName("moSQL");
-  auto* browse = new QPushButton("&Browse data", page);
-  browse->setObjectName("btnBrowsedata");
-  browse->setAutoDefault(false);
-  connect(browse, &QPushButton::clicked, this, &TKVQueryDataSetForm::BrowseStatement);
+  auto* browse = SideButton(page, "btnBrowsedata", "&Browse data", this, &TKVQueryDataSetForm::BrowseStatement);
   auto* layout = new QVBoxLayout(page);
   layout->addWidget(NamedLabel("lbEnterSQLScript", "&Enter SQL Script", moSQL_, page));
   layout->addWidget(moSQL_, 1);

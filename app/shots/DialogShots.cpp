@@ -27,14 +27,6 @@ namespace kv {
 
 namespace {
 
-// Shows `window`, lets it lay itself out, and writes "<name>-<suffix>.png".
-void Shoot(QWidget& window, const QString& outDir, const QString& name, const QString& suffix) {
-  window.show();
-  QApplication::processEvents();
-  window.grab().save(QDir(outDir).filePath(name + "-" + suffix + ".png"));
-  window.close();
-}
-
 std::unique_ptr<TJob> SampleJob() {
   auto job = std::make_unique<TJob>();
   job->Name = "orders-to-sqlite";
@@ -57,17 +49,17 @@ void ShootExpForm(TJob& job, const QString& outDir, const QString& suffix) {
   form.SetExpStr("Iif(RATE > 1, FormatFloat('0.00', RATE), REGION)");
   form.SetVarList(job.VarList.get());
   form.SetFunType(3);
-  Shoot(form, outDir, "ExpForm", suffix);
+  ShootWindow(form, outDir, "ExpForm", suffix);
 }
 
 void ShootJobForms(TJob& job, const QString& outDir, const QString& suffix) {
   TKVJobProForm general(job);
-  Shoot(general, outDir, "KVJobProForm", suffix);
+  ShootWindow(general, outDir, "KVJobProForm", suffix);
   TKVJobProForm condition(job);
   condition.findChild<QTabWidget*>()->setCurrentIndex(1);
-  Shoot(condition, outDir, "KVJobProForm-Condition", suffix);
+  ShootWindow(condition, outDir, "KVJobProForm-Condition", suffix);
   TKVScheduleForm schedule(*job.ScheduleMode);
-  Shoot(schedule, outDir, "KVScheduleForm", suffix);
+  ShootWindow(schedule, outDir, "KVScheduleForm", suffix);
 }
 
 void ShootEnvForm(const QString& outDir, const QString& suffix) {
@@ -78,7 +70,7 @@ void ShootEnvForm(const QString& outDir, const QString& suffix) {
   for (int page = 0; page < 4; ++page) {
     TKVEnvForm form(env);
     form.findChild<QTabWidget*>()->setCurrentIndex(page);
-    Shoot(form, outDir, QString("KVEnvForm") + pages[page], suffix);
+    ShootWindow(form, outDir, QString("KVEnvForm") + pages[page], suffix);
   }
 }
 
@@ -148,7 +140,7 @@ void ShootDialogs(const QString& outDir, const QString& suffix, const QString& h
   TKVLog log(ltWarnint, EncodeDateTime(2003, 5, 17, 8, 30, 5),
              "DBLink:orders start convert.\r\nRow 12: the value 'abc' is no number.");
   TLogInfoForm logForm(log);
-  Shoot(logForm, outDir, "LogInfoForm", suffix);
+  ShootWindow(logForm, outDir, "LogInfoForm", suffix);
   ShootDesigner(outDir, suffix);
 }
 

@@ -27,14 +27,6 @@ namespace kv {
 
 namespace {
 
-// Shows `window`, lets it lay itself out, and writes "<name>-<suffix>.png".
-void Shoot(QWidget& window, const QString& outDir, const QString& name, const QString& suffix) {
-  window.show();
-  QApplication::processEvents();
-  window.grab().save(QDir(outDir).filePath(name + "-" + suffix + ".png"));
-  window.close();
-}
-
 const char kOrders[] =
     "ID,CUSTOMER,AMOUNT,REGION\r\n"
     "1,ada lovelace,120.50,north\r\n"
@@ -106,7 +98,7 @@ void ShootLinkPro(TSampleLinkJob& sample, const QString& outDir, const QString& 
   for (int page = 0; page < 3; ++page) {
     TKVDBLinkProForm form(*sample.link, sample.job);
     form.findChild<QTabWidget*>()->setCurrentIndex(page);
-    Shoot(form, outDir, QString("KVDBLinkProForm") + pages[page], suffix);
+    ShootWindow(form, outDir, QString("KVDBLinkProForm") + pages[page], suffix);
   }
 }
 
@@ -117,7 +109,7 @@ void ShootPreview(TSampleLinkJob& sample, const QString& outDir, const QString& 
   waited.start();
   while ((!form.isVisible() || form.Walking() || waited.elapsed() < 100) && waited.elapsed() < 10000)
     QApplication::processEvents(QEventLoop::AllEvents, 20);
-  Shoot(form, outDir, "PreviewImportDataForm", suffix);
+  ShootWindow(form, outDir, "PreviewImportDataForm", suffix);
 }
 
 }  // namespace
@@ -129,7 +121,7 @@ void ShootLinkDialogs(const QString& outDir, const QString& suffix, const QStrin
   TSampleLinkJob sample(folder.path());
   ShootLinkPro(sample, outDir, suffix);
   TKVDebugModeForm debug(sample.link->DebugMode());
-  Shoot(debug, outDir, "KVDebugModeForm", suffix);
+  ShootWindow(debug, outDir, "KVDebugModeForm", suffix);
   ShootPreview(sample, outDir, suffix);
 }
 

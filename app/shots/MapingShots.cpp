@@ -19,13 +19,6 @@ namespace kv {
 
 namespace {
 
-void Shoot(QWidget& window, const QString& outDir, const QString& name, const QString& suffix) {
-  window.show();
-  QApplication::processEvents();
-  window.grab().save(QDir(outDir).filePath(name + "-" + suffix + ".png"));
-  window.hide();
-}
-
 void AddField(TKVCustomDataSet& dataSet, const char* name, TFieldType type, int size, bool required = false) {
   TKVFieldDef* def = dataSet.FieldDefs->AddFieldDef(name);
   def->DataType = static_cast<uint8_t>(type);
@@ -73,12 +66,12 @@ void ShootMaping(const QString& outDir, const QString& suffix, const QString& ho
   {
     TKVMapingForm form(sample.link);
     form.resize(860, 620);
-    Shoot(form, outDir, "KVMapingForm", suffix);
+    ShootWindow(form, outDir, "KVMapingForm", suffix, TShotEnd::Hide);
     form.findChild<QTabWidget*>("pgcFieldDef")->setCurrentIndex(1);
-    Shoot(form, outDir, "KVMapingForm-DestFieldDef", suffix);
+    ShootWindow(form, outDir, "KVMapingForm-DestFieldDef", suffix, TShotEnd::Hide);
   }
   TAutoMatchForm match(static_cast<TMatchModes>(1u << mmPartialToOutput));
-  Shoot(match, outDir, "AutoMatchForm", suffix);
+  ShootWindow(match, outDir, "AutoMatchForm", suffix, TShotEnd::Hide);
 }
 
 }  // namespace kv

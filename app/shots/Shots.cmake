@@ -6,6 +6,7 @@
 # Shots.h) to VANDREL_SHOT_SOURCES and the function's name to
 # VANDREL_SHOT_FUNCTIONS; vandrel-shots calls the functions in that order.
 set(VANDREL_SHOT_SOURCES
+  ShootWindow.cpp
   StartupShots.cpp
   MainWindowShots.cpp
   DialogShots.cpp

@@ -6,7 +6,18 @@
 
 #include <QString>
 
+class QWidget;
+
 namespace kv {
+
+// How ShootWindow leaves a window: closed (a dialog rejects), or only hidden,
+// for windows whose closing would ask the user something.
+enum class TShotEnd { Close, Hide };
+
+// Shows `window`, lets it lay itself out, writes "<name>-<suffix>.png" into
+// `outDir` and then closes or hides it as `end` says.
+void ShootWindow(QWidget& window, const QString& outDir, const QString& name, const QString& suffix,
+                 TShotEnd end = TShotEnd::Close);
 
 void ShootDialogs(const QString& outDir, const QString& suffix, const QString& home);
 void ShootDataSetDialogs(const QString& outDir, const QString& suffix, const QString& home);

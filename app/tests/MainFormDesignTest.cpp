@@ -39,34 +39,17 @@
 #include "jobs/Job.h"
 
 using namespace kv;
+using kvtest::ClickRow;
+using kvtest::Ended;
 using kvtest::Find;
-using kvtest::TAnsweringUI;
-using kvtest::TProgramFolder;
+using kvtest::JobNamed;
+using kvtest::RowNamed;
 
 namespace {
 
 constexpr int kPatience = 120000;  // ms; runs under the sanitizers are slow
 
 QAction* Action(QWidget& form, const char* name) { return Find<QAction>(form, name); }
-
-TJob* JobNamed(const std::string& name) {
-  const int index = JobGroup ? JobGroup->IndexOf(name) : -1;
-  return index >= 0 ? JobGroup->GetObj(index) : nullptr;
-}
-
-bool Ended(const TJob& job) { return job.IsStop() && !job.Thread() && !job.LinksBusy(); }
-
-void ClickRow(QTreeWidget& list, QTreeWidgetItem* row) {
-  QVERIFY(row);
-  list.scrollToItem(row);
-  QTest::mouseClick(list.viewport(), Qt::LeftButton, {}, list.visualItemRect(row).center());
-}
-
-QTreeWidgetItem* RowNamed(QTreeWidget& list, const QString& name) {
-  for (int i = 0; i < list.topLevelItemCount(); ++i)
-    if (list.topLevelItem(i)->text(1) == name) return list.topLevelItem(i);
-  return nullptr;
-}
 
 // The link, dataset and preview commands of the DB link list.
 const char* const kLinkCommands[] = {"acDBLinkPro",         "acDBLinkMapping",    "acDestDataSetPro", "acSourDataSetPro",
@@ -164,7 +147,7 @@ QStringList Rows(const std::string& file, const char* sql) {
 
 }  // namespace
 
-class MainFormDesignTest : public QObject {
+class MainFormDesignTest : public kvtest::TMainFormTestBase {
   Q_OBJECT
 private slots:
   void initTestCase();
@@ -191,11 +174,6 @@ private:
   std::unique_ptr<TMainForm> Open();
   void FocusLink(TMainForm& form, const std::string& job);
 
-  std::unique_ptr<TQtMainThreadScope> mainThread_;
-  std::string settings_;
-  std::unique_ptr<TProgramFolder> home_;
-  TAnsweringUI ui_;
-  IUserInterface* oldUI_ = nullptr;
 
   // What the hooks answer and saw.
   std::function<bool(TJob&)> jobPro_;
@@ -207,16 +185,10 @@ private:
   QStringList calls_;  // "<hook>:<object name>"
 };
 
-void MainFormDesignTest::initTestCase() {
-  mainThread_ = std::make_unique<TQtMainThreadScope>();
-  settings_ = kvtest::NewTempFolder("mainform-design-settings");
-}
+void MainFormDesignTest::initTestCase() { StartProgram("mainform-design-settings"); }
 
 void MainFormDesignTest::init() {
-  kvtest::IsolateSettings(settings_);
-  home_ = std::make_unique<TProgramFolder>();
-  ui_ = TAnsweringUI();
-  oldUI_ = SetUserInterface(&ui_);
+  BeginCase();
   jobPro_ = [](TJob& job) { return job.Name = "Fresh", true; };
   design_ = [](TJob&) { return true; };
   saves_.clear();
@@ -228,8 +200,7 @@ void MainFormDesignTest::init() {
 }
 
 void MainFormDesignTest::cleanup() {
-  SetUserInterface(oldUI_);
-  home_.reset();
+  EndCase();
 }
 
 std::unique_ptr<TMainForm> MainFormDesignTest::Open() {

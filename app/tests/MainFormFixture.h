@@ -3,14 +3,20 @@
 // and a user interface that answers as the test says.
 #pragma once
 
+#include <QObject>
 #include <QSettings>
 #include <QString>
+#include <QTreeWidget>
+#include <QtTest>
 #include <fstream>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
+#include "editors/QtMainThread.h"
 #include "foundation/UserInterface.h"
+#include "jobs/Job.h"
 #include "jobs/JobText.h"
 #include "testsupport/TempFiles.h"
 #include "testsupport/TestData.h"
@@ -82,5 +88,60 @@ inline void IsolateSettings(const std::string& folder) {
   QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, QString::fromStdString(folder));
   QSettings("Vandrelworks", "WindowsPosition").clear();
 }
+
+// The job of the group named `name`, or null.
+inline kv::TJob* JobNamed(const std::string& name) {
+  const int index = kv::JobGroup ? kv::JobGroup->IndexOf(name) : -1;
+  return index >= 0 ? kv::JobGroup->GetObj(index) : nullptr;
+}
+
+// Whether `job` and all its links have stopped.
+inline bool Ended(const kv::TJob& job) { return job.IsStop() && !job.Thread() && !job.LinksBusy(); }
+
+// Clicks a row of a list as the user does.
+inline void ClickRow(QTreeWidget& list, QTreeWidgetItem* row) {
+  QVERIFY(row);
+  list.scrollToItem(row);
+  QTest::mouseClick(list.viewport(), Qt::LeftButton, {}, list.visualItemRect(row).center());
+}
+
+// The top-level row whose second column reads `name`, or null.
+inline QTreeWidgetItem* RowNamed(QTreeWidget& list, const QString& name) {
+  for (int i = 0; i < list.topLevelItemCount(); ++i)
+    if (list.topLevelItem(i)->text(1) == name) return list.topLevelItem(i);
+  return nullptr;
+}
+
+// The ground every main-window test case stands on: the main-thread scope
+// and a settings folder for the whole program (StartProgram, from
+// initTestCase), and for each case (BeginCase from init, EndCase from
+// cleanup) emptied settings, a fresh program folder and the answering user
+// interface installed in place of the one before.
+class TMainFormTestBase : public QObject {
+  std::unique_ptr<kv::TQtMainThreadScope> mainThread_;  // first made, last gone
+  std::string settings_;
+
+protected:
+  void StartProgram(const std::string& settingsPrefix) {
+    mainThread_ = std::make_unique<kv::TQtMainThreadScope>();
+    settings_ = NewTempFolder(settingsPrefix);
+  }
+  void BeginCase() {
+    IsolateSettings(settings_);
+    home_ = std::make_unique<TProgramFolder>();
+    ui_ = TAnsweringUI();
+    oldUI_ = kv::SetUserInterface(&ui_);
+  }
+  void EndCase() {
+    kv::SetUserInterface(oldUI_);
+    home_.reset();
+  }
+
+  std::unique_ptr<TProgramFolder> home_;
+  TAnsweringUI ui_;
+
+private:
+  kv::IUserInterface* oldUI_ = nullptr;
+};
 
 }  // namespace kvtest

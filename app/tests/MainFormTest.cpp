@@ -33,8 +33,10 @@
 #include "jobs/JobThreads.h"
 
 using namespace kv;
-using kvtest::TAnsweringUI;
-using kvtest::TProgramFolder;
+using kvtest::ClickRow;
+using kvtest::Ended;
+using kvtest::JobNamed;
+using kvtest::RowNamed;
 
 namespace {
 
@@ -50,30 +52,10 @@ T* Child(QWidget& form, const char* name) {
 
 QAction* Action(QWidget& form, const char* name) { return Child<QAction>(form, name); }
 
-TJob* JobNamed(const std::string& name) {
-  const int index = JobGroup ? JobGroup->IndexOf(name) : -1;
-  return index >= 0 ? JobGroup->GetObj(index) : nullptr;
-}
-
-bool Ended(const TJob& job) { return job.IsStop() && !job.Thread() && !job.LinksBusy(); }
-
 QStringList Column(QTreeWidget& list, int column) {
   QStringList texts;
   for (int i = 0; i < list.topLevelItemCount(); ++i) texts << list.topLevelItem(i)->text(column);
   return texts;
-}
-
-// Clicks a row of a list as the user does.
-void ClickRow(QTreeWidget& list, QTreeWidgetItem* row) {
-  QVERIFY(row);
-  list.scrollToItem(row);
-  QTest::mouseClick(list.viewport(), Qt::LeftButton, {}, list.visualItemRect(row).center());
-}
-
-QTreeWidgetItem* RowNamed(QTreeWidget& list, const QString& name) {
-  for (int i = 0; i < list.topLevelItemCount(); ++i)
-    if (list.topLevelItem(i)->text(1) == name) return list.topLevelItem(i);
-  return nullptr;
 }
 
 QTreeWidgetItem* Node(QTreeWidget& tree, int node) {
@@ -83,7 +65,7 @@ QTreeWidgetItem* Node(QTreeWidget& tree, int node) {
 
 }  // namespace
 
-class MainFormTest : public QObject {
+class MainFormTest : public kvtest::TMainFormTestBase {
   Q_OBJECT
 private slots:
   void initTestCase();
@@ -121,11 +103,6 @@ private:
   void StartLongRun(TMainForm& form, const std::string& name);
   void StopAndWait(TJob& job);
 
-  std::unique_ptr<TQtMainThreadScope> mainThread_;
-  std::string settings_;
-  std::unique_ptr<TProgramFolder> home_;
-  TAnsweringUI ui_;
-  IUserInterface* oldUI_ = nullptr;
   bool tray_ = false;
   QString nextOpen_;
   QString nextSave_;
@@ -136,16 +113,10 @@ private:
   QStringList opened_;
 };
 
-void MainFormTest::initTestCase() {
-  mainThread_ = std::make_unique<TQtMainThreadScope>();
-  settings_ = kvtest::NewTempFolder("mainform-settings");
-}
+void MainFormTest::initTestCase() { StartProgram("mainform-settings"); }
 
 void MainFormTest::init() {
-  kvtest::IsolateSettings(settings_);
-  home_ = std::make_unique<TProgramFolder>();
-  ui_ = TAnsweringUI();
-  oldUI_ = SetUserInterface(&ui_);
+  BeginCase();
   tray_ = false;
   nextOpen_.clear();
   nextSave_.clear();
@@ -157,8 +128,7 @@ void MainFormTest::init() {
 }
 
 void MainFormTest::cleanup() {
-  SetUserInterface(oldUI_);
-  home_.reset();
+  EndCase();
   KVSetLanguage(ltEnglish);
 }
 

@@ -16,6 +16,7 @@
 #include "expression/VarList.h"
 #include "jobs/DBLink.h"
 #include "jobs/Job.h"
+#include "testsupport/SqliteRows.h"
 #include "testsupport/TempFiles.h"
 
 namespace kvtest {
@@ -68,20 +69,7 @@ public:
   }
 
   // The rows of a query, fields joined by '|' (NULL as "null").
-  std::vector<std::string> Query(const std::string& sql) const {
-    kv::TSqliteDatabase db(DbPath());
-    auto st = db.Prepare(sql);
-    std::vector<std::string> rows;
-    while (st->Step()) {
-      std::string row;
-      for (int i = 0; i < st->ColumnCount(); ++i) {
-        const kv::TVariant v = st->Column(i);
-        row += (i ? "|" : "") + (v.IsNull() ? std::string("null") : v.AsString());
-      }
-      rows.push_back(row);
-    }
-    return rows;
-  }
+  std::vector<std::string> Query(const std::string& sql) const { return kvtest::SqliteRows(DbPath(), sql); }
 
   TempFolder folder_;
   kv::TJob job;

@@ -20,6 +20,7 @@
 #include "jobs/DBLinkThread.h"
 #include "jobs/HeadlessHandlers.h"
 #include "jobs/Job.h"
+#include "testsupport/SqliteRows.h"
 #include "testsupport/TempFiles.h"
 
 namespace kvtest {
@@ -77,20 +78,7 @@ public:
     Exec("CREATE TABLE t(" + columns + ")");
   }
   // The rows of a query on the destination, fields joined by '|' (NULL as "null").
-  std::vector<std::string> Query(const std::string& sql) {
-    kv::TSqliteDatabase db(DbPath());
-    auto st = db.Prepare(sql);
-    std::vector<std::string> rows;
-    while (st->Step()) {
-      std::string row;
-      for (int i = 0; i < st->ColumnCount(); ++i) {
-        const kv::TVariant v = st->Column(i);
-        row += (i ? "|" : "") + (v.IsNull() ? std::string("null") : v.AsString());
-      }
-      rows.push_back(row);
-    }
-    return rows;
-  }
+  std::vector<std::string> Query(const std::string& sql) { return kvtest::SqliteRows(DbPath(), sql); }
   int64_t Count() { return std::stoll(Query("SELECT count(*) FROM t").at(0)); }
   // Runs the link on its thread and waits for its end (pumping the main-thread calls).
   void RunLink() {
