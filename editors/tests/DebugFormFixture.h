@@ -8,6 +8,8 @@
 #pragma once
 
 #include <QByteArray>
+#include <QTest>
+#include <QWidget>
 #include <QtGlobal>
 #include <functional>
 #include <memory>
@@ -28,6 +30,14 @@
 #include "testsupport/TempFiles.h"
 
 namespace kvtest {
+
+// Shows `window` and makes it the active one, so that its keys (F5, F6, ...)
+// reach it; false when it never became active.
+inline bool ShowActive(QWidget& window) {
+  window.show();
+  window.activateWindow();
+  return QTest::qWaitForWindowActive(&window);
+}
 
 // Records every message and answers through `answer` (when set and not
 // mrNone), else Yes to a question and OK to a message.

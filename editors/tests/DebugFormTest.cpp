@@ -17,6 +17,7 @@
 
 using namespace kv;
 using kvtest::Find;
+using kvtest::ShowActive;
 
 namespace {
 
@@ -116,9 +117,7 @@ void DebugFormTest::listsTheCopysLinksWithAnEmptyCountForAClosedSource() {
 void DebugFormTest::commandsFollowTheCurrentLinksState() {
   jobs_->AddLink("Long", kLongRows);
   TDebugForm form(jobs_->job);
-  form.show();
-  form.activateWindow();
-  QVERIFY(QTest::qWaitForWindowActive(&form));
+  QVERIFY(ShowActive(form));
   const char* all[] = {"acDebugGo", "acDebugStep", "acDebugPause", "acDebugStop", "acViewExp", "acLogPro"};
   for (const char* name : all) QVERIFY2(!Find<QAction>(form, name)->isEnabled(), name);
   QCOMPARE(Find<QAction>(form, "acDebugGo")->shortcut(), QKeySequence(Qt::Key_F5));
@@ -149,9 +148,7 @@ void DebugFormTest::commandsFollowTheCurrentLinksState() {
 void DebugFormTest::eachStepConvertsOneRecordAndShowsItsSourceValues() {
   jobs_->AddLink("Orders", 10);
   TDebugForm form(jobs_->job);
-  form.show();
-  form.activateWindow();
-  QVERIFY(QTest::qWaitForWindowActive(&form));
+  QVERIFY(ShowActive(form));
   ClickRow(*Find<QTreeWidget>(form, "lvwDBLinks"), 0);
   TDBLink& link = *form.CurrentLink();
   auto& watch = *Find<QTreeWidget>(form, "lvwDebug");
@@ -178,9 +175,7 @@ void DebugFormTest::eachStepConvertsOneRecordAndShowsItsSourceValues() {
 void DebugFormTest::debugGoDoesNotRefreshTheWatchList() {
   jobs_->AddLink("Orders", 50);
   TDebugForm form(jobs_->job);
-  form.show();
-  form.activateWindow();
-  QVERIFY(QTest::qWaitForWindowActive(&form));
+  QVERIFY(ShowActive(form));
   ClickRow(*Find<QTreeWidget>(form, "lvwDBLinks"), 0);
   TDBLink& link = *form.CurrentLink();
   auto& watch = *Find<QTreeWidget>(form, "lvwDebug");
@@ -204,9 +199,7 @@ void DebugFormTest::eventsOfAnotherLinkUpdateOnlyItsCounters() {
   jobs_->AddLink("Ann", 10, {}, "Ann");
   jobs_->AddLink("Bob", 10, {}, "Bob");
   TDebugForm form(jobs_->job);
-  form.show();
-  form.activateWindow();
-  QVERIFY(QTest::qWaitForWindowActive(&form));
+  QVERIFY(ShowActive(form));
   auto& links = *Find<QTreeWidget>(form, "lvwDBLinks");
   auto& watch = *Find<QTreeWidget>(form, "lvwDebug");
   ClickRow(links, 1);
@@ -236,9 +229,7 @@ void DebugFormTest::eventsOfAnotherLinkUpdateOnlyItsCounters() {
 void DebugFormTest::pausingAndResumingContinuesWithTheNextRecord() {
   jobs_->AddLink("Long", kLongRows);
   TDebugForm form(jobs_->job);
-  form.show();
-  form.activateWindow();
-  QVERIFY(QTest::qWaitForWindowActive(&form));
+  QVERIFY(ShowActive(form));
   ClickRow(*Find<QTreeWidget>(form, "lvwDBLinks"), 0);
   TDBLink& link = *form.CurrentLink();
   QTest::keyClick(&form, Qt::Key_F5);
@@ -262,9 +253,7 @@ void DebugFormTest::pauseAndStopQuestionsAnsweredNoChangeNothing() {
   jobs_->AddLink("Long", kLongRows);
   jobs_->ui.answer = [](const std::string&) { return mrNo; };
   TDebugForm form(jobs_->job);
-  form.show();
-  form.activateWindow();
-  QVERIFY(QTest::qWaitForWindowActive(&form));
+  QVERIFY(ShowActive(form));
   ClickRow(*Find<QTreeWidget>(form, "lvwDBLinks"), 0);
   TDBLink& link = *form.CurrentLink();
   QTest::keyClick(&form, Qt::Key_F5);
@@ -289,9 +278,7 @@ void DebugFormTest::failedRecordsAreCapturedAndTheNoAnswerSurvivesARestart() {
   jobs_->ui.answer = [](const std::string& text) { return text.find("next time") != std::string::npos ? mrNo : mrNone; };
   {
     TDebugForm form(jobs_->job);
-    form.show();
-    form.activateWindow();
-    QVERIFY(QTest::qWaitForWindowActive(&form));
+    QVERIFY(ShowActive(form));
     ClickRow(*Find<QTreeWidget>(form, "lvwDBLinks"), 0);
     TDBLink& link = *form.CurrentLink();
     QTest::keyClick(&form, Qt::Key_F5);
@@ -308,9 +295,7 @@ void DebugFormTest::failedRecordsAreCapturedAndTheNoAnswerSurvivesARestart() {
   QVERIFY(!LoadEnvironment(EnvironmentFilePath())->Prompting->ErrorPrompt);
   // A new window reads the records captured from the link's ".err" file.
   TDebugForm again(jobs_->job);
-  again.show();
-  again.activateWindow();
-  QVERIFY(QTest::qWaitForWindowActive(&again));
+  QVERIFY(ShowActive(again));
   ClickRow(*Find<QTreeWidget>(again, "lvwDBLinks"), 0);
   QCOMPARE(Find<QTableView>(again, "dgdErrData")->model()->rowCount(), 3);
 }
@@ -318,9 +303,7 @@ void DebugFormTest::failedRecordsAreCapturedAndTheNoAnswerSurvivesARestart() {
 void DebugFormTest::statusChangesAndEventsAreLogged() {
   jobs_->AddLink("Orders", 5, {2});
   TDebugForm form(jobs_->job);
-  form.show();
-  form.activateWindow();
-  QVERIFY(QTest::qWaitForWindowActive(&form));
+  QVERIFY(ShowActive(form));
   ClickRow(*Find<QTreeWidget>(form, "lvwDBLinks"), 0);
   TDBLink& link = *form.CurrentLink();
   QTest::keyClick(&form, Qt::Key_F5);
@@ -355,9 +338,7 @@ void DebugFormTest::statusChangesAndEventsAreLogged() {
 void DebugFormTest::viewExpressionShowsTheSelectedWatchRow() {
   jobs_->AddLink("Orders", 5);
   TDebugForm form(jobs_->job);
-  form.show();
-  form.activateWindow();
-  QVERIFY(QTest::qWaitForWindowActive(&form));
+  QVERIFY(ShowActive(form));
   ClickRow(*Find<QTreeWidget>(form, "lvwDBLinks"), 0);
   QTest::keyClick(&form, Qt::Key_F6);
   QTRY_VERIFY_WITH_TIMEOUT(SteppedTo(*form.CurrentLink(), 1), kPatience);
@@ -403,9 +384,7 @@ void DebugFormTest::debuggingLeavesTheOriginalJobAlone() {
   original.OnIntelStatus = [&told](TDBLink&, TJobStatus) { ++told; };
   {
     TDebugForm form(jobs_->job);
-    form.show();
-    form.activateWindow();
-    QVERIFY(QTest::qWaitForWindowActive(&form));
+    QVERIFY(ShowActive(form));
     ClickRow(*Find<QTreeWidget>(form, "lvwDBLinks"), 0);
     QTest::keyClick(&form, Qt::Key_F5);
     QTRY_VERIFY_WITH_TIMEOUT(Ended(*form.CurrentLink()), kPatience);

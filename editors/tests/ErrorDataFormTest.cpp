@@ -16,6 +16,7 @@
 
 using namespace kv;
 using kvtest::Find;
+using kvtest::ShowActive;
 using kvtest::TDebugJobs;
 
 namespace {
@@ -81,9 +82,7 @@ void ErrorDataFormTest::retransferKeepsWhatFailsAgainAndDropsWhatNowSucceeds() {
   TDBLink& link = RunFailingLink();
   {
     TErrorDataForm form(link);
-    form.show();
-    form.activateWindow();
-    QVERIFY(QTest::qWaitForWindowActive(&form));
+    QVERIFY(ShowActive(form));
     QCOMPARE(form.windowTitle(), QString("Manage Error Data of DBLink:Orders"));
     auto& grid = *Find<QTableView>(form, "dgdErrData");
     QCOMPARE(grid.model()->rowCount(), 3);
