@@ -11,6 +11,7 @@
 #include "JustOne.h"
 #include "MainForm.h"
 #include "ProgramHooks.h"
+#include "TerminationSignals.h"
 #include "WindowLayout.h"
 #include "editors/QtMainThread.h"
 #include "editors/QtUserInterface.h"
@@ -45,6 +46,9 @@ int main(int argc, char** argv) {
   QApplication::setApplicationName("vandrel");
   QApplication::setOrganizationName("Vandrelworks");
   QApplication::setWindowIcon(QIcon(":/vandrel/vandrel.svg"));
+  // From here on a termination signal waits for the event loop, which ends
+  // the program through the main window's closing steps.
+  kv::TTerminationSignals terminationSignals;
   kv::TQtMainThreadScope mainThread;
   kv::TQtUserInterface ui;
   TUserInterfaceScope uiScope(&ui);
@@ -67,6 +71,9 @@ int main(int argc, char** argv) {
   ui.SetParent(window.get());
   justOne.SetMainWindow(window.get());
   window->show();
+  QObject::connect(&terminationSignals, &kv::TTerminationSignals::Requested, window.get(),
+                   [form = window.get()](int) { form->EndSession(); });
+  terminationSignals.Arm();
 
   QTimer::singleShot(kFirstTickMs, window.get(), [splashAlive, form = window.get()] {
     if (splashAlive) splashAlive->close();

@@ -239,6 +239,15 @@ void TMainForm::ExitProgram() {
   if (exited_ && tray_) QCoreApplication::quit();
 }
 
+void TMainForm::EndSession() {
+  if (!closed_) {
+    CloseSteps();
+    exited_ = true;
+    if (tray_) tray_->hide();
+  }
+  QCoreApplication::quit();
+}
+
 bool TMainForm::CloseQuery() {
   if (JobGroup->GetRunCount() <= 0) return true;
   return UserInterface().MessageDlg(SSureCloseMainForm, mtWarning, mbYesNo, mrNo) == mrYes;

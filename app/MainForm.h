@@ -131,6 +131,10 @@ public:
   bool Exited() const { return exited_; }
   // The Exit command: the close question, then the closing steps.
   void ExitProgram();
+  // The session ends (the program was told to terminate): the closing steps
+  // without a question (running jobs are stopped), then every event loop
+  // ends, open dialogs included. Nothing more happens when already closed.
+  void EndSession();
 
 protected:
   bool event(QEvent* event) override;  // status tips go to panel 0

@@ -2,6 +2,7 @@
 // program brings the first to the front and ends with status 0 on its own,
 // a killed first instance leaves nothing that blocks the next start, and
 // the runtime folder must be a private one.
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -79,7 +80,43 @@ private slots:
   void aRuntimeFolderOthersCouldUseDisablesTheGuard_data();
   void aRuntimeFolderOthersCouldUseDisablesTheGuard();
   void splashHasItsSizeAndCentresOnTheMainWindow();
+  void aTerminationSignalEndsThroughTheClosingSteps_data();
+  void aTerminationSignalEndsThroughTheClosingSteps();
 };
+
+void JustOneTest::aTerminationSignalEndsThroughTheClosingSteps_data() {
+  QTest::addColumn<int>("signal");
+  QTest::newRow("SIGTERM") << SIGTERM;
+  QTest::newRow("SIGINT") << SIGINT;
+  QTest::newRow("SIGHUP") << SIGHUP;
+}
+
+// A session ending (or Ctrl+C) closes the program as Exit would, without
+// its question: the job group, the settings and the window layout are
+// written, and the program ends normally.
+void JustOneTest::aTerminationSignalEndsThroughTheClosingSteps() {
+  QFETCH(int, signal);
+  kvtest::TempFolder temp("terminate");
+  const QString folder = MakeFolders(temp);
+  auto program = StartProgram(folder);
+  QVERIFY(program->waitForStarted(kProcessLimitMs));
+  // The single-instance socket is made after the signal handlers are in place.
+  QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(folder + "/run/vandrel.socket"), kProcessLimitMs);
+  QVERIFY(!QFile::exists(folder + "/home/KVCore.jbg"));
+  QCOMPARE(::kill(static_cast<pid_t>(program->processId()), signal), 0);
+  QVERIFY(WaitForEnd(*program));
+  QCOMPARE(program->exitStatus(), QProcess::NormalExit);
+  QCOMPARE(program->exitCode(), 0);
+  QVERIFY(QFile::exists(folder + "/home/KVCore.jbg"));
+  QVERIFY(QFile::exists(folder + "/home/KVCore.env"));
+  QVERIFY(QFile::exists(folder + "/config/Vandrelworks/WindowsPosition.conf"));
+  // The next start is not blocked by anything the first one left behind.
+  auto next = StartProgram(folder);
+  QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(folder + "/run/vandrel.socket"), kProcessLimitMs);
+  ::kill(static_cast<pid_t>(next->processId()), SIGTERM);
+  QVERIFY(WaitForEnd(*next));
+  QCOMPARE(next->exitCode(), 0);
+}
 
 void JustOneTest::aSecondStartBringsTheFirstToTheFrontAndEnds() {
   kvtest::TempFolder temp("justone");
