@@ -39,14 +39,20 @@ QString InitialJobFile(const TJob& job) {
   return name;
 }
 
-// The name of the group's job saved in `file`, or empty when none is.
-std::string JobOfFile(const std::string& file) {
+// The group's job saved in `file` (an absolute, clean path), or null.
+const TJob* JobSavedIn(const std::string& file) {
   for (int i = 0; i < JobGroup->Count(); ++i) {
     const TJob* job = JobGroup->GetObj(i);
     if (job && QDir::cleanPath(QFileInfo(QStr(job->GetSaveFileName())).absoluteFilePath()) == QStr(file))
-      return job->Name;
+      return job;
   }
-  return std::string();
+  return nullptr;
+}
+
+// The name of the group's job saved in `file`, or empty when none is.
+std::string JobOfFile(const std::string& file) {
+  const TJob* job = JobSavedIn(file);
+  return job ? job->Name : std::string();
 }
 
 // A free file name beside `file` for designing a job that is to replace it.
@@ -84,6 +90,36 @@ private:
 };
 
 }  // namespace
+
+// The job is saved under the chosen name and lives there from now on: the
+// group's file list follows it, so the next start loads the file that later
+// changes are saved to. A file holding another job of the group is refused.
+void TMainForm::ExportJob() {
+  TJob* job = currentJob_;
+  if (!job) return;
+  const std::string initial = job->SaveFileName.empty() ? job->Name : job->SaveFileName;
+  std::string file;
+  for (;;) {
+    const QString chosen = hooks_.SaveFileName(QStr(initial), kNewJobFilter);
+    if (chosen.isEmpty()) return;
+    file = StdStr(QDir::cleanPath(QFileInfo(chosen).absoluteFilePath()));
+    const TJob* owner = JobSavedIn(file);
+    if (!owner || owner == job) break;
+    ShowError(Format(kv::Translate("MainForm_JobFileInUse", "The file %s holds the job %s; choose another file."),
+                     file, owner->Name));
+  }
+  const std::string previous = job->SaveFileName;
+  const int listed = JobGroup->ProgramFileInfo->IndexOf(job->GetSaveFileName());
+  job->SaveFileName = file;
+  try {
+    SaveJob(*job);
+  } catch (const std::exception& e) {
+    job->SaveFileName = previous;  // the save is atomic: the job stays where it was
+    ShowError(e.what());
+    return;
+  }
+  if (listed >= 0) JobGroup->ProgramFileInfo->SetString(listed, file);
+}
 
 void TMainForm::NewJob() {
   if (!JobGroup || !hooks_.EditJobPro || !hooks_.DesignJob) return;

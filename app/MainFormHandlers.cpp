@@ -233,18 +233,6 @@ void TMainForm::ImportJob() {
   });
 }
 
-void TMainForm::ExportJob() {
-  TJob* job = currentJob_;
-  if (!job) return;
-  const std::string initial = job->SaveFileName.empty() ? job->Name : job->SaveFileName;
-  const QString chosen = hooks_.SaveFileName(QStr(initial), kJobFilter);
-  if (chosen.isEmpty()) return;
-  Guarded([&] {
-    job->SaveFileName = StdStr(QFileInfo(chosen).absoluteFilePath());
-    SaveJob(*job);
-  });
-}
-
 void TMainForm::DeleteJob() {
   TJob* job = currentJob_;
   if (!job || !job->IsStop() || job->Thread() || job->LinksBusy()) return;

@@ -81,6 +81,7 @@ private slots:
   void answeringNoToTheErrorQuestionSurvivesARestart();
   void importingAJobAlreadyInTheGroupAddsNothing();
   void deletingAJobDeletesItsFile();
+  void exportingAJobMovesItAndTheGroupListFollows();
   void closingHidesToTheTrayOrEndsWithoutOne_data();
   void closingHidesToTheTrayOrEndsWithoutOne();
   void closeQuestionAnsweredNoKeepsJobsRunning();
@@ -323,6 +324,37 @@ void MainFormTest::importingAJobAlreadyInTheGroupAddsNothing() {
   QCOMPARE(Column(*Child<QTreeWidget>(*form, "lvwJobs"), 1), (QStringList{"Orders", "Orders"}));
   form->ExitProgram();
   QCOMPARE(QString::fromStdString(kvtest::ReadFile(home_->File("KVCore.jbg"))).split('\n', Qt::SkipEmptyParts).size(), 2);
+}
+
+void MainFormTest::exportingAJobMovesItAndTheGroupListFollows() {
+  const std::string orders = home_->MakeJob("Orders", 3);
+  const std::string other = home_->MakeJob("Other", 2);
+  home_->WriteGroup({orders, other});
+  auto form = Open();
+  auto& jobs = *Child<QTreeWidget>(*form, "lvwJobs");
+  ClickRow(jobs, RowNamed(jobs, "Orders"));
+  QTRY_VERIFY(Action(*form, "acExportJob")->isEnabled());
+  // The file of another job of the group is refused, and the dialog asks again.
+  nextSave_ = QString::fromStdString(other);
+  ui_.answer = [this](const std::string& text) {
+    if (text.find("holds the job Other") != std::string::npos) nextSave_.clear();  // then Cancel
+    return mrOk;
+  };
+  const std::string otherBefore = kvtest::ReadFile(other);
+  Action(*form, "acExportJob")->trigger();
+  QCOMPARE(ui_.Count("holds the job Other"), 1);
+  QCOMPARE(kvtest::ReadFile(other), otherBefore);
+  QCOMPARE(QString::fromStdString(form->CurrentJob()->SaveFileName), QString::fromStdString(orders));
+  // A new file: the job is saved there and lives there from now on.
+  const std::string exported = home_->File("exported.job");
+  nextSave_ = QString::fromStdString(exported);
+  Action(*form, "acExportJob")->trigger();
+  QVERIFY(std::filesystem::exists(exported));
+  QCOMPARE(QString::fromStdString(form->CurrentJob()->SaveFileName), QString::fromStdString(exported));
+  form->ExitProgram();
+  const QStringList listed =
+      QString::fromStdString(kvtest::ReadFile(home_->File("KVCore.jbg"))).split('\n', Qt::SkipEmptyParts);
+  QCOMPARE(listed, (QStringList{QString::fromStdString(exported), QString::fromStdString(other)}));
 }
 
 void MainFormTest::deletingAJobDeletesItsFile() {
