@@ -64,6 +64,9 @@ bool TThread::Resume() {
     std::lock_guard<std::mutex> lock(mutex_);
     was = suspendRequested_ || parked_;
     suspendRequested_ = false;
+    // A parked body is released now, even before it wakes: a second Resume
+    // finds nothing left to resume.
+    parked_ = false;
   }
   changed_.notify_all();
   return was;
@@ -81,9 +84,12 @@ bool TThread::Parked() const {
 
 void TThread::SuspensionPoint() {
   std::unique_lock<std::mutex> lock(mutex_);
-  if (!suspendRequested_ || terminated_.load()) return;
-  parked_ = true;
-  changed_.wait(lock, [this] { return !suspendRequested_ || terminated_.load(); });
+  // Parked again after every wake that finds the request standing (a new
+  // Suspend may come between a Resume and the wake).
+  while (suspendRequested_ && !terminated_.load()) {
+    parked_ = true;
+    changed_.wait(lock);
+  }
   parked_ = false;
 }
 
