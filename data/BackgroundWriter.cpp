@@ -95,16 +95,7 @@ void TBackgroundWriter::HandOff(std::unique_lock<std::mutex>& lock) {
 }
 
 void TBackgroundWriter::Push(int64_t tag) {
-  TVariant* slots = Row();
-  // Converted to the fields' kinds here, so that the writer thread has less to do; a value that
-  // does not convert stays as it is, and the writer reports the row's failure in its turn.
-  for (size_t i = 0; i < fields_.size(); ++i) {
-    if (!fields_[i] || slots[i].Type() == fields_[i]->ValueKind()) continue;
-    try {
-      slots[i] = fields_[i]->Convert(slots[i]);
-    } catch (const std::exception&) {
-    }
-  }
+  Row();
   filling_->tags[filling_->rows] = tag;
   if (++filling_->rows < batchRows_) return;
   std::unique_lock<std::mutex> lock(mutex_);
@@ -158,21 +149,18 @@ bool TBackgroundWriter::Drain() {
 
 // ---- The writer thread -----------------------------------------------------------------------
 
-void TBackgroundWriter::WriteRow(const TVariant* values) {
-  dest_.Append();
-  for (size_t i = 0; i < fields_.size(); ++i)
-    if (fields_[i]) fields_[i]->SetValue(values[i]);
-  dest_.Post();
-}
-
+// The rows from batch.next on, as many at a time as the destination takes.
 bool TBackgroundWriter::WriteRows(TBatch& batch, TFailure& failure) {
   const size_t width = fields_.size();
   while (batch.next < batch.rows) {
-    const size_t r = batch.next++;
+    size_t appended = 0;
     try {
-      WriteRow(batch.values.data() + r * width);
+      dest_.AppendRecords(fields_.data(), batch.values.data() + batch.next * width, width, batch.rows - batch.next,
+                          appended);
     } catch (const std::exception& e) {
-      failure.tag = batch.tags[r];
+      batch.next += appended;
+      written_.fetch_add(static_cast<int64_t>(appended), std::memory_order_release);
+      failure.tag = batch.tags[batch.next++];
       failure.message = MessageOf(e);
       try {
         dest_.Cancel();
@@ -181,7 +169,8 @@ bool TBackgroundWriter::WriteRows(TBatch& batch, TFailure& failure) {
       }
       return false;
     }
-    written_.fetch_add(1, std::memory_order_release);
+    batch.next += appended;
+    written_.fetch_add(static_cast<int64_t>(appended), std::memory_order_release);
   }
   return true;
 }

@@ -1,8 +1,9 @@
 // A writer thread that appends rows to a destination dataset while the
 // caller reads and converts the next ones: the caller fills rows into
-// batches, the writer thread writes them in order, each row with Append,
-// SetValue of every field and Post, exactly as a record-by-record loop
-// would, and reports every row it could not write, in order.
+// batches, the writer thread writes them in order, each row as Append,
+// SetValue of every field and Post would in a record-by-record loop
+// (through AppendRecords: the destination may store several rows at once),
+// and reports every row it could not write, in order.
 //
 // A failed row halts the writer: the rows after it stay unwritten until
 // the caller has dealt with the failure (Failure) and said how to go on:
@@ -108,7 +109,6 @@ private:
   void Run();
   // Writes rows of `batch` from batch.next until one fails (false, `failure` set) or the batch ends.
   bool WriteRows(TBatch& batch, TFailure& failure);
-  void WriteRow(const TVariant* values);
   // Hands the batch being filled to the writer (with the lock held).
   void HandOff(std::unique_lock<std::mutex>& lock);
   // A free batch (waits for one; makes one more while halted on a failure). With the lock held.

@@ -8,13 +8,6 @@ namespace kv {
 
 KV_IMPLEMENT_ABSTRACT_CLASS(TDataSet, TObject)
 
-namespace {
-// The kinds whose Convert hands a text back unchanged.
-bool IsTextKind(TVarType kind) {
-  return kind != varInteger && kind != varFloat && kind != varBoolean && kind != varDateTime;
-}
-}  // namespace
-
 const char* DataSetStateName(TDataSetState state) {
   switch (state) {
     case dsInactive: return "Inactive";
@@ -150,6 +143,19 @@ bool TDataSet::ReadField(const TField& field, TVariant& value) {
   return true;
 }
 
+// As ReadField; a text the engine can show in place is copied into the
+// value's own storage.
+bool TDataSet::ReadFieldValue(const TField& field, TVariant& value) {
+  if (state_ == dsBrowse && onRecord_ && field.ValueKind() == varString) {
+    std::string_view view;
+    if (InternalGetFieldText(field, view)) {
+      value.AssignText(view);
+      return true;
+    }
+  }
+  return ReadField(field, value);
+}
+
 bool TDataSet::ReadFieldText(const TField& field, std::string& out) {
   CheckActive();
   if (state_ == dsBrowse && onRecord_) {
@@ -177,7 +183,7 @@ void TDataSet::WriteField(const TField& field, const TVariant& value) {
   // A value of the field's kind (any text for a field of a text kind) is
   // stored as it is: copied into the slot, whose storage is reused from
   // record to record.
-  if (value.Type() == field.ValueKind() || (value.Type() == varString && IsTextKind(field.ValueKind())))
+  if (field.StoresAsIs(value))
     slot = value;
   else
     slot = field.Convert(value);
@@ -397,13 +403,7 @@ void TDataSet::CheckBrowseMode() {
   }
 }
 
-void TDataSet::BeginInsert(bool append) {
-  CheckActive();
-  CheckBrowseMode();
-  CheckCanModify();
-  Call(BeforeInsert);
-  InternalInitRecord(buffer_);
-  buffer_.resize(static_cast<size_t>(fields_.Count()), TVariant::Null());
+void TDataSet::EnterInsert(bool append) {
   savedBof_ = bof_;
   savedEof_ = eof_;
   savedOnRecord_ = onRecord_;
@@ -411,11 +411,141 @@ void TDataSet::BeginInsert(bool append) {
   modified_ = false;
   state_ = dsInsert;
   bof_ = eof_ = false;
+}
+
+void TDataSet::BeginInsert(bool append) {
+  CheckActive();
+  CheckBrowseMode();
+  CheckCanModify();
+  Call(BeforeInsert);
+  InternalInitRecord(buffer_);
+  buffer_.resize(static_cast<size_t>(fields_.Count()), TVariant::Null());
+  EnterInsert(append);
   Call(AfterInsert);
   DataEvent(deUpdateState);
 }
 
 void TDataSet::Append() { BeginInsert(true); }
+
+bool TDataSet::AppendObserved() const {
+  return BeforeInsert || AfterInsert || BeforePost || AfterPost || !ControlsDisabled();
+}
+
+void TDataSet::BeginQuietAppend() {
+  CheckActive();
+  CheckBrowseMode();
+  CheckCanModify();
+  if (newRecordGeneration_ != openGeneration_) {
+    const size_t width = static_cast<size_t>(fields_.Count());
+    newRecord_.clear();
+    InternalInitRecord(newRecord_);
+    newRecord_.resize(width, TVariant::Null());
+    requiredFields_.clear();
+    for (size_t i = 0; i < width; ++i)
+      if (fields_[static_cast<int>(i)].Required()) requiredFields_.push_back(i);
+    newRecordGeneration_ = openGeneration_;
+  }
+  EnterInsert(true);
+  eventPending_ = true;
+}
+
+// Each column's value: the last value given for its field, converted in
+// its slot as SetValue converts it, else the new record's own.
+void TDataSet::PrepareRow(TField* const* fields, TVariant* values, size_t count, size_t at) {
+  const size_t width = newRecord_.size();
+  const TVariant** row = columnValues_.data() + at;
+  for (size_t i = 0; i < width; ++i) row[i] = &newRecord_[i];
+  for (size_t i = 0; i < count; ++i) {
+    const TField* f = fields[i];
+    if (!f) continue;
+    TVariant& v = values[i];
+    if (!f->StoresAsIs(v)) v = f->Convert(v);
+    row[f->Index()] = &v;
+  }
+  for (const size_t i : requiredFields_) {
+    if (row[i]->IsNullOrEmpty())
+      throw EDatabaseError(Format("Field '%s' must have a value", fields_[static_cast<int>(i)].FieldName()));
+  }
+}
+
+void TDataSet::KeepFailedRow(size_t at) {
+  const size_t width = newRecord_.size();
+  buffer_.resize(width);
+  for (size_t i = 0; i < width; ++i) {
+    const TVariant* v = columnValues_[at + i];
+    buffer_[i] = v ? *v : newRecord_[i];
+  }
+  modified_ = true;
+}
+
+void TDataSet::EndQuietAppend() {
+  modified_ = false;
+  state_ = dsBrowse;
+  onRecord_ = InternalGetRecord(gmCurrent) == grOK;
+  bof_ = eof_ = !onRecord_;
+}
+
+void TDataSet::AppendRecord(TField* const* fields, TVariant* values, size_t count) {
+  size_t appended = 0;
+  AppendRecords(fields, values, count, 1, appended);
+}
+
+void TDataSet::AppendRecords(TField* const* fields, TVariant* values, size_t count, size_t rows, size_t& appended) {
+  appended = 0;
+  if (rows == 0) return;
+  if (AppendObserved()) {
+    for (; appended < rows; ++appended) {
+      Append();
+      TVariant* row = values + appended * count;
+      for (size_t i = 0; i < count; ++i)
+        if (fields[i]) fields[i]->SetValue(row[i]);
+      Post();
+    }
+    return;
+  }
+  BeginQuietAppend();
+  const size_t width = newRecord_.size();
+  columnValues_.assign(rows * width, nullptr);
+  // The records that convert and check are stored together; one that does
+  // not is reported once those before it are stored.
+  size_t ready = 0;
+  std::exception_ptr bad;
+  for (; ready < rows; ++ready) {
+    try {
+      PrepareRow(fields, values + ready * count, count, ready * width);
+    } catch (...) {
+      bad = std::current_exception();
+      break;
+    }
+  }
+  size_t stored = 0;
+  try {
+    if (ready > 0) InternalAppendRows(columnValues_.data(), ready, stored);
+  } catch (...) {
+    appended = stored;
+    KeepFailedRow(stored * width);
+    throw;
+  }
+  appended = ready;
+  if (bad) {
+    KeepFailedRow(ready * width);
+    std::rethrow_exception(bad);
+  }
+  EndQuietAppend();
+}
+
+void TDataSet::InternalAppendValues(const TVariant* const* values) {
+  const size_t width = static_cast<size_t>(fields_.Count());
+  buffer_.resize(width);
+  for (size_t i = 0; i < width; ++i) buffer_[i] = *values[i];
+  InternalPost(buffer_, true, true);
+}
+
+void TDataSet::InternalAppendRows(const TVariant* const* values, size_t rows, size_t& stored) {
+  const size_t width = static_cast<size_t>(fields_.Count());
+  for (stored = 0; stored < rows; ++stored) InternalAppendValues(values + stored * width);
+}
+
 void TDataSet::Insert() { BeginInsert(false); }
 
 void TDataSet::Edit() {

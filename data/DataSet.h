@@ -136,6 +136,23 @@ public:
   bool Modified() const { return modified_; }
   // Posts a pending edit when a field was set, cancels it otherwise.
   void CheckBrowseMode();
+  // Appends one record as Append, SetValue of fields[i] to values[i] for
+  // each i < count (a null field is skipped; fields belong to this
+  // dataset) and Post would: the same conversions, checks, errors and
+  // resulting state. A value may be converted in its slot (to the kind it
+  // is stored as). When nothing observes the record (no insert or post
+  // handlers, views suspended) the edit state's steps and notifications
+  // are skipped and the engine may write the values from the slots without
+  // copying them; otherwise it is exactly that sequence. A failure leaves
+  // the dataset in insert state, as a failed Post does (Cancel drops the
+  // record).
+  void AppendRecord(TField* const* fields, TVariant* values, size_t count);
+  // AppendRecord for `rows` records in turn, the values of record r at
+  // values[r * count ...]. Stops at the first record that fails: `appended`
+  // is then the number of records stored before it, and its error is
+  // raised (the dataset in insert state, as AppendRecord leaves it).
+  // Engines may store the records of one call several at a time.
+  void AppendRecords(TField* const* fields, TVariant* values, size_t count, size_t rows, size_t& appended);
 
   // ---- Views ----
   void DisableControls();
@@ -200,7 +217,8 @@ protected:
   virtual TBookmark InternalGetBookmark() { return kNoBookmark; }
   virtual void InternalGotoBookmark(TBookmark bookmark);
   virtual bool InternalCanModify() const { return false; }
-  // Values of a new record (Null by default).
+  // Values of a new record (Null by default); the same for every new
+  // record while the dataset stays open (AppendRecord keeps them).
   virtual void InternalInitRecord(std::vector<TVariant>& values);
   // Called when an edit begins; may raise to refuse it (a locked record).
   virtual void InternalEdit() {}
@@ -208,6 +226,16 @@ protected:
   // before the current record) or the current record changed. The engine
   // leaves its cursor on the stored record.
   virtual void InternalPost(const std::vector<TVariant>& values, bool inserting, bool append);
+  // Stores a new record at the end whose field i has the value *values[i]
+  // (of the field's kind; Empty: never set), as InternalPost of those
+  // values would (the default does exactly that, through the edit buffer;
+  // engines may write them without copying them there).
+  virtual void InternalAppendValues(const TVariant* const* values);
+  // InternalAppendValues for `rows` records in turn, the values of record r
+  // at values[r * FieldCount() ...]. When a record fails, `stored` is the
+  // number stored before it and its error is raised; the records after it
+  // are not stored. The default stores them one by one.
+  virtual void InternalAppendRows(const TVariant* const* values, size_t rows, size_t& stored);
   virtual void InternalCancel() {}
   // Removes the current record and moves to the record that followed it
   // (or the new last record when it was the last).
@@ -236,6 +264,7 @@ private:
   // Field access for TField.
   bool ReadField(const TField& field, TVariant& value);
   bool ReadFieldText(const TField& field, std::string& out);
+  bool ReadFieldValue(const TField& field, TVariant& value);
   void WriteField(const TField& field, const TVariant& value);
 
   void CreateFields();
@@ -248,6 +277,18 @@ private:
   void CursorFirst();
   bool CursorNext();
   void BeginInsert(bool append);
+  // Insert state for a new record; what to go back to on Cancel is kept.
+  void EnterInsert(bool append);
+  // AppendRecord(s) without observers: the insert state without its
+  // notifications, ready for PrepareRow and InternalAppendRows.
+  bool AppendObserved() const;
+  void BeginQuietAppend();
+  // The column values of one record into columnValues_ from `at` on
+  // (converted in their slots); raises what SetValue or Post would.
+  void PrepareRow(TField* const* fields, TVariant* values, size_t count, size_t at);
+  // The record at columnValues_[at] left in the edit buffer, in insert state.
+  void KeepFailedRow(size_t at);
+  void EndQuietAppend();
   void DoClose(bool notify);
 
   TDataSetState state_ = dsInactive;
@@ -256,6 +297,10 @@ private:
   TIndexDefs indexDefs_;
   TFields fields_;
   std::vector<TVariant> buffer_;  // the record being edited or inserted
+  std::vector<TVariant> newRecord_;      // InternalInitRecord's values, kept by AppendRecord
+  uint64_t newRecordGeneration_ = 0;     // the open they belong to (0: none)
+  std::vector<size_t> requiredFields_;   // the indexes of the required fields, with newRecord_
+  std::vector<const TVariant*> columnValues_;  // AppendRecord(s): the value of each field, row after row
   bool modified_ = false;
   bool appending_ = false;
   bool bof_ = true;

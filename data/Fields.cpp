@@ -30,6 +30,8 @@ TVariant TField::Value() const {
   return v;
 }
 
+bool TField::ReadValue(TVariant& into) const { return dataSet_->ReadFieldValue(*this, into); }
+
 int64_t TField::AsInteger() const { return Value().AsInteger(); }
 double TField::AsFloat() const { return Value().AsFloat(); }
 bool TField::AsBoolean() const { return Value().AsBoolean(); }

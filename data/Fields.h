@@ -40,6 +40,8 @@ public:
   // Reading. A null field reads as 0, 0.0, false, "" and date-time 0.
   bool IsNull() const;
   TVariant Value() const;  // Null when the field is null
+  // The value into `into` (as into = Value()), reusing its storage; false when null.
+  bool ReadValue(TVariant& into) const;
   int64_t AsInteger() const;
   double AsFloat() const;
   bool AsBoolean() const;
@@ -61,6 +63,13 @@ public:
 
   // The value converted to the kind of the field (used when a value is stored).
   TVariant Convert(const TVariant& value) const;
+  // Whether `value` is stored as it is, without Convert: a value of the
+  // field's kind, or any text for a field of a text kind.
+  bool StoresAsIs(const TVariant& value) const {
+    return value.Type() == kind_ ||
+           (value.Type() == varString && kind_ != varInteger && kind_ != varFloat && kind_ != varBoolean &&
+            kind_ != varDateTime);
+  }
 
 private:
   TDataSet* dataSet_;

@@ -61,7 +61,7 @@ std::string_view TListDataSet::CurrentField(const TField& field) {
 }
 
 bool TListDataSet::InternalGetFieldValue(const TField& field, TVariant& value) {
-  value = TVariant(CurrentField(field));
+  value.AssignText(CurrentField(field));
   return true;
 }
 

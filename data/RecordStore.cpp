@@ -151,6 +151,15 @@ TTextData TTextRecordStore::Record(size_t index) const {
   return TTextData(blocks_[pos >> 32].data.get() + (pos & 0xFFFFFFFFu));
 }
 
+void TTextRecordStore::Append(TTextRecordStore&& other) {
+  const uint64_t base = blocks_.size();
+  positions_.reserve(positions_.size() + other.positions_.size());
+  for (const uint64_t p : other.positions_) positions_.push_back((((p >> 32) + base) << 32) | (p & 0xFFFFFFFFu));
+  blocks_.reserve(blocks_.size() + other.blocks_.size());
+  for (Block& b : other.blocks_) blocks_.push_back(std::move(b));
+  other.Clear();
+}
+
 void TTextRecordStore::Clear() {
   blocks_.clear();
   blocks_.shrink_to_fit();

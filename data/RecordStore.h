@@ -51,6 +51,9 @@ public:
   size_t Count() const { return positions_.size(); }
   TTextData Record(size_t index) const;
   void Clear();
+  // Moves the records of `other` after this store's own, in order, without
+  // copying them; `other` is left empty.
+  void Append(TTextRecordStore&& other);
   // Hint: about how many records will be added.
   void Reserve(size_t records) { positions_.reserve(records); }
   // Bytes held (blocks and positions), for reports.

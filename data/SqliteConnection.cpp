@@ -46,8 +46,8 @@ void TSqliteConnection::BeginWrite() {
   begin_->Execute();
 }
 
-void TSqliteConnection::WriteDone(int32_t postRecords) {
-  ++pending_;
+void TSqliteConnection::WriteDone(int32_t postRecords, int64_t writes) {
+  pending_ += writes;
   ++generation_;
   if (postRecords > 0 && pending_ >= postRecords) CommitPending();
 }

@@ -19,6 +19,7 @@
 // CommitPending first when the writes are to be kept.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -47,7 +48,12 @@ public:
   void BeginWrite();
   // After a write that succeeded: counts it and commits once `postRecords`
   // writes are pending (postRecords <= 0: never here).
-  void WriteDone(int32_t postRecords);
+  void WriteDone(int32_t postRecords, int64_t writes = 1);
+  // Writes that may still go into the open transaction before
+  // `postRecords` of them commit it (no limit when postRecords <= 0).
+  int64_t WritesBeforeCommit(int32_t postRecords) const noexcept {
+    return postRecords > 0 ? std::max<int64_t>(1, postRecords - pending_) : INT64_MAX;
+  }
   // After a write that raised `error`: when SQLite ended the transaction,
   // raises the lost-rows error (naming `error`); otherwise returns, and the
   // caller raises `error` itself (the write failed alone).

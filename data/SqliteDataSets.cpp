@@ -210,6 +210,7 @@ void TSqliteTableDataSet::ReleaseStatements() {
   deleteAll_.reset();
   count_.reset();
   inserts_.clear();
+  multiInserts_.clear();
   fullInsert_ = nullptr;
   locates_.clear();
 }
@@ -340,6 +341,12 @@ void TSqliteTableDataSet::ReadDefinitions() {
   if (kind->Step() && kind->Column(0).AsString() == "view")
     throw EDatabaseError(Format("%s: cannot open '%s' as a table: it is a view; open it with a query", db.Path(),
                                 tableName_));
+  // A trigger may end an insert of several rows keeping some of them
+  // (RAISE(FAIL)): rows of a table with triggers go one by one.
+  auto triggers = db.Prepare("SELECT 1 FROM sqlite_schema WHERE type = 'trigger' AND tbl_name = ?1 COLLATE NOCASE");
+  triggers->Bind(1, TVariant(tableName_));
+  rowsAtOnce_ = !triggers->Step();
+  triggers->Reset();
   const std::vector<TSqliteColumnInfo> cols = db.TableColumns(tableName_);
   FieldDefs().Clear();
   columns_.clear();
@@ -581,11 +588,12 @@ void TSqliteTableDataSet::BindValue(TSqliteStatement& st, int position, size_t c
                                 FieldDefs()[static_cast<int>(column)].Name, sqlite3_errstr(rc)));
 }
 
-TSqliteStatement& TSqliteTableDataSet::InsertStatement(const std::vector<TVariant>& values) {
+template <class TValueOf>
+TSqliteStatement& TSqliteTableDataSet::InsertStatement(const TValueOf& value) {
   if (fullInsert_ && !anyDefault_) return *fullInsert_;
   std::string key(columns_.size(), '1');
   for (size_t i = 0; i < columns_.size(); ++i)
-    if (columns_[i].hasDefault && values[i].IsEmpty()) key[i] = '0';
+    if (columns_[i].hasDefault && value(i).IsEmpty()) key[i] = '0';
   auto& slot = inserts_[key];
   if (!slot) {
     std::string names, params;
@@ -628,17 +636,101 @@ bool TSqliteTableDataSet::RunWrite(TSqliteStatement& st, int64_t& returned) {
   return row;
 }
 
+template <class TValueOf>
+void TSqliteTableDataSet::InsertRow(const TValueOf& value) {
+  TSqliteStatement& st = InsertStatement(value);
+  int position = 0;
+  for (size_t i = 0; i < columns_.size(); ++i)
+    if (!(columns_[i].hasDefault && value(i).IsEmpty())) BindValue(st, ++position, i, value(i));
+  int64_t none = 0;
+  RunWrite(st, none);
+  rowid_ = connection_->Database().LastInsertRowId();
+  ++recordCount_;
+  recNo_ = 0;
+}
+
+void TSqliteTableDataSet::InternalAppendValues(const TVariant* const* values) {
+  InsertRow([values](size_t i) -> const TVariant& { return *values[i]; });
+  LeaveRow();
+  pos_ = TPos::OnRow;
+  rowGeneration_ = connection_->Generation();
+}
+
+namespace {
+// Rows one insert statement takes at most: the statement's own cost
+// (running, resetting, ending it) is paid once for them all.
+constexpr size_t kRowsPerInsert = 16;
+}  // namespace
+
+// Rows of every column go several to a statement; a statement SQLite
+// refuses undoes itself, and its rows then go one by one, so that the rows
+// before the refused one are stored and its own error is raised.
+void TSqliteTableDataSet::InternalAppendRows(const TVariant* const* values, size_t rows, size_t& stored) {
+  stored = 0;
+  const size_t width = columns_.size();
+  if (!fullInsert_) InsertStatement([values](size_t i) -> const TVariant& { return *values[i]; });
+  const int maxParams = sqlite3_limit(Conn().Database().Handle(), SQLITE_LIMIT_VARIABLE_NUMBER, -1);
+  const size_t perInsert =
+      width == 0 ? 1 : std::max<size_t>(1, std::min(kRowsPerInsert, static_cast<size_t>(maxParams) / width));
+  while (stored < rows) {
+    // Never across a commit: transactions hold PostRecords writes as row by row.
+    const int64_t room = Conn().WritesBeforeCommit(postRecords_);
+    const size_t n = std::min({rows - stored, perInsert, static_cast<size_t>(std::min<int64_t>(room, INT32_MAX))});
+    const bool atOnce = rowsAtOnce_ && !anyDefault_ && n >= 2;
+    if (!atOnce || !InsertRowsAtOnce(values + stored * width, n)) {
+      const size_t last = stored + (atOnce ? n : 1);
+      for (; stored < last; ++stored) InternalAppendValues(values + stored * width);
+      continue;
+    }
+    stored += n;
+  }
+}
+
+bool TSqliteTableDataSet::InsertRowsAtOnce(const TVariant* const* values, size_t rows) {
+  const size_t width = columns_.size();
+  auto& slot = multiInserts_[rows];
+  if (!slot) {
+    // OR ABORT: whatever conflict clauses the table declares, a refused row
+    // undoes the whole statement; the rows then go one by one under the
+    // table's own clauses.
+    std::string sql = "INSERT OR ABORT INTO " + QuotedTable() + " (";
+    for (size_t i = 0; i < width; ++i) sql += (i ? ", " : "") + columns_[i].quoted;
+    sql += ") VALUES ";
+    for (size_t r = 0; r < rows; ++r) {
+      sql += r ? ", (" : "(";
+      for (size_t i = 0; i < width; ++i) sql += i ? ", ?" : "?";
+      sql += ")";
+    }
+    slot = Conn().Database().Prepare(sql);
+  }
+  TSqliteStatement& st = *slot;
+  for (size_t k = 0; k < rows * width; ++k) BindValue(st, static_cast<int>(k + 1), k % width, *values[k]);
+  TSqliteConnection& conn = *connection_;
+  if (!conn.Database().InTransaction()) LeaveRow();
+  conn.BeginWrite();
+  try {
+    st.Step();
+    st.Reset();
+  } catch (const Exception& e) {
+    st.Reset();
+    // Raises when SQLite ended the transaction; otherwise the rows go one by one.
+    conn.WriteFailed(e);
+    return false;
+  }
+  wrote_ = true;
+  conn.WriteDone(postRecords_, static_cast<int64_t>(rows));
+  rowid_ = conn.Database().LastInsertRowId();
+  recordCount_ += static_cast<int64_t>(rows);
+  recNo_ = 0;
+  LeaveRow();
+  pos_ = TPos::OnRow;
+  rowGeneration_ = conn.Generation();
+  return true;
+}
+
 void TSqliteTableDataSet::InternalPost(const std::vector<TVariant>& values, bool inserting, bool) {
   if (inserting) {
-    TSqliteStatement& st = InsertStatement(values);
-    int position = 0;
-    for (size_t i = 0; i < columns_.size(); ++i)
-      if (!(columns_[i].hasDefault && values[i].IsEmpty())) BindValue(st, ++position, i, values[i]);
-    int64_t none = 0;
-    RunWrite(st, none);
-    rowid_ = connection_->Database().LastInsertRowId();
-    ++recordCount_;
-    recNo_ = 0;
+    InsertRow([&values](size_t i) -> const TVariant& { return values[i]; });
   } else {
     UpdateRow(values);
   }

@@ -108,6 +108,8 @@ protected:
   bool InternalCanModify() const override;
   void InternalInitRecord(std::vector<TVariant>& values) override;
   void InternalPost(const std::vector<TVariant>& values, bool inserting, bool append) override;
+  void InternalAppendValues(const TVariant* const* values) override;
+  void InternalAppendRows(const TVariant* const* values, size_t rows, size_t& stored) override;
   void InternalDelete() override;
   bool InternalLocate(const std::vector<TField*>& fields, const std::vector<TVariant>& values,
                       TLocateOptions options) override;
@@ -138,7 +140,12 @@ private:
   // Runs one write inside the connection's transaction; true when the
   // statement returned a row, whose first column goes to `returned`.
   bool RunWrite(TSqliteStatement& st, int64_t& returned);
-  TSqliteStatement& InsertStatement(const std::vector<TVariant>& values);
+  // The insert of the columns `value(i)` sets (a column with a default that is Empty is left out).
+  template <class TValueOf>
+  TSqliteStatement& InsertStatement(const TValueOf& value);
+  // Inserts a row of the column values `value(i)`.
+  template <class TValueOf>
+  void InsertRow(const TValueOf& value);
   // Updates the current row from the edit buffer (rowid_ follows a changed INTEGER PRIMARY KEY).
   void UpdateRow(const std::vector<TVariant>& values);
   void BindValue(TSqliteStatement& st, int position, size_t column, const TVariant& value);
@@ -154,6 +161,12 @@ private:
   std::unique_ptr<TSqliteStatement> updateKeepingRowid_;  // the update without RETURNING
   int rowidColumn_ = -1;  // the column that may be the rowid under another name (INTEGER PRIMARY KEY), or -1
   std::map<std::string, std::unique_ptr<TSqliteStatement>> inserts_;  // by the columns left out
+  // Inserts of every column for several rows at once, by row count.
+  std::map<size_t, std::unique_ptr<TSqliteStatement>> multiInserts_;
+  bool rowsAtOnce_ = true;  // no trigger on the table: several rows may go to one insert
+  // Inserts `rows` rows of every column with one statement; false (nothing
+  // stored) when SQLite refused one of them.
+  bool InsertRowsAtOnce(const TVariant* const* values, size_t rows);
   TSqliteStatement* fullInsert_ = nullptr;  // the insert of every column, once prepared
   bool anyDefault_ = true;                  // some column has a default (known once fullInsert_ is set)
   std::string scratch_;                     // text of a bound date-time

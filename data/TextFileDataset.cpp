@@ -7,7 +7,9 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <exception>
 #include <limits>
+#include <thread>
 
 #include "data/TextEncoding.h"
 #include "environment/CoreMessages.h"
@@ -191,7 +193,7 @@ const char* LineEndIn(std::string_view text) {
 
 }  // namespace
 
-void TTextFileDataset::OpenFile(TTextRecordReader& reader, bool skipRows) {
+void TTextFileDataset::OpenFile(TTextRecordReader& reader, bool skipRows, uint64_t from, uint64_t to) {
   if (tableName_.empty()) NoTable("no file name given");
   const std::string path = ResolveFileName ? ResolveFileName(tableName_) : tableName_;
   // A FIFO would block in open and a device never end: refuse anything that
@@ -216,7 +218,15 @@ void TTextFileDataset::OpenFile(TTextRecordReader& reader, bool skipRows) {
   // Both passes read what the file held at the first: a file that grows
   // meanwhile does not make them disagree.
   if (openSize_ < 0) openSize_ = static_cast<int64_t>(st.st_size);
-  reader.OpenFile(fd, static_cast<uint64_t>(openSize_));
+  const uint64_t size = static_cast<uint64_t>(openSize_);
+  if (to > size) to = size;
+  if (from > 0 && ::lseek(fd, static_cast<off_t>(from), SEEK_SET) < 0) {
+    const int err = errno;
+    ::close(fd);
+    NoTable(path + ": " + std::strerror(err));
+  }
+  reader.OpenFile(fd, from < to ? to - from : 0);
+  if (from > 0) return;
   skippedRows_.Clear();
   if (!skipRows) return;
   std::string line;
@@ -291,46 +301,161 @@ void TTextFileDataset::DefineFields() {
   reader.Close();
 }
 
-void TTextFileDataset::LoadRecords() {
-  TTextRecordStore& records = Records();
-  records.Clear();
-  TTextLayout layout = DecodedLayout();
-  layout.CharacterWidths = characterWidths_;
-  TTextRecordReader reader(layout);
-  OpenFile(reader, true);
-  if (extractColumnNames_ && !reader.AtEnd()) reader.ReadRecord();
-  badRecords_.Clear();
-  badReasons_.Clear();
-  TFieldDefs& defs = FieldDefs();
-  const size_t fieldCount = static_cast<size_t>(defs.Count());
-  std::vector<size_t> longest(fieldCount, 0);
-  int64_t counter = 0;
+// What one pass over (part of) the file loaded.
+struct TTextFileDataset::TLoadedPart {
+  int64_t records = 0;                  // records read, bad ones too
+  std::vector<size_t> longest;          // the longest value of each field
+  std::vector<std::pair<int64_t, std::string>> bad;  // record number in the part, reason
+  bool endedAtSeparator = true;         // the last record ended at a record separator, whole
+};
+
+void TTextFileDataset::LoadPart(TTextRecordReader& reader, TTextRecordStore& store, TLoadedPart& part) const {
+  const size_t fieldCount = static_cast<size_t>(FieldDefs().Count());
+  part.longest.assign(fieldCount, 0);
   while (!reader.AtEnd()) {
-    ++counter;
+    ++part.records;
     reader.ReadRecord();
     const size_t n = reader.FieldCount();
+    part.endedAtSeparator = reader.EndedBySeparator() && reader.RecordError().empty();
     if (n != fieldCount || !reader.RecordError().empty()) {
-      badRecords_.Add(std::to_string(counter));
-      badReasons_.Add(!reader.RecordError().empty()
-                          ? reader.RecordError()
-                          : std::to_string(n) + " fields instead of " + std::to_string(fieldCount));
+      part.bad.emplace_back(part.records, !reader.RecordError().empty()
+                                              ? reader.RecordError()
+                                              : std::to_string(n) + " fields instead of " + std::to_string(fieldCount));
       if (!LoadBadRecords) continue;
     }
     const std::vector<size_t>& ends = reader.Ends();
     size_t start = 0;
     for (size_t i = 0; i < n && i < fieldCount; ++i) {
-      size_t len = ends[i] - start;
-      if (len > longest[i]) longest[i] = len;
+      const size_t len = ends[i] - start;
+      if (len > part.longest[i]) part.longest[i] = len;
       start = ends[i];
     }
-    records.Add(reader.Bytes(), ends.data(), n, fieldCount);
+    store.Add(reader.Bytes(), ends.data(), n, fieldCount);
   }
+}
+
+void TTextFileDataset::KeepLoaded(const TLoadedPart& part, int64_t numberBase, std::vector<size_t>& longest) {
+  for (const auto& [number, reason] : part.bad) {
+    badRecords_.Add(std::to_string(numberBase + number));
+    badReasons_.Add(reason);
+  }
+  for (size_t i = 0; i < longest.size() && i < part.longest.size(); ++i)
+    if (part.longest[i] > longest[i]) longest[i] = part.longest[i];
+}
+
+namespace {
+// How far past the middle a line end is looked for.
+constexpr size_t kSplitSearchBytes = size_t{1} << 20;
+}  // namespace
+
+// Only where a line end outside qualified text always ends a record and
+// the bytes are taken as they are: a delimited UTF-8 file whose records end
+// at LF or CR LF.
+uint64_t TTextFileDataset::SplitPoint(const TTextLayout& layout) const {
+  if (layout.Type != tftDelimited || TextEncodingKind(encoding_) != tekUtf8) return 0;
+  if (layout.RowSeparator != "\r\n" && layout.RowSeparator != "\n") return 0;
+  if (openSize_ < 2 || openSize_ < LoadInTwoFrom || std::thread::hardware_concurrency() < 2) return 0;
+  const std::string path = ResolveFileName ? ResolveFileName(tableName_) : tableName_;
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+  if (fd < 0) return 0;
+  const uint64_t middle = static_cast<uint64_t>(openSize_) / 2;
+  std::string chunk(kSplitSearchBytes, '\0');
+  const ssize_t got = ::pread(fd, chunk.data(), chunk.size(), static_cast<off_t>(middle));
+  ::close(fd);
+  if (got <= 0) return 0;
+  chunk.resize(static_cast<size_t>(got));
+  const size_t lf = chunk.find('\n');
+  // The second half must not start with what its reader would take for a byte-order mark.
+  if (lf == std::string::npos || lf + 4 > chunk.size()) return 0;
+  const auto b = [&](size_t i) { return static_cast<unsigned char>(chunk[lf + 1 + i]); };
+  if ((b(0) == 0xEF && b(1) == 0xBB) || (b(0) == 0xFF && b(1) == 0xFE) || (b(0) == 0xFE && b(1) == 0xFF)) return 0;
+  return middle + lf + 1;
+}
+
+// The first half is read on this thread, the second on another. The cut is
+// right when the first half's last record ends at the line end before it,
+// whole (not inside qualified text): then both halves read their records
+// exactly as one pass over the whole file would.
+bool TTextFileDataset::LoadInTwo(TTextRecordReader& first, uint64_t split) {
+  TTextLayout layout = DecodedLayout();
+  TTextRecordReader second(layout);
+  OpenFile(second, false, split);
+  TTextRecordStore secondStore;
+  TLoadedPart secondPart;
+  std::exception_ptr secondError;
+  std::thread worker([&] {
+    try {
+      LoadPart(second, secondStore, secondPart);
+    } catch (...) {
+      secondError = std::current_exception();
+    }
+  });
+  TLoadedPart firstPart;
+  try {
+    LoadPart(first, Records(), firstPart);
+  } catch (...) {
+    worker.join();
+    throw;
+  }
+  worker.join();
+  if (!firstPart.endedAtSeparator) {
+    Records().Clear();
+    return false;
+  }
+  if (secondError) std::rethrow_exception(secondError);
+  Records().Append(std::move(secondStore));
+  std::vector<size_t> longest(static_cast<size_t>(FieldDefs().Count()), 0);
+  KeepLoaded(firstPart, 0, longest);
+  KeepLoaded(secondPart, firstPart.records, longest);
+  GrowFieldSizes(longest);
+  return true;
+}
+
+void TTextFileDataset::LoadRecords() {
+  TTextRecordStore& records = Records();
+  records.Clear();
+  TTextLayout layout = DecodedLayout();
+  layout.CharacterWidths = characterWidths_;
+  badRecords_.Clear();
+  badReasons_.Clear();
+  loadedInTwo_ = false;
+  const uint64_t split = SplitPoint(layout);
+  if (split > 0) {
+    TTextRecordReader first(layout);
+    bool before = false;
+    try {
+      OpenFile(first, true, 0, split);
+      if (extractColumnNames_ && !first.AtEnd()) first.ReadRecord();
+      // The skipped rows and the header lie before the cut, and the bytes
+      // are taken as they are (no UTF-16 byte-order mark at the start).
+      before = !first.AtEnd() && first.InputEncoding().rfind("UTF-8", 0) == 0;
+    } catch (const EDatabaseError&) {
+      // Rows to skip beyond the cut: the one pass below tells.
+    }
+    if (before && LoadInTwo(first, split)) {
+      loadedInTwo_ = true;
+      return;
+    }
+    records.Clear();
+  }
+  TTextRecordReader reader(layout);
+  OpenFile(reader, true);
+  if (extractColumnNames_ && !reader.AtEnd()) reader.ReadRecord();
+  TLoadedPart part;
+  LoadPart(reader, records, part);
   reader.Close();
-  // A value is never cut: the declared size grows to the longest value.
-  for (size_t i = 0; i < fieldCount; ++i) {
-    size_t want = longest[i] > static_cast<size_t>(std::numeric_limits<int32_t>::max())
-                      ? static_cast<size_t>(std::numeric_limits<int32_t>::max())
-                      : longest[i];
+  std::vector<size_t> longest(static_cast<size_t>(FieldDefs().Count()), 0);
+  KeepLoaded(part, 0, longest);
+  GrowFieldSizes(longest);
+}
+
+// A value is never cut: the declared size grows to the longest value.
+void TTextFileDataset::GrowFieldSizes(const std::vector<size_t>& longest) {
+  TFieldDefs& defs = FieldDefs();
+  for (size_t i = 0; i < longest.size() && i < static_cast<size_t>(defs.Count()); ++i) {
+    const size_t want = longest[i] > static_cast<size_t>(std::numeric_limits<int32_t>::max())
+                            ? static_cast<size_t>(std::numeric_limits<int32_t>::max())
+                            : longest[i];
     if (static_cast<int32_t>(want) > defs[static_cast<int>(i)].Size) defs[static_cast<int>(i)].Size = static_cast<int32_t>(want);
   }
 }

@@ -47,6 +47,7 @@ public:
   static constexpr int32_t kDefaultFieldSize = 30;
   static constexpr int32_t kDefaultMaxFieldsWarn = 999;
   static constexpr int64_t kDefaultUnattendedMaxFields = 10000;
+  static constexpr int64_t kDefaultLoadInTwoFrom = int64_t{16} << 20;
 
   TTextFileDataset();
   ~TTextFileDataset() override;
@@ -90,6 +91,12 @@ public:
   int32_t MaxFieldsWarn = kDefaultMaxFieldsWarn;
   // Keep records whose field count differs from the field definitions.
   bool LoadBadRecords = false;
+  // A delimited UTF-8 file with LF or CR LF record ends of at least this
+  // many bytes is loaded in two halves at once, on two threads (the records,
+  // bad records and field sizes are those of one pass). Not stored.
+  int64_t LoadInTwoFrom = kDefaultLoadInTwoFrom;
+  // Whether the last open loaded the file in two halves.
+  bool LoadedInTwo() const { return loadedInTwo_; }
   // The widest first record an unattended run loads; -1: the environment
   // variable VANDREL_MAX_TEXT_FIELDS, or 10,000 without it.
   int64_t UnattendedMaxFields = -1;
@@ -113,13 +120,26 @@ protected:
   void ListOpen() override;
 
 private:
+  struct TLoadedPart;
   // Opens the file for one pass (a regular file, no more than its size at
-  // the first pass of this open) and skips SkipRows lines when asked.
-  void OpenFile(TTextRecordReader& reader, bool skipRows);
+  // the first pass of this open) and skips SkipRows lines when asked; with
+  // `from`/`to`, only the bytes from `from` up to `to` (no rows skipped).
+  void OpenFile(TTextRecordReader& reader, bool skipRows, uint64_t from = 0, uint64_t to = UINT64_MAX);
   void CheckFieldCount(size_t count);
   void Warn(const std::string& text);
   void DefineFields();
   void LoadRecords();
+  // Loads the records of `reader` into `store`.
+  void LoadPart(TTextRecordReader& reader, TTextRecordStore& store, TLoadedPart& part) const;
+  // Where a large file may be cut in two for loading: just after a line
+  // end near its middle; 0 when it is not to be cut.
+  uint64_t SplitPoint(const TTextLayout& layout) const;
+  // Loads the records after the header of `first` in two halves at once,
+  // the second cut at `split`; false (nothing kept) when the cut turned
+  // out not to fall between two records.
+  bool LoadInTwo(TTextRecordReader& first, uint64_t split);
+  void KeepLoaded(const TLoadedPart& part, int64_t numberBase, std::vector<size_t>& longest);
+  void GrowFieldSizes(const std::vector<size_t>& longest);
 
   std::string columnSeperator_ = ",";
   std::string columnWidths_;
@@ -132,6 +152,7 @@ private:
   std::string encoding_ = "UTF-8";
   int64_t openSize_ = -1;  // the file's size at the first pass of this open
   bool characterWidths_ = false;
+  bool loadedInTwo_ = false;
   TPlainStringList skippedRows_;
   TPlainStringList badRecords_;
   TPlainStringList badReasons_;

@@ -92,6 +92,20 @@ public:
   const std::vector<TVariant>& Elements() const;
   std::vector<TVariant>& Elements();
 
+  // Exchanges the two values (cheaper than std::swap's three moves).
+  void Swap(TVariant& other) noexcept {
+    std::swap(type_, other.type_);
+    std::swap(num_, other.num_);
+    str_.swap(other.str_);
+    arr_.swap(other.arr_);
+  }
+  // Becomes the text `s`, reusing this value's text storage.
+  void AssignText(std::string_view s) {
+    type_ = varString;
+    str_.assign(s.data(), s.size());
+    arr_.clear();
+  }
+
   // The same type and the same value (arrays element by element).
   bool operator==(const TVariant& other) const noexcept;
 

@@ -392,7 +392,10 @@ private:
   void CloseSessions();
   void BindAppendRefusals(bool bind);
   void AppendRefused(int64_t appendNo, const std::string& message);
-  void PostDest();
+  // Posts the destination's edit; with `append`, appends the mapped values
+  // as one new record instead (the destination in browse state).
+  void PostDest(bool append = false);
+  void AppendMapped();
   void StopFromRun(TDBLinkThread* thread);
   void RecordFailed(const std::string& message);
   void TakeBackWrite();
@@ -474,6 +477,7 @@ private:
   };
   std::deque<TPushedRow> pushed_;
   int64_t pushedCount_ = 0;  // rows pushed during the run
+  TVariant* loadedRow_ = nullptr;  // the writer's row LoadRecord filled for the record, or null
   int64_t droppedCount_ = 0;  // of these, failed or discarded (not written)
   bool rewound_ = false;  // a writer failure moved the source back: the current record is not taken
   int64_t rewindTo_ = -1;  // the bookmark of the failed record a rewind moves on from

@@ -194,6 +194,9 @@ void TDBLink::CompilePlan() {
     }
     e.dest = destData_->FindField(e.field);
   }
+  plan.destFields.clear();
+  for (const TMapEntry& e : plan.values) plan.destFields.push_back(e.dest);
+  plan.row.assign(plan.values.size(), TVariant::Null());
   for (TKeyEntry& k : plan.keys) {
     for (size_t i = 0; i < plan.values.size(); ++i) {
       if (plan.values[i].field == k.item) {
@@ -426,17 +429,17 @@ void TDBLink::LocateDest() {
 
 void TDBLink::WriteDest() {
   TDataSet& d = *destData_;
+  bool append = false;
   switch (dest_->ImportMode) {
     case imAppend:
     case imCopy:
+      ++Statistic.Inserted;
       if (writer_) {
-        ++Statistic.Inserted;
         writeCounted_ = true;
         PushRow();
         return;
       }
-      d.Append();
-      ++Statistic.Inserted;
+      append = true;
       break;
     case imUpdate:
       if (!located_) return;
@@ -448,8 +451,8 @@ void TDBLink::WriteDest() {
         d.Edit();
         ++Statistic.Updated;
       } else {
-        d.Append();
         ++Statistic.Inserted;
+        append = true;
       }
       break;
     case imDelete:
@@ -460,7 +463,9 @@ void TDBLink::WriteDest() {
       break;
   }
   writeCounted_ = true;
-  if (IsEditing(&d)) {
+  if (append) {
+    PostDest(true);
+  } else if (IsEditing(&d)) {
     for (const TMapEntry& e : plan_->values) {
       if (e.dest) e.dest->SetValue(e.value);
     }
@@ -595,18 +600,24 @@ void TDBLink::FillKey4Locate() {
 
 bool TDBLink::LoadRecord() {
   if (!plan_) return false;
-  for (TMapEntry& e : plan_->values) {
+  std::vector<TMapEntry>& values = plan_->values;
+  // With the writer thread the values go straight into its next row,
+  // unless the convert-record event is to show them.
+  loadedRow_ = writer_ && !OnConvertRecord ? writer_->Row() : nullptr;
+  for (size_t i = 0; i < values.size(); ++i) {
+    TMapEntry& e = values[i];
+    TVariant& value = loadedRow_ ? loadedRow_[i] : e.value;
     if (e.source) {
-      e.value = e.source->Value();
+      e.source->ReadValue(value);
     } else if (e.tree) {
       try {
         e.tree->Evaluate(NextStamp(e.tree->SyncFlag));
       } catch (const std::exception& error) {
         throw EDatabaseError(Format(SExpressionError.c_str(), ErrorText(error)));
       }
-      e.value = ComputedFieldValue(*e.tree);
+      value = ComputedFieldValue(*e.tree);
     } else {
-      e.value = TVariant::Null();
+      value = TVariant::Null();
     }
   }
   return true;
@@ -649,9 +660,9 @@ void TDBLink::InitErrorDataSetControl() {
 // Posts the destination's edit. An append the engine may keep unsent
 // remembers its source record until the engine has sent it, so that a
 // refusal reported later (AppendRefused) fails the right record.
-void TDBLink::PostDest() {
+void TDBLink::PostDest(bool append) {
   TDataSet& d = *destData_;
-  const bool remember = d.State() == dsInsert && d.AppendsBatched();
+  const bool remember = (append || d.State() == dsInsert) && d.AppendsBatched();
   if (remember) {
     // A bookmark finds the record again without copying it.
     const TBookmark bookmark = sourceData_->GetBookmark();
@@ -663,13 +674,28 @@ void TDBLink::PostDest() {
     unsent_.push_back({d.AppendsPosted() + 1, bookmark, std::move(record)});
   }
   try {
-    d.Post();
+    if (append) AppendMapped();
+    else d.Post();
   } catch (...) {
     if (remember && !unsent_.empty() && unsent_.back().appendNo > d.AppendsPosted()) unsent_.pop_back();
     throw;
   }
   const int64_t sent = d.AppendsPosted() - d.PendingAppends();
   while (!unsent_.empty() && unsent_.front().appendNo <= sent) unsent_.pop_front();
+}
+
+// The mapped values as one new record. They are swapped into the row
+// (the next record assigns every value again), except while the
+// convert-record event or the key values may show them between two records.
+void TDBLink::AppendMapped() {
+  TRunPlan& plan = *plan_;
+  std::vector<TMapEntry>& values = plan.values;
+  if (OnConvertRecord || plan.keysLoaded) {
+    for (size_t i = 0; i < values.size(); ++i) plan.row[i] = values[i].value;
+  } else {
+    for (size_t i = 0; i < values.size(); ++i) plan.row[i].Swap(values[i].value);
+  }
+  destData_->AppendRecord(plan.destFields.data(), plan.row.data(), plan.row.size());
 }
 
 void TDBLink::BindAppendRefusals(bool bind) {

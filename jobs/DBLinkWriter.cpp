@@ -113,15 +113,22 @@ void TDBLink::StartWriter() {
 }
 
 void TDBLink::PushRow() {
-  TVariant* row = writer_->Row();
   std::vector<TMapEntry>& values = plan_->values;
-  // The next record assigns every value again, so the values are swapped
-  // into the row rather than copied. Only the convert-record event shows
-  // them between two records; for it they are copied.
-  if (OnConvertRecord) {
+  TVariant* row = writer_->Row();
+  if (!loadedRow_) {
+    // Loaded for the convert-record event, which shows them as they are.
     for (size_t i = 0; i < values.size(); ++i) row[i] = values[i].value;
-  } else {
-    for (size_t i = 0; i < values.size(); ++i) std::swap(row[i], values[i].value);
+  } else if (row != loadedRow_) {
+    throw EDatabaseError("The writer thread's row changed while the record was being converted");
+  }
+  loadedRow_ = nullptr;
+  // Each value is converted to its field's kind here, as SetValue would on
+  // the writer thread: the conversions run beside the writes, and a value
+  // that does not convert fails its record as in the record-by-record loop
+  // (after the rows before it are settled).
+  for (size_t i = 0; i < values.size(); ++i) {
+    const TField* f = values[i].dest;
+    if (f && !f->StoresAsIs(row[i])) row[i] = f->Convert(row[i]);
   }
   const int64_t bookmark = sourceData_->GetBookmark();
   writer_->Push(Statistic.Rows);

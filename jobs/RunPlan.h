@@ -40,6 +40,10 @@ struct TRunPlan {
   bool keysLoaded = false;  // the key entries carry their computed values (key modes)
   std::unique_ptr<TExpression> start, stop, filter, pause, error;
   TVariant keyValue;  // the value handed to LocateRecord, reused from record to record
+  // The destination field of each entry and a row of values handed to
+  // AppendRecord (reused from record to record).
+  std::vector<TField*> destFields;
+  std::vector<TVariant> row;
 };
 
 }  // namespace kv

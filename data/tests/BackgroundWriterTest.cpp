@@ -7,11 +7,13 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
 #include "data/SqliteDataSets.h"
 #include "testsupport/Errors.h"
+#include "testsupport/SqliteRows.h"
 #include "testsupport/TempFiles.h"
 
 namespace kv {
@@ -43,7 +45,7 @@ protected:
   std::shared_ptr<TSqliteConnection> NewDatabase(const std::string& name) {
     folders_.push_back(std::make_unique<TempFolder>("bgwriter"));
     auto conn = std::make_shared<TSqliteConnection>(folders_.back()->File(name));
-    conn->Database().Exec("CREATE TABLE t(ID INTEGER UNIQUE, NAME TEXT NOT NULL, QTY INT CHECK (QTY >= 0))");
+    conn->Database().Exec(ddl_);
     return conn;
   }
   static std::unique_ptr<TSqliteTableDataSet> OpenTable(const std::shared_ptr<TSqliteConnection>& conn,
@@ -121,7 +123,46 @@ protected:
     return out;
   }
 
+  // The same rows through AppendRecords, `chunk` rows a call (with an
+  // AfterPost handler when `observed`); after a refused row the dataset is
+  // cancelled and the next call starts after it.
+  Outcome Chunks(const std::vector<Row>& rows, size_t chunk, bool observed) {
+    auto conn = NewDatabase("t.db");
+    auto t = OpenTable(conn, 4);
+    int posts = 0;
+    if (observed) t->AfterPost = [&](TDataSet&) { ++posts; };
+    const std::vector<TField*> f = Fields(*t);
+    Outcome out;
+    std::vector<TVariant> values;
+    for (size_t next = 0; next < rows.size();) {
+      const size_t n = std::min(chunk, rows.size() - next);
+      values.clear();
+      for (size_t r = next; r < next + n; ++r) {
+        values.push_back(rows[r].id);
+        values.push_back(rows[r].name);
+        values.push_back(rows[r].qty);
+      }
+      size_t appended = 0;
+      try {
+        t->AppendRecords(f.data(), values.data(), 3, n, appended);
+        EXPECT_EQ(appended, n);
+        next += n;
+      } catch (const Exception& e) {
+        out.failures.emplace_back(static_cast<int64_t>(next + appended), Plain(e.Message(), conn->Describe()));
+        EXPECT_EQ(t->State(), dsInsert);
+        t->Cancel();
+        next += appended + 1;
+      }
+    }
+    if (observed) {
+      EXPECT_EQ(posts, static_cast<int>(rows.size() - out.failures.size()));
+    }
+    out.table = Contents(*t);
+    return out;
+  }
+
   std::vector<std::unique_ptr<TempFolder>> folders_;
+  std::string ddl_ = "CREATE TABLE t(ID INTEGER UNIQUE, NAME TEXT NOT NULL, QTY INT CHECK (QTY >= 0))";
 };
 
 std::vector<Row> MixedRows() {
@@ -148,6 +189,82 @@ TEST_F(BackgroundWriter, WritesAndFailsExactlyAsTheRecordByRecordLoop) {
     EXPECT_EQ(got.failures, expected.failures);
     EXPECT_EQ(got.table, expected.table);
   }
+}
+
+TEST_F(BackgroundWriter, AppendRecordsStoresAndFailsExactlyAsTheRecordByRecordLoop) {
+  const std::vector<Row> rows = MixedRows();
+  const Outcome expected = Loop(rows);
+  for (size_t chunk : {size_t{1}, size_t{5}, size_t{16}, size_t{40}}) {
+    for (bool observed : {false, true}) {
+      SCOPED_TRACE(std::to_string(chunk) + (observed ? " observed" : ""));
+      const Outcome got = Chunks(rows, chunk, observed);
+      EXPECT_EQ(got.failures, expected.failures);
+      EXPECT_EQ(got.table, expected.table);
+    }
+  }
+}
+
+// Tables whose constraints or triggers decide otherwise what a refused row
+// leaves behind: rows stored several at a time leave the same table.
+TEST_F(BackgroundWriter, AppendRecordsFollowsTheTablesConflictClausesAndTriggers) {
+  const char* tables[] = {
+      "CREATE TABLE t(ID INTEGER UNIQUE ON CONFLICT FAIL, NAME TEXT NOT NULL ON CONFLICT FAIL, QTY INT CHECK (QTY >= 0))",
+      "CREATE TABLE t(ID INTEGER UNIQUE ON CONFLICT IGNORE, NAME TEXT NOT NULL ON CONFLICT IGNORE, QTY INT)",
+      "CREATE TABLE t(ID INTEGER UNIQUE ON CONFLICT REPLACE, NAME TEXT NOT NULL DEFAULT 'none', QTY INT)",
+      "CREATE TABLE t(ID INTEGER, NAME TEXT, QTY INT); CREATE TRIGGER no_negative BEFORE INSERT ON t "
+      "WHEN NEW.QTY < 0 BEGIN SELECT RAISE(FAIL, 'negative'); END",
+  };
+  const std::vector<Row> rows = MixedRows();
+  for (const char* ddl : tables) {
+    SCOPED_TRACE(ddl);
+    ddl_ = ddl;
+    const Outcome expected = Loop(rows);
+    const Outcome got = Chunks(rows, 16, false);
+    EXPECT_EQ(got.failures, expected.failures);
+    EXPECT_EQ(got.table, expected.table);
+  }
+}
+
+TEST_F(BackgroundWriter, TransactionsHoldPostRecordsWritesWhateverTheBatch) {
+  for (size_t batch : {size_t{3}, size_t{64}}) {
+    SCOPED_TRACE(batch);
+    auto conn = NewDatabase("t.db");
+    auto t = OpenTable(conn, 10);
+    {
+      TBackgroundWriter w(*t, Fields(*t), batch, 2);
+      for (int i = 0; i < 96; ++i) {
+        // Row 33 is refused: it is no write.
+        Fill(w, Row{TVariant(int64_t{i}), i == 33 ? TVariant::Null() : TVariant("n"), TVariant(int64_t{1})}, i);
+        if (w.Failed()) w.Resume();
+      }
+      while (!w.Drain()) w.Resume();
+    }
+    EXPECT_EQ(conn->Commits(), 9);
+    EXPECT_EQ(conn->PendingWrites(), 5);
+    t->Close();
+    EXPECT_EQ(kvtest::SqliteRows(conn->Describe(), "SELECT count(*) FROM t"), std::vector<std::string>{"95"});
+  }
+}
+
+// Columns with a default that no value sets take their default; the others are Null.
+TEST_F(BackgroundWriter, AppendRecordsLeavesUnsetColumnsToTheirDefaults) {
+  auto conn = NewDatabase("t.db");
+  conn->Database().Exec("CREATE TABLE d(ID INTEGER, KIND TEXT DEFAULT 'plain', NOTE TEXT)");
+  TSqliteTableDataSet d(conn);
+  d.SetTableName("d");
+  d.Open();
+  d.DisableControls();
+  std::vector<TField*> fields{&d.FieldByName("ID")};
+  std::vector<TVariant> values;
+  for (int i = 0; i < 20; ++i) values.emplace_back(TVariant(std::to_string(i)));  // converted to integers
+  size_t appended = 0;
+  d.AppendRecords(fields.data(), values.data(), 1, values.size(), appended);
+  EXPECT_EQ(appended, 20u);
+  d.Close();
+  EXPECT_EQ(kvtest::SqliteRows(conn->Describe(),
+                               "SELECT count(*), sum(ID) FROM d WHERE KIND = 'plain' AND NOTE IS NULL AND "
+                               "typeof(ID) = 'integer'"),
+            std::vector<std::string>{"20|190"});
 }
 
 TEST_F(BackgroundWriter, AFailureHaltsTheWriterUntilTheCallerDiscardsTheRowsAfterIt) {

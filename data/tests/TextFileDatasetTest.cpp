@@ -727,3 +727,97 @@ TEST(TextFileDatasetInfo, RoundTripThroughTheSetters) {
   none.ApplyTo(fromOld);
   EXPECT_EQ(fromOld.Encoding(), "UTF-8");
 }
+
+// ---- Loading a large file in two halves ------------------------------------------------------
+
+namespace {
+
+// Everything an open tells about a file.
+struct Loaded {
+  std::vector<std::vector<std::string>> records;
+  std::vector<std::string> bad, reasons, skipped;
+  std::vector<int32_t> sizes;
+  bool operator==(const Loaded&) const = default;
+};
+
+Loaded LoadWith(const std::string& path, const std::function<void(TTextFileDataset&)>& setUp, int64_t inTwoFrom,
+                bool& inTwo) {
+  TTextFileDataset ds;
+  ds.SetTableName(path);
+  ds.LoadInTwoFrom = inTwoFrom;
+  setUp(ds);
+  ds.Open();
+  Loaded out;
+  out.records = AllRecords(ds);
+  out.bad = Lines(ds.BadRecords());
+  out.reasons = Lines(ds.BadRecordReasons());
+  out.skipped = Lines(ds.SkippedRows());
+  for (int i = 0; i < ds.FieldDefs().Count(); ++i) out.sizes.push_back(ds.FieldDefs()[i].Size);
+  inTwo = ds.LoadedInTwo();
+  return out;
+}
+
+// `lines` lines made by `line(i)`, each ended by `end`.
+std::string Lines(int lines, const std::function<std::string(int)>& line, const std::string& end = "\n") {
+  std::string s;
+  for (int i = 0; i < lines; ++i) s += line(i) + end;
+  return s;
+}
+
+}  // namespace
+
+TEST(TextFileDataset, LoadingInTwoHalvesReadsWhatOnePassReads) {
+  auto plain = [](int i) { return std::to_string(i) + ",name " + std::to_string(i) + ",\"q, " + std::to_string(i) + "\""; };
+  const std::string header = "ID,NAME,NOTE\n";
+  const std::string body = Lines(400, plain);
+  // A qualified field with line ends inside it, as long as the rest: the middle falls inside it.
+  std::string spanning = "1,a,\"" + Lines(200, [](int i) { return "inside " + std::to_string(i); }) + "\"\n";
+  spanning += Lines(20, plain);
+  std::string bomLike = header + Lines(200, plain);
+  bomLike += "\xEF\xBB\xBF" "7,x,y\n" + Lines(200, plain);
+  auto utf16 = [](const std::string& ascii) {
+    std::string s = "\xFF\xFE";
+    for (char c : ascii) s += std::string{c, '\0'};
+    return s;
+  };
+  auto asHeader = [](TTextFileDataset& ds) { ds.SetExtractColumnNamesFromFirstLine(true); };
+  auto none = [](TTextFileDataset&) {};
+  struct Case {
+    const char* name;
+    std::string content;
+    std::function<void(TTextFileDataset&)> setUp;
+    bool splits;  // whether the halves are read at once (else one pass)
+  } cases[] = {
+      {"LF ends, header", header + body, asHeader, true},
+      {"CR LF ends, no header", Lines(400, plain, "\r\n"), none, true},
+      {"a qualified field across the middle", header + spanning, asHeader, false},
+      {"bad records in both halves", header + Lines(400, [&](int i) { return i % 97 == 5 ? std::string("1,2") : plain(i); }),
+       [](TTextFileDataset& ds) { ds.SetExtractColumnNamesFromFirstLine(true); ds.LoadBadRecords = true; }, true},
+      {"bad records left out", header + Lines(400, [&](int i) { return i % 50 == 7 ? plain(i) + ",extra" : plain(i); }),
+       asHeader, true},
+      {"rows skipped and a header", "junk 1\njunk 2\n" + header + body,
+       [](TTextFileDataset& ds) { ds.SetSkipRows(2); ds.SetExtractColumnNamesFromFirstLine(true); }, true},
+      {"a qualifier never closed in the second half", header + body + "9,late,\"open\n" + Lines(5, plain), asHeader,
+       true},
+      {"no line end after the last record", header + body + "last,record,here", asHeader, true},
+      {"UTF-8 byte-order mark", "\xEF\xBB\xBF" + header + body, asHeader, true},
+      {"a line looking like a byte-order mark after the middle", bomLike, asHeader, false},
+      {"UTF-16LE", utf16(header + body), asHeader, false},
+      {"record separator |", "ID,NAME,NOTE|" + Lines(400, plain, "|"),
+       [](TTextFileDataset& ds) { ds.SetRowSeperator("|"); ds.SetExtractColumnNamesFromFirstLine(true); }, false},
+      {"longest values in the second half", header + body + "1,a very much longer name than any before it,z\n",
+       asHeader, true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const std::string path = TempFile("halves.csv", c.content);
+    bool inTwo = true;
+    const Loaded once = LoadWith(path, c.setUp, INT64_MAX, inTwo);
+    EXPECT_FALSE(inTwo);
+    const Loaded twice = LoadWith(path, c.setUp, 1, inTwo);
+    EXPECT_EQ(inTwo, c.splits);
+    ASSERT_FALSE(once.records.empty());
+    EXPECT_EQ(twice, once);
+    EXPECT_EQ(twice.records.size(), once.records.size());
+  }
+}
