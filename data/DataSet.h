@@ -176,6 +176,12 @@ public:
   virtual int64_t AppendsPosted() const { return 0; }
   // Of those, the rows not sent to the server yet.
   virtual int64_t PendingAppends() const { return 0; }
+  // Whether AppendRecords, when nothing observes the records, has stored or
+  // refused every record it was given by the time it returns (true unless
+  // the engine keeps appended rows unsent).
+  virtual bool AppendRecordsSettle() const { return !AppendsBatched(); }
+  // How many records AppendRecords best takes at once (0: any number).
+  virtual size_t AppendRecordsBatch() const { return 0; }
 
   // ---- Published properties ----
   // The value of a string property the engine publishes under `name`

@@ -103,6 +103,11 @@ public:
   TPgResult RunRowWrite(const std::string& sql, const TPgParams& params);
   bool InTransaction() const;
   int64_t PendingWrites() const noexcept { return pending_; }
+  // Writes that may still go into the open transaction before
+  // `postRecords` of them commit it (postRecords > 0).
+  int64_t WritesBeforeCommit(int32_t postRecords) const noexcept {
+    return pending_ < postRecords ? postRecords - pending_ : 1;
+  }
   int64_t Commits() const noexcept { return commits_; }
   // Grows with every write and rollback (cursors position again).
   uint64_t Generation() const noexcept { return generation_; }

@@ -20,6 +20,7 @@ namespace {
 constexpr int kReadBatch = 500;         // rows per read of a table or query
 constexpr int kCopyBatch = 5000;        // rows per COPY when PostRecords <= 0
 constexpr size_t kMaxCopyBytes = 8u << 20;  // a COPY is sent once its text reaches this size
+constexpr size_t kCopyPiece = 64u << 10;     // COPY text is handed to the server in pieces of this size
 constexpr size_t kRefusedInMessage = 5;
 
 [[noreturn]] void RaiseNoConnection(const char* what) {
@@ -523,29 +524,44 @@ void TPgTableDataSet::InternalPost(const std::vector<TVariant>& values, bool ins
   recNo_ = recNo;
 }
 
-void TPgTableDataSet::AppendRow(const std::vector<TVariant>& values) {
-  std::vector<bool> sets(columns_.size());
-  for (size_t i = 0; i < columns_.size(); ++i) sets[i] = !(columns_[i].hasDefault && values[i].IsEmpty());
-  if (sets != batchSets_) {
-    FlushAppends();
-    batchSets_ = sets;
-    batchColumns_.clear();
-    for (size_t i = 0; i < columns_.size(); ++i)
-      if (sets[i]) batchColumns_ += (batchColumns_.empty() ? "" : ", ") + columns_[i].quoted;
-  }
-  if (!copyOpen_) StartCopy();
+template <class TValueOf>
+void TPgTableDataSet::RowSets(const TValueOf& value) {
+  rowSets_.resize(columns_.size());
+  for (size_t i = 0; i < columns_.size(); ++i) rowSets_[i] = !(columns_[i].hasDefault && value(i).IsEmpty());
+}
+
+void TPgTableDataSet::UseRowSets() {
+  batchSets_ = rowSets_;
+  batchColumns_.clear();
+  for (size_t i = 0; i < columns_.size(); ++i)
+    if (batchSets_[i]) batchColumns_ += (batchColumns_.empty() ? "" : ", ") + columns_[i].quoted;
+}
+
+template <class TValueOf>
+void TPgTableDataSet::EncodeRow(const TValueOf& value) {
   lineStarts_.push_back(copyData_.size());
   bool first = true;
   for (size_t i = 0; i < columns_.size(); ++i) {
-    if (!sets[i]) continue;
+    if (!batchSets_[i]) continue;
     if (!first) copyData_ += '\t';
     first = false;
-    AppendCopyValue(copyData_, PgTextOf(FieldDefs()[static_cast<int>(i)].DataType, values[i]));
+    AppendCopyValue(copyData_, PgTextOf(FieldDefs()[static_cast<int>(i)].DataType, value(i)));
   }
   copyData_ += '\n';
+}
+
+void TPgTableDataSet::AppendRow(const std::vector<TVariant>& values) {
+  const auto value = [&values](size_t i) -> const TVariant& { return values[i]; };
+  RowSets(value);
+  if (rowSets_ != batchSets_) {
+    FlushAppends();
+    UseRowSets();
+  }
+  if (!copyOpen_) StartCopy();
+  EncodeRow(value);
   ++appendsPosted_;
   // Handed over in pieces: the server stores them while the next rows are made.
-  if (copyData_.size() - sentBytes_ >= 64 * 1024) {
+  if (copyData_.size() - sentBytes_ >= kCopyPiece) {
     Conn().PutCopyData(std::string_view(copyData_).substr(sentBytes_));
     sentBytes_ = copyData_.size();
   }
@@ -616,14 +632,7 @@ void TPgTableDataSet::FlushAppends() {
       c.EndCopy();
       if (!copyOwnsTransaction_) c.Exec("RELEASE SAVEPOINT vandrel_copy");
     } catch (const EDatabaseError&) {
-      if (!c.Connected()) throw;
-      if (copyOwnsTransaction_) {
-        c.Exec("ROLLBACK");
-        c.BeginWrite();
-      } else {
-        c.Exec("ROLLBACK TO SAVEPOINT vandrel_copy");
-        c.Exec("RELEASE SAVEPOINT vandrel_copy");
-      }
+      UndoCopy(copyOwnsTransaction_);
       InsertRowByRow(refused);
     }
   } catch (const EDatabaseError& e) {
@@ -649,11 +658,117 @@ void TPgTableDataSet::FlushAppends() {
   c.WriteDone(postRecords_, static_cast<int64_t>(rows - refused.size()));
 }
 
-void TPgTableDataSet::InsertRowByRow(std::vector<std::pair<size_t, std::string>>& refused) {
+std::string TPgTableDataSet::RowInsertSql() const {
   std::string params;
   const size_t n = static_cast<size_t>(std::count(batchSets_.begin(), batchSets_.end(), true));
   for (size_t i = 0; i < n; ++i) params += (i ? ", $" : "$") + std::to_string(i + 1);
-  const std::string sql = "INSERT INTO " + quotedTable_ + " (" + batchColumns_ + ") VALUES (" + params + ")";
+  return "INSERT INTO " + quotedTable_ + " (" + batchColumns_ + ") VALUES (" + params + ")";
+}
+
+// The rows go in COPY batches that end where a commit is due, handed to
+// the server in pieces while the next rows are made; the call returns once
+// the server has stored them. A batch the server refuses is undone and its
+// rows go one by one up to the refused one, whose error is raised; the rows
+// after it are not sent.
+void TPgTableDataSet::InternalAppendRows(const TVariant* const* values, size_t rows, size_t& stored) {
+  stored = 0;
+  FlushAppends();  // rows posted one by one before go first
+  TPgConnection& c = Conn();
+  const size_t width = columns_.size();
+  const auto rowAt = [values, width](size_t r) {
+    return [row = values + r * width](size_t i) -> const TVariant& { return *row[i]; };
+  };
+  while (stored < rows) {
+    RowSets(rowAt(stored));
+    if (rowSets_ != batchSets_) UseRowSets();
+    const int64_t room = postRecords_ > 0 ? c.WritesBeforeCommit(postRecords_) : kCopyBatch;
+    copyData_.clear();
+    lineStarts_.clear();
+    const bool owns = !c.InTransaction();
+    if (!owns) c.Exec("SAVEPOINT vandrel_copy");
+    ++copies_;
+    bool copied = false;
+    try {
+      c.BeginCopy("COPY " + quotedTable_ + " (" + batchColumns_ + ") FROM STDIN", {}, owns);
+      size_t sent = 0;
+      for (size_t n = 0; stored + n < rows && static_cast<int64_t>(n) < room && copyData_.size() < kMaxCopyBytes; ++n) {
+        if (n > 0) {
+          RowSets(rowAt(stored + n));
+          if (rowSets_ != batchSets_) break;
+        }
+        EncodeRow(rowAt(stored + n));
+        if (copyData_.size() - sent >= kCopyPiece) {
+          c.PutCopyData(std::string_view(copyData_).substr(sent));
+          sent = copyData_.size();
+        }
+      }
+      if (sent < copyData_.size()) c.PutCopyData(std::string_view(copyData_).substr(sent));
+      c.EndCopy();
+      if (!owns) c.Exec("RELEASE SAVEPOINT vandrel_copy");
+      copied = true;
+    } catch (const EDatabaseError&) {
+      UndoCopy(owns);
+    }
+    if (!copied) StoreRowByRow(stored);
+    const size_t batch = lineStarts_.size();
+    BatchStored(batch);
+    stored += batch;
+  }
+}
+
+// The rows of a refused batch one by one; raises the first refusal, with
+// the rows before it stored and added to `stored`.
+void TPgTableDataSet::StoreRowByRow(size_t& stored) {
+  TPgConnection& c = Conn();
+  const std::string sql = RowInsertSql();
+  for (size_t i = 0; i < lineStarts_.size(); ++i) {
+    try {
+      c.RunRowWrite(sql, LineValues(i));
+    } catch (const EDatabaseError&) {
+      if (c.Connected()) {
+        BatchStored(i);
+        stored += i;
+      }
+      throw;
+    }
+  }
+}
+
+size_t TPgTableDataSet::AppendRecordsBatch() const {
+  return static_cast<size_t>(postRecords_ > 0 && postRecords_ < kCopyBatch ? postRecords_ : kCopyBatch);
+}
+
+// The first `rows` rows of the batch are stored: counted, the last one current.
+void TPgTableDataSet::BatchStored(size_t rows) {
+  if (rows == 0) return;
+  appendsPosted_ += static_cast<int64_t>(rows);
+  recordCount_ += static_cast<int64_t>(rows);
+  wrote_ = true;
+  window_.clear();
+  current_ = LineRow(rows - 1);
+  currentPosted_ = true;
+  pos_ = TPos::OnRow;
+  recNo_ = 0;
+  Conn().WriteDone(postRecords_, static_cast<int64_t>(rows));
+}
+
+// After a COPY the server refused: what it stored is undone (the
+// transaction it began, or its savepoint), and writing goes on. Raises
+// again when the connection is gone.
+void TPgTableDataSet::UndoCopy(bool ownedTransaction) {
+  TPgConnection& c = Conn();
+  if (!c.Connected()) throw;
+  if (ownedTransaction) {
+    c.Exec("ROLLBACK");
+    c.BeginWrite();
+  } else {
+    c.Exec("ROLLBACK TO SAVEPOINT vandrel_copy");
+    c.Exec("RELEASE SAVEPOINT vandrel_copy");
+  }
+}
+
+void TPgTableDataSet::InsertRowByRow(std::vector<std::pair<size_t, std::string>>& refused) {
+  const std::string sql = RowInsertSql();
   for (size_t i = 0; i < lineStarts_.size(); ++i) {
     try {
       Conn().RunRowWrite(sql, LineValues(i));

@@ -112,6 +112,10 @@ public:
   bool AppendsBatched() const override { return true; }
   int64_t AppendsPosted() const override { return appendsPosted_; }
   int64_t PendingAppends() const override { return copyOpen_ ? static_cast<int64_t>(lineStarts_.size()) : 0; }
+  // AppendRecords sends its rows with COPY and waits for the server's answer.
+  bool AppendRecordsSettle() const override { return true; }
+  // Rows of one COPY: PostRecords, at most 5000.
+  size_t AppendRecordsBatch() const override;
   // A COPY then takes max(rows, its PostRecords batch) rows; the commit
   // PostRecords asks for comes at a COPY's end, so appends are committed
   // every max(rows, PostRecords) rows.
@@ -147,6 +151,7 @@ protected:
   bool InternalCanModify() const override { return true; }
   void InternalInitRecord(std::vector<TVariant>& values) override;
   void InternalPost(const std::vector<TVariant>& values, bool inserting, bool append) override;
+  void InternalAppendRows(const TVariant* const* values, size_t rows, size_t& stored) override;
   void InternalDelete() override;
   bool InternalLocate(const std::vector<TField*>& fields, const std::vector<TVariant>& values,
                       TLocateOptions options) override;
@@ -176,6 +181,20 @@ private:
   void RequireKey(const char* what) const;
   std::string KeyWhere(size_t firstParam) const;
   void AppendRow(const std::vector<TVariant>& values);
+  // The columns the row of values `value(i)` sets, into rowSets_ (a column
+  // with a default whose value is Empty is left out).
+  template <class TValueOf>
+  void RowSets(const TValueOf& value);
+  // rowSets_ become the batch's columns.
+  void UseRowSets();
+  // One more row of the batch, in COPY's text format.
+  template <class TValueOf>
+  void EncodeRow(const TValueOf& value);
+  std::string RowInsertSql() const;
+  void StoreRowByRow(size_t& stored);
+  // Called while handling the error of a refused COPY (a bare throw raises it again).
+  void UndoCopy(bool ownedTransaction);
+  void BatchStored(size_t rows);
   void StartCopy();
   // The values of line `i` of the batch: as sent (the columns set), or as
   // the dataset's row (ctid unknown, columns left to their default Null).
@@ -204,6 +223,7 @@ private:
   bool copyOpen_ = false;           // a COPY of this dataset is open on the connection
   bool copyOwnsTransaction_ = false;  // the COPY began the transaction (no savepoint around it)
   std::vector<bool> batchSets_;     // the columns the rows of the batch set (the others take their default)
+  std::vector<bool> rowSets_;       // the columns one row sets (reused)
   std::string batchColumns_;        // the same, as SQL text
   std::string copyData_;            // the batch's rows as sent, kept until the server accepts them
   std::vector<size_t> lineStarts_;  // where each row of the batch begins in copyData_

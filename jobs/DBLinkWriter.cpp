@@ -39,6 +39,8 @@ namespace {
 // in flight stay a few thousand whatever the size of the source.
 constexpr size_t kWriterBatchRows = 512;
 constexpr size_t kWriterBatches = 4;
+constexpr size_t kWriterLargestBatchRows = 5000;
+constexpr size_t kWriterLargeBatches = 2;
 
 const TExpression* Resolve(const TExpression* exp) {
   const auto* ref = dynamic_cast<const TExp_VarRef*>(exp);
@@ -78,14 +80,15 @@ int32_t Less(int32_t counter, int64_t by) { return static_cast<int32_t>(std::max
 }  // namespace
 
 // Only where the writer cannot change what the run does: the append and
-// copy modes, no debugging, no client dataset, an engine that writes each
-// row when posted, no handler on the destination's records, source and
-// destination on different connections, a source with bookmarks, and
-// expressions that read no dataset but the source.
+// copy modes, no debugging, no client dataset, an engine whose
+// AppendRecords settles every row before it returns, no handler on the
+// destination's records, source and destination on different connections,
+// a source with bookmarks, and expressions that read no dataset but the
+// source.
 bool TDBLink::WriterFits() {
   const TImportMode mode = dest_->ImportMode;
   if ((mode != imAppend && mode != imCopy) || IsDebug() || client_) return false;
-  if (destData_ == sourceData_ || destData_->AppendsBatched() || HasRecordHandlers(*destData_)) return false;
+  if (destData_ == sourceData_ || !destData_->AppendRecordsSettle() || HasRecordHandlers(*destData_)) return false;
   if (dest_->Connection() && dest_->Connection() == source_->Connection()) return false;
   if (!source_->NeedMore() || sourceData_->GetBookmark() == kNoBookmark) return false;
   return ExpressionsReachOnlySource();
@@ -109,7 +112,11 @@ void TDBLink::StartWriter() {
   pushed_.clear();
   pushedCount_ = droppedCount_ = 0;
   rewound_ = false;
-  writer_ = std::make_unique<TBackgroundWriter>(*destData_, std::move(fields), kWriterBatchRows, kWriterBatches);
+  // Engines that send rows in large batches get batches of their size (and fewer of them in flight).
+  const size_t wanted = destData_->AppendRecordsBatch();
+  const size_t rows = std::max(kWriterBatchRows, std::min(wanted, kWriterLargestBatchRows));
+  const size_t batches = rows > kWriterBatchRows ? kWriterLargeBatches : kWriterBatches;
+  writer_ = std::make_unique<TBackgroundWriter>(*destData_, std::move(fields), rows, batches);
 }
 
 void TDBLink::PushRow() {

@@ -294,6 +294,44 @@ TEST_F(PgDataSets, RefusedAppendsAreFoundOneByOneWhileTheOthersLand) {
   EXPECT_EQ(Count("refused"), 9);
 }
 
+// AppendRecords, as a writer thread calls it: the rows before a refused
+// one are stored, its error is raised, the rows after it are not sent; the
+// caller goes on after it. Commits come every PostRecords rows.
+TEST_F(PgDataSets, AppendRecordsStopsAtTheRefusedRowAndCommitsEveryPostRecordsRows) {
+  auto t = Orders("appendrecords", 10);
+  t->DisableControls();
+  ASSERT_TRUE(t->AppendRecordsSettle());
+  std::vector<TField*> fields{&t->FieldByName("ID"), &t->FieldByName("CODE"), &t->FieldByName("PRICE")};
+  // 48 rows; 4 (a duplicate key), 21 (a duplicate code) and 47 (the last) are refused.
+  std::vector<TVariant> values;
+  for (int i = 0; i < 48; ++i) {
+    values.emplace_back(TVariant(int64_t{i == 4 || i == 47 ? 3 : i}));
+    values.emplace_back(TVariant(i == 21 ? std::string("C1") : "C" + std::to_string(i)));
+    values.emplace_back(TVariant(std::to_string(i) + ".5"));  // converted to the field's kind
+  }
+  std::vector<int64_t> failed;
+  for (size_t next = 0; next < 48;) {
+    size_t appended = 0;
+    try {
+      t->AppendRecords(fields.data(), values.data() + next * 3, 3, 48 - next, appended);
+      next = 48;
+    } catch (const EDatabaseError& e) {
+      EXPECT_NE(e.Message().find("duplicate key"), std::string::npos) << e.Message();
+      failed.push_back(static_cast<int64_t>(next + appended));
+      EXPECT_EQ(t->State(), dsInsert);
+      t->Cancel();
+      next += appended + 1;
+    }
+  }
+  EXPECT_EQ(failed, (std::vector<int64_t>{4, 21, 47}));
+  EXPECT_EQ(conn->Commits(), 4);
+  EXPECT_EQ(conn->PendingWrites(), 5);
+  t->Commit();
+  EXPECT_EQ(Count("appendrecords"), 45);
+  EXPECT_EQ(Server().Psql("select sum(price) from appendrecords where id <> 3"), "1075.00\n");
+  EXPECT_EQ(t->RecordCount(), 45);
+}
+
 TEST_F(PgDataSets, ARefusedEditFailsAloneAndKeepsTheTransaction) {
   auto t = Orders("edits", 0);  // one transaction until close
   for (int i = 1; i <= 3; ++i) Add(*t, i, "C" + std::to_string(i), i);
