@@ -332,16 +332,22 @@ void TDataSet::InternalGotoBookmark(TBookmark) { throw EDatabaseError("The datas
 bool TDataSet::Locate(std::string_view keyFields, const TVariant& keyValues, TLocateOptions options) {
   CheckActive();
   CheckBrowseMode();
-  std::vector<TField*> fields = GetFieldList(keyFields);
+  // The same key fields as last time (a run locates by one list record after record) are not looked up again.
+  if (locateGeneration_ != openGeneration_ || keyFields != locateFieldNames_) {
+    locateFields_ = GetFieldList(keyFields);
+    locateFieldNames_.assign(keyFields.data(), keyFields.size());
+    locateGeneration_ = openGeneration_;
+  }
+  const std::vector<TField*>& fields = locateFields_;
   if (fields.empty()) throw EDatabaseError("No key fields given to locate");
-  std::vector<TVariant> values;
-  values.reserve(fields.size());
+  std::vector<TVariant>& values = locateValues_;
+  values.resize(fields.size());
   for (size_t i = 0; i < fields.size(); ++i) {
     if (keyValues.IsArray()) {
       if (i >= keyValues.ArrayCount()) throw EDatabaseError("Fewer key values than key fields");
-      values.push_back(keyValues.Element(i));
+      values[i] = keyValues.Element(i);
     } else {
-      values.push_back(keyValues);
+      values[i] = keyValues;
     }
   }
   Call(BeforeScroll);
@@ -436,13 +442,9 @@ void TDataSet::BeginQuietAppend() {
   CheckBrowseMode();
   CheckCanModify();
   if (newRecordGeneration_ != openGeneration_) {
-    const size_t width = static_cast<size_t>(fields_.Count());
     newRecord_.clear();
     InternalInitRecord(newRecord_);
-    newRecord_.resize(width, TVariant::Null());
-    requiredFields_.clear();
-    for (size_t i = 0; i < width; ++i)
-      if (fields_[static_cast<int>(i)].Required()) requiredFields_.push_back(i);
+    newRecord_.resize(static_cast<size_t>(fields_.Count()), TVariant::Null());
     newRecordGeneration_ = openGeneration_;
   }
   EnterInsert(true);
@@ -462,7 +464,7 @@ void TDataSet::PrepareRow(TField* const* fields, TVariant* values, size_t count,
     if (!f->StoresAsIs(v)) v = f->Convert(v);
     row[f->Index()] = &v;
   }
-  for (const size_t i : requiredFields_) {
+  for (const size_t i : RequiredFields()) {
     if (row[i]->IsNullOrEmpty())
       throw EDatabaseError(Format("Field '%s' must have a value", fields_[static_cast<int>(i)].FieldName()));
   }
@@ -532,6 +534,86 @@ void TDataSet::AppendRecords(TField* const* fields, TVariant* values, size_t cou
     std::rethrow_exception(bad);
   }
   EndQuietAppend();
+}
+
+const std::vector<size_t>& TDataSet::RequiredFields() {
+  if (requiredGeneration_ != openGeneration_) {
+    requiredFields_.clear();
+    for (int i = 0; i < fields_.Count(); ++i)
+      if (fields_[i].Required()) requiredFields_.push_back(static_cast<size_t>(i));
+    requiredGeneration_ = openGeneration_;
+  }
+  return requiredFields_;
+}
+
+void TDataSet::UpdateRecord(TField* const* fields, TVariant* values, size_t count) {
+  CheckActive();
+  const bool observed = BeforeEdit || AfterEdit || BeforePost || AfterPost || !ControlsDisabled();
+  if (observed || state_ != dsBrowse || IsEmpty()) {
+    Edit();
+    for (size_t i = 0; i < count; ++i)
+      if (fields[i]) fields[i]->SetValue(values[i]);
+    Post();
+    return;
+  }
+  CheckCanModify();
+  InternalEdit();
+  const size_t width = static_cast<size_t>(fields_.Count());
+  columnValues_.assign(width, nullptr);
+  state_ = dsEdit;
+  eventPending_ = true;
+  try {
+    for (size_t i = 0; i < count; ++i) {
+      const TField* f = fields[i];
+      if (!f) continue;
+      TVariant& v = values[i];
+      if (!f->StoresAsIs(v)) v = f->Convert(v);
+      columnValues_[static_cast<size_t>(f->Index())] = &v;
+      modified_ = true;
+    }
+    for (const size_t i : RequiredFields()) {
+      if (columnValues_[i] && columnValues_[i]->IsNullOrEmpty())
+        throw EDatabaseError(Format("Field '%s' must have a value", fields_[static_cast<int>(i)].FieldName()));
+    }
+    InternalUpdateValues(columnValues_.data());
+  } catch (...) {
+    KeepFailedEdit();
+    throw;
+  }
+  modified_ = false;
+  state_ = dsBrowse;
+  onRecord_ = InternalGetRecord(gmCurrent) == grOK;
+  bof_ = eof_ = !onRecord_;
+}
+
+// The record a failed UpdateRecord was changing, in the edit buffer: its
+// stored values with the given ones over them.
+void TDataSet::KeepFailedEdit() {
+  const size_t width = static_cast<size_t>(fields_.Count());
+  buffer_.assign(width, TVariant::Null());
+  for (size_t i = 0; i < width; ++i) {
+    if (columnValues_[i]) {
+      buffer_[i] = *columnValues_[i];
+      continue;
+    }
+    try {
+      if (!InternalGetFieldValue(fields_[static_cast<int>(i)], buffer_[i])) buffer_[i] = TVariant::Null();
+    } catch (const std::exception&) {
+      buffer_[i] = TVariant::Null();  // the row could not be read again
+    }
+  }
+}
+
+void TDataSet::InternalUpdateValues(const TVariant* const* values) {
+  const size_t width = static_cast<size_t>(fields_.Count());
+  buffer_.resize(width);
+  for (size_t i = 0; i < width; ++i) {
+    if (values[i])
+      buffer_[i] = *values[i];
+    else if (!InternalGetFieldValue(fields_[static_cast<int>(i)], buffer_[i]))
+      buffer_[i] = TVariant::Null();
+  }
+  InternalPost(buffer_, false, false);
 }
 
 void TDataSet::InternalAppendValues(const TVariant* const* values) {

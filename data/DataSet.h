@@ -153,6 +153,14 @@ public:
   // raised (the dataset in insert state, as AppendRecord leaves it).
   // Engines may store the records of one call several at a time.
   void AppendRecords(TField* const* fields, TVariant* values, size_t count, size_t rows, size_t& appended);
+  // Changes the current record as Edit, SetValue of fields[i] to values[i]
+  // for each i < count (a null field is skipped) and Post would, with the
+  // same conversions and errors. A value may be converted in its slot. When
+  // nothing observes the record (no edit or post handlers, views
+  // suspended) the fields not given a value are neither read nor written
+  // (a required one is not checked) and the notifications are skipped. A
+  // failure leaves the dataset in edit state, as a failed Post does.
+  void UpdateRecord(TField* const* fields, TVariant* values, size_t count);
 
   // ---- Views ----
   void DisableControls();
@@ -242,6 +250,11 @@ protected:
   // number stored before it and its error is raised; the records after it
   // are not stored. The default stores them one by one.
   virtual void InternalAppendRows(const TVariant* const* values, size_t rows, size_t& stored);
+  // Stores the current record changed: field i becomes *values[i] (of the
+  // field's kind) where values[i] is not null; the others keep their
+  // values. The default reads the record and posts it through the edit
+  // buffer; engines may write the given fields alone.
+  virtual void InternalUpdateValues(const TVariant* const* values);
   virtual void InternalCancel() {}
   // Removes the current record and moves to the record that followed it
   // (or the new last record when it was the last).
@@ -294,6 +307,9 @@ private:
   void PrepareRow(TField* const* fields, TVariant* values, size_t count, size_t at);
   // The record at columnValues_[at] left in the edit buffer, in insert state.
   void KeepFailedRow(size_t at);
+  void KeepFailedEdit();
+  // The indexes of the required fields (kept for the open).
+  const std::vector<size_t>& RequiredFields();
   void EndQuietAppend();
   void DoClose(bool notify);
 
@@ -305,7 +321,12 @@ private:
   std::vector<TVariant> buffer_;  // the record being edited or inserted
   std::vector<TVariant> newRecord_;      // InternalInitRecord's values, kept by AppendRecord
   uint64_t newRecordGeneration_ = 0;     // the open they belong to (0: none)
-  std::vector<size_t> requiredFields_;   // the indexes of the required fields, with newRecord_
+  std::vector<size_t> requiredFields_;   // the indexes of the required fields
+  uint64_t requiredGeneration_ = 0;      // the open they belong to (0: none)
+  std::string locateFieldNames_;          // Locate: the last key-field list, its fields and values
+  std::vector<TField*> locateFields_;
+  std::vector<TVariant> locateValues_;
+  uint64_t locateGeneration_ = 0;
   std::vector<const TVariant*> columnValues_;  // AppendRecord(s): the value of each field, row after row
   bool modified_ = false;
   bool appending_ = false;

@@ -204,8 +204,7 @@ void TSqliteTableDataSet::ReleaseStatements() {
   forward_.reset();
   backward_.reset();
   at_.reset();
-  update_.reset();
-  updateKeepingRowid_.reset();
+  updates_.clear();
   delete_.reset();
   deleteAll_.reset();
   count_.reset();
@@ -732,7 +731,7 @@ void TSqliteTableDataSet::InternalPost(const std::vector<TVariant>& values, bool
   if (inserting) {
     InsertRow([&values](size_t i) -> const TVariant& { return values[i]; });
   } else {
-    UpdateRow(values);
+    UpdateRow([&values](size_t i) { return &values[i]; });
   }
   // The row was just written: it stands there at this generation without a statement on it.
   LeaveRow();
@@ -745,26 +744,51 @@ void TSqliteTableDataSet::InternalPost(const std::vector<TVariant>& values, bool
 // it cannot change, a plain UPDATE does (RETURNING costs SQLite a
 // temporary table per row) and the count of changed rows tells whether the
 // row was still there.
-void TSqliteTableDataSet::UpdateRow(const std::vector<TVariant>& values) {
-  const TVariant* key = rowidColumn_ >= 0 ? &values[static_cast<size_t>(rowidColumn_)] : nullptr;
+// `value(i)` is the new value of column i, or null for a column that keeps
+// its own (left out of the statement).
+template <class TValueOf>
+void TSqliteTableDataSet::UpdateRow(const TValueOf& value) {
+  const TVariant* key = rowidColumn_ >= 0 ? value(static_cast<size_t>(rowidColumn_)) : nullptr;
   const bool rowidKept = !key || (key->Type() == varInteger && key->RawInteger() == rowid_);
-  auto sql = [&](bool returning) {
+  // A rowid column that keeps its value is left out of the SET list:
+  // assigning it makes SQLite move the row (delete and insert it again).
+  std::string set(columns_.size() + 1, '0');
+  set.back() = rowidKept ? 'K' : 'R';
+  for (size_t i = 0; i < columns_.size(); ++i)
+    if (value(i) && !(rowidKept && static_cast<int>(i) == rowidColumn_)) set[i] = '1';
+  auto& slot = updates_[set];
+  if (!slot) {
     std::string sets;
-    for (size_t i = 0; i < columns_.size(); ++i)
-      sets += (i ? ", " : "") + columns_[i].quoted + " = ?" + std::to_string(i + 1);
-    return "UPDATE " + QuotedTable() + " SET " + sets + " WHERE " + rowidName_ + " = ?" +
-           std::to_string(columns_.size() + 1) + (returning ? " RETURNING " + rowidName_ : std::string());
-  };
-  TSqliteStatement& st = rowidKept ? Prepared(updateKeepingRowid_, [&] { return sql(false); })
-                                   : Prepared(update_, [&] { return sql(true); });
-  for (size_t i = 0; i < columns_.size(); ++i) BindValue(st, static_cast<int>(i + 1), i, values[i]);
-  sqlite3_bind_int64(st.Handle(), static_cast<int>(columns_.size() + 1), rowid_);
+    int n = 0;
+    for (size_t i = 0; i < columns_.size(); ++i) {
+      if (set[i] == '0') continue;
+      sets += (n ? ", " : "") + columns_[i].quoted + " = ?";
+      sets += std::to_string(++n);
+    }
+    // Nothing to change: the statement still tells whether the row is there.
+    if (n == 0) sets = rowidName_ + " = " + rowidName_;
+    slot = Conn().Database().Prepare("UPDATE " + QuotedTable() + " SET " + sets + " WHERE " + rowidName_ + " = ?" +
+                                     std::to_string(n + 1) + (rowidKept ? std::string() : " RETURNING " + rowidName_));
+  }
+  TSqliteStatement& st = *slot;
+  int position = 0;
+  for (size_t i = 0; i < columns_.size(); ++i)
+    if (set[i] == '1') BindValue(st, ++position, i, *value(i));
+  sqlite3_bind_int64(st.Handle(), position + 1, rowid_);
   int64_t rowid = rowid_;
   const bool returned = RunWrite(st, rowid);
   if (rowidKept ? connection_->Database().Changes() == 0 : !returned)
     throw EDatabaseError(Format("Table '%s': the row being edited (rowid %d) no longer exists", tableName_, rowid_));
   if (rowid != rowid_) recNo_ = 0;
   rowid_ = rowid;
+}
+
+void TSqliteTableDataSet::InternalUpdateValues(const TVariant* const* values) {
+  if (pos_ != TPos::OnRow) throw EDatabaseError(Format("Table '%s': no row to change", tableName_));
+  UpdateRow([values](size_t i) { return values[i]; });
+  LeaveRow();
+  pos_ = TPos::OnRow;
+  rowGeneration_ = connection_->Generation();
 }
 
 void TSqliteTableDataSet::InternalDelete() {
@@ -809,10 +833,9 @@ std::string TSqliteTableDataSet::LocateSql(const std::vector<TField*>& fields, T
     else
       where += c + " IS " + p;
   }
-  // The row whole, as the cursor's statements read it: the cursor stands on it at once.
-  std::string cols = rowidName_;
-  for (const TColumn& c : columns_) cols += ", " + c.quoted;
-  return "SELECT " + cols + " FROM " + QuotedTable() + " WHERE " + where + " ORDER BY " + rowidName_ + " LIMIT 1";
+  // The rowid alone: a record located to be changed is written without
+  // being read, and one that is read is read by rowid when it is.
+  return "SELECT " + rowidName_ + " FROM " + QuotedTable() + " WHERE " + where + " ORDER BY " + rowidName_ + " LIMIT 1";
 }
 
 namespace {
@@ -852,9 +875,14 @@ bool LocateKey(const TField& f, const TVariant& v, TVariant& out) {
 
 bool TSqliteTableDataSet::InternalLocate(const std::vector<TField*>& fields, const std::vector<TVariant>& values,
                                          TLocateOptions options) {
-  std::string key(1, static_cast<char>('0' + options));
-  for (const TField* f : fields) key += ";" + std::to_string(f->Index());
-  std::vector<TVariant> bound(fields.size());
+  std::string& key = locateKey_;
+  key.assign(1, static_cast<char>('0' + options));
+  for (const TField* f : fields) {
+    key += ';';
+    key += std::to_string(f->Index());
+  }
+  std::vector<TVariant>& bound = locateBound_;
+  bound.resize(fields.size());
   for (size_t i = 0; i < fields.size(); ++i)
     if (!LocateKey(*fields[i], values[i], bound[i])) return false;
   auto& slot = locates_[key];
@@ -865,6 +893,7 @@ bool TSqliteTableDataSet::InternalLocate(const std::vector<TField*>& fields, con
   st.Reset();
   for (size_t i = 0; i < bound.size(); ++i) st.Bind(static_cast<int>(i + 1), bound[i]);
   if (!StepTo(st)) return false;  // not found: the cursor stays where it was
+  LeaveRow();  // the statement holds the rowid only
   recNo_ = 0;
   Resync();  // the base's cursor flags follow the engine's new row
   return true;

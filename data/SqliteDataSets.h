@@ -25,9 +25,10 @@
 //     writes and when the dataset closes. A row the database refuses fails
 //     alone: Post raises with SQLite's message and the dataset stays in
 //     insert/edit state (Cancel drops it).
-//   - Locate runs a prepared `SELECT rowid, <columns> ... WHERE ... ORDER
-//     BY rowid LIMIT 1` (one per key-field list and options), never a walk,
-//     and stands on the row it returns (no second read of it).
+//   - Locate runs a prepared `SELECT rowid ... WHERE ... ORDER BY rowid
+//     LIMIT 1` (one per key-field list and options), never a walk, and
+//     stands on the row it returns; the row's values are read when a field
+//     is (a located row that is only changed is never read).
 //
 // TSqliteQueryDataSet: the rows of one read-only statement, forward only
 // (IsUniDirectional): First runs the statement again, except right after
@@ -109,6 +110,7 @@ protected:
   void InternalInitRecord(std::vector<TVariant>& values) override;
   void InternalPost(const std::vector<TVariant>& values, bool inserting, bool append) override;
   void InternalAppendValues(const TVariant* const* values) override;
+  void InternalUpdateValues(const TVariant* const* values) override;
   void InternalAppendRows(const TVariant* const* values, size_t rows, size_t& stored) override;
   void InternalDelete() override;
   bool InternalLocate(const std::vector<TField*>& fields, const std::vector<TVariant>& values,
@@ -146,8 +148,10 @@ private:
   // Inserts a row of the column values `value(i)`.
   template <class TValueOf>
   void InsertRow(const TValueOf& value);
-  // Updates the current row from the edit buffer (rowid_ follows a changed INTEGER PRIMARY KEY).
-  void UpdateRow(const std::vector<TVariant>& values);
+  // Updates the current row: column i to *value(i), the columns whose
+  // value(i) is null keep theirs (rowid_ follows a changed INTEGER PRIMARY KEY).
+  template <class TValueOf>
+  void UpdateRow(const TValueOf& value);
   void BindValue(TSqliteStatement& st, int position, size_t column, const TVariant& value);
   [[noreturn]] void RaiseConversion(const TField& field, int storage) const;
   std::string LocateSql(const std::vector<TField*>& fields, TLocateOptions options) const;
@@ -157,8 +161,9 @@ private:
   int32_t postRecords_ = 100;
   std::vector<TColumn> columns_;
   std::string rowidName_;  // "rowid", or "_rowid_"/"oid" when a column is named so
-  std::unique_ptr<TSqliteStatement> forward_, backward_, at_, update_, delete_, deleteAll_, count_;
-  std::unique_ptr<TSqliteStatement> updateKeepingRowid_;  // the update without RETURNING
+  std::unique_ptr<TSqliteStatement> forward_, backward_, at_, delete_, deleteAll_, count_;
+  // Updates by the columns they set (and whether they return a new rowid).
+  std::map<std::string, std::unique_ptr<TSqliteStatement>> updates_;
   int rowidColumn_ = -1;  // the column that may be the rowid under another name (INTEGER PRIMARY KEY), or -1
   std::map<std::string, std::unique_ptr<TSqliteStatement>> inserts_;  // by the columns left out
   // Inserts of every column for several rows at once, by row count.
@@ -171,6 +176,8 @@ private:
   bool anyDefault_ = true;                  // some column has a default (known once fullInsert_ is set)
   std::string scratch_;                     // text of a bound date-time
   std::map<std::string, std::unique_ptr<TSqliteStatement>> locates_;   // by key fields and options
+  std::string locateKey_;              // the key of the last locate (reused)
+  std::vector<TVariant> locateBound_;  // its values as bound (reused)
   TPos pos_ = TPos::BeforeFirst;
   int64_t rowid_ = 0;
   TSqliteStatement* row_ = nullptr;  // standing on the current row at generation rowGeneration_

@@ -396,6 +396,7 @@ private:
   // as one new record instead (the destination in browse state).
   void PostDest(bool append = false);
   void AppendMapped();
+  void UpdateMapped();
   void StopFromRun(TDBLinkThread* thread);
   void RecordFailed(const std::string& message);
   void TakeBackWrite();

@@ -430,6 +430,7 @@ void TDBLink::LocateDest() {
 void TDBLink::WriteDest() {
   TDataSet& d = *destData_;
   bool append = false;
+  bool update = false;
   switch (dest_->ImportMode) {
     case imAppend:
     case imCopy:
@@ -443,13 +444,13 @@ void TDBLink::WriteDest() {
       break;
     case imUpdate:
       if (!located_) return;
-      d.Edit();
       ++Statistic.Updated;
+      update = true;
       break;
     case imAppendUpdate:
       if (located_) {
-        d.Edit();
         ++Statistic.Updated;
+        update = true;
       } else {
         ++Statistic.Inserted;
         append = true;
@@ -465,6 +466,8 @@ void TDBLink::WriteDest() {
   writeCounted_ = true;
   if (append) {
     PostDest(true);
+  } else if (update) {
+    UpdateMapped();
   } else if (IsEditing(&d)) {
     for (const TMapEntry& e : plan_->values) {
       if (e.dest) e.dest->SetValue(e.value);
@@ -696,6 +699,14 @@ void TDBLink::AppendMapped() {
     for (size_t i = 0; i < values.size(); ++i) plan.row[i].Swap(values[i].value);
   }
   destData_->AppendRecord(plan.destFields.data(), plan.row.data(), plan.row.size());
+}
+
+// The located record changed to the mapped values (copied: the key
+// values show them between two records).
+void TDBLink::UpdateMapped() {
+  TRunPlan& plan = *plan_;
+  for (size_t i = 0; i < plan.values.size(); ++i) plan.row[i] = plan.values[i].value;
+  destData_->UpdateRecord(plan.destFields.data(), plan.row.data(), plan.row.size());
 }
 
 void TDBLink::BindAppendRefusals(bool bind) {

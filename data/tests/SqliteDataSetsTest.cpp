@@ -512,6 +512,78 @@ TEST_F(SqliteDataSets, EditedRowsKeepOrFollowTheirRowidAndAVanishedRowIsReported
   }
 }
 
+// UpdateRecord changes a located row as Edit, SetValue and Post would:
+// the fields not given keep their values, the row keeps or follows its
+// rowid, refused and unconvertible values fail with the same errors and
+// leave the dataset in edit state; with views suspended nothing else is
+// read or written.
+TEST_F(SqliteDataSets, UpdateRecordChangesWhatEditSetValueAndPostChange) {
+  struct Step {
+    const char* key;    // ID of the row located
+    const char* field;  // the one field given
+    TVariant value;
+  };
+  const Step steps[] = {
+      {"2", "NAME", TVariant("b2")},           // another field keeps its value
+      {"3", "ID", TVariant(int64_t{3})},       // the rowid kept
+      {"1", "ID", TVariant("10")},             // converted, the row follows its new rowid
+      {"10", "QTY", TVariant("many")},         // does not convert
+      {"2", "NAME", TVariant::Null()},         // NOT NULL
+      {"3", "QTY", TVariant(int64_t{-1})},     // CHECK
+      {"3", "QTY", TVariant(int64_t{7})},
+  };
+  const char* table = "CREATE TABLE t(ID INTEGER PRIMARY KEY, NAME TEXT NOT NULL, QTY INT CHECK (QTY >= 0), NOTE TEXT)";
+  auto run = [&](int way) {  // 0: Edit, SetValue, Post; 1: UpdateRecord; 2: UpdateRecord while observed
+    Exec(std::string("DROP TABLE IF EXISTS t; ") + table +
+         "; INSERT INTO t VALUES (1, 'a', 1, 'n1'), (2, 'b', 2, 'n2'), (3, 'c', 3, 'n3')");
+    auto t = Table("t");
+    t->SetPostRecords(2);
+    t->Open();
+    if (way == 1) t->DisableControls();
+    int posts = 0;
+    if (way == 2) t->AfterPost = [&](TDataSet&) { ++posts; };
+    std::vector<std::string> out;
+    for (const Step& step : steps) {
+      EXPECT_TRUE(t->Locate("ID", TVariant(step.key)));
+      TVariant v = step.value;
+      TField* f = &t->FieldByName(step.field);
+      try {
+        if (way == 0) {
+          t->Edit();
+          f->SetValue(v);
+          t->Post();
+        } else {
+          t->UpdateRecord(&f, &v, 1);
+        }
+        out.push_back("ok " + t->FieldByName("ID").AsString() + " rowid " + std::to_string(t->GetBookmark()));
+      } catch (const Exception& e) {
+        out.push_back(e.Message());
+        EXPECT_EQ(t->State(), dsEdit);
+        t->Cancel();
+      }
+    }
+    if (way == 2) {
+      EXPECT_EQ(posts, 4);
+    }
+    if (way == 1) t->EnableControls();
+    for (t->First(); !t->Eof(); t->Next()) {
+      std::string row;
+      for (int i = 0; i < t->FieldCount(); ++i) row += t->Fields(i).AsString() + "|";
+      out.push_back(row);
+    }
+    t->Close();
+    return out;
+  };
+  const std::vector<std::string> expected = run(0);
+  ASSERT_EQ(expected.size(), 10u);
+  EXPECT_EQ(expected[6], "ok 3 rowid 3");
+  EXPECT_EQ(expected[7], "2|b2|2|n2|");
+  EXPECT_EQ(expected[8], "3|c|7|n3|");
+  EXPECT_EQ(expected[9], "10|a|1|n1|");
+  EXPECT_EQ(run(1), expected);
+  EXPECT_EQ(run(2), expected);
+}
+
 TEST_F(SqliteDataSets, EmptyTableRemovesEveryRowInTheTransaction) {
   Exec("CREATE TABLE t(ID INTEGER, NAME TEXT); INSERT INTO t VALUES (1, 'a'), (2, 'b'), (3, 'c')");
   auto t = Table("t");
