@@ -41,23 +41,6 @@ std::vector<TPgRow> RowsOf(const pg_result* r) {
   return rows;
 }
 
-// One value in COPY's text format.
-void AppendCopyValue(std::string& out, const std::optional<std::string>& value) {
-  if (!value) {
-    out += "\\N";
-    return;
-  }
-  for (char c : *value) {
-    switch (c) {
-      case '\\': out += "\\\\"; break;
-      case '\n': out += "\\n"; break;
-      case '\r': out += "\\r"; break;
-      case '\t': out += "\\t"; break;
-      default: out += c;
-    }
-  }
-}
-
 std::string QuotedName(const std::string& name) {
   // "schema.table" names the schema; a name without a dot is found on the search path.
   const size_t dot = name.find('.');
@@ -545,7 +528,7 @@ void TPgTableDataSet::EncodeRow(const TValueOf& value) {
     if (!batchSets_[i]) continue;
     if (!first) copyData_ += '\t';
     first = false;
-    AppendCopyValue(copyData_, PgTextOf(FieldDefs()[static_cast<int>(i)].DataType, value(i)));
+    AppendPgCopyValue(copyData_, FieldDefs()[static_cast<int>(i)].DataType, value(i));
   }
   copyData_ += '\n';
 }

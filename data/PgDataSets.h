@@ -82,6 +82,11 @@ KVCORE_EXPORT std::string PgDeclaredTypeOf(const TFieldDef& def);
 // A value in PostgreSQL's text form for a field of `type` (nullopt for
 // Null and unassigned).
 KVCORE_EXPORT std::optional<std::string> PgTextOf(TFieldType type, const TVariant& value);
+// `text` in COPY's text format (backslash, LF, CR and TAB escaped), appended to `out`.
+KVCORE_EXPORT void AppendPgCopyText(std::string& out, std::string_view text);
+// The value's PgTextOf in COPY's text format ("\N" for nullopt), appended
+// to `out` without copying texts and numbers on the way.
+KVCORE_EXPORT void AppendPgCopyValue(std::string& out, TFieldType type, const TVariant& value);
 // A value read in text form as a value of the field's kind; false when it
 // does not convert.
 KVCORE_EXPORT bool PgValueOf(TFieldType type, uint8_t kind, const std::string& text, TVariant& value);

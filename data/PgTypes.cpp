@@ -199,6 +199,52 @@ std::optional<std::string> PgTextOf(TFieldType type, const TVariant& value) {
   return value.AsString();
 }
 
+void AppendPgCopyText(std::string& out, std::string_view text) {
+  size_t start = 0;
+  for (size_t i = 0; i < text.size(); ++i) {
+    const char c = text[i];
+    if (c != '\\' && c != '\n' && c != '\r' && c != '\t') continue;
+    out.append(text.data() + start, i - start);
+    out += '\\';
+    out += c == '\n' ? 'n' : c == '\r' ? 'r' : c == '\t' ? 't' : '\\';
+    start = i + 1;
+  }
+  out.append(text.data() + start, text.size() - start);
+}
+
+void AppendPgCopyValue(std::string& out, TFieldType type, const TVariant& value) {
+  switch (value.Type()) {
+    case varEmpty:
+    case varNull: out += "\\N"; return;
+    case varInteger: {
+      char buf[24];
+      const auto r = std::to_chars(buf, buf + sizeof buf, value.RawInteger());
+      out.append(buf, r.ptr);
+      return;
+    }
+    case varFloat:
+      if (std::isfinite(value.RawFloat())) {
+        char buf[32];
+        const auto r = std::to_chars(buf, buf + sizeof buf, value.RawFloat());
+        out.append(buf, r.ptr);
+        return;
+      }
+      break;
+    case varString:
+      if (!IsBinary(type)) {
+        AppendPgCopyText(out, value.RawString());
+        return;
+      }
+      break;
+    default: break;
+  }
+  const std::optional<std::string> text = PgTextOf(type, value);
+  if (text)
+    AppendPgCopyText(out, *text);
+  else
+    out += "\\N";
+}
+
 bool PgValueOf(TFieldType type, uint8_t kind, const std::string& text, TVariant& value) {
   switch (kind) {
     case varInteger: {

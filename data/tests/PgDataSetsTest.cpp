@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
 #include <memory>
 #include <string>
 #include <thread>
@@ -330,6 +331,33 @@ TEST_F(PgDataSets, AppendRecordsStopsAtTheRefusedRowAndCommitsEveryPostRecordsRo
   EXPECT_EQ(Count("appendrecords"), 45);
   EXPECT_EQ(Server().Psql("select sum(price) from appendrecords where id <> 3"), "1075.00\n");
   EXPECT_EQ(t->RecordCount(), 45);
+}
+
+// A value in COPY's text format: PgTextOf's text with backslash, LF, CR and
+// TAB escaped, "\\N" for null.
+TEST(PgCopyText, ValuesAreWrittenAsPgTextOfWithTheEscapes) {
+  struct Case {
+    TFieldType type;
+    TVariant value;
+    const char* expected;
+  } cases[] = {
+      {ftString, TVariant::Null(), "\\N"},
+      {ftString, TVariant(), "\\N"},
+      {ftLargeint, TVariant(int64_t{-9007199254740993}), "-9007199254740993"},
+      {ftFloat, TVariant(0.1), "0.1"},
+      {ftFloat, TVariant(std::nan("")), "NaN"},
+      {ftFloat, TVariant(-HUGE_VAL), "-Infinity"},
+      {ftString, TVariant("a\tb\\c\nd\re"), "a\\tb\\\\c\\nd\\re"},
+      {ftString, TVariant("\xE4\xB8\xAD"), "\xE4\xB8\xAD"},
+      {ftBoolean, TVariant(true), "true"},
+      {ftBlob, TVariant(std::string("\x01\n", 2)), "\\\\x010a"},
+      {ftDate, TVariant::FromDateTime(45000.75), "2023-03-15"},
+  };
+  for (const Case& c : cases) {
+    std::string out = "x";
+    AppendPgCopyValue(out, c.type, c.value);
+    EXPECT_EQ(out, std::string("x") + c.expected) << c.expected;
+  }
 }
 
 TEST_F(PgDataSets, ARefusedEditFailsAloneAndKeepsTheTransaction) {
