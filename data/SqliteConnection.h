@@ -26,6 +26,7 @@
 
 #include "KVCore_export.h"
 #include "data/DbConnection.h"
+#include "data/SqliteCheckpointer.h"
 #include "data/SqliteDatabase.h"
 
 namespace kv {
@@ -66,11 +67,15 @@ public:
   // open cursor was positioned at an older generation positions it again
   // before reading on (what it was reading may have changed).
   uint64_t Generation() const noexcept { return generation_; }
+  // Runs the checkpoints of a writable database in WAL mode off the
+  // committing thread (see TSqliteCheckpointer); null otherwise.
+  const TSqliteCheckpointer* Checkpointer() const noexcept { return checkpointer_.get(); }
 
 private:
   [[noreturn]] void RaiseLost(std::string_view what, std::string_view reason);
 
   TSqliteDatabase db_;
+  std::unique_ptr<TSqliteCheckpointer> checkpointer_;  // goes before db_
   std::unique_ptr<TSqliteStatement> begin_, commit_;  // prepared on first use
   int64_t pending_ = 0;
   int64_t commits_ = 0;
