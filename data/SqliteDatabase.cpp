@@ -1,5 +1,7 @@
 #include "data/SqliteDatabase.h"
 
+#include "data/SqliteLogWrites.h"
+
 #include <sqlite3.h>
 #include <sys/stat.h>
 
@@ -74,7 +76,8 @@ TSqliteDatabase::TSqliteDatabase(std::string path, TSqliteOpenMode mode, int bus
   }
   // One thread at a time uses a connection (see the header): no mutex of SQLite's own.
   flags |= SQLITE_OPEN_NOMUTEX;
-  const int rc = sqlite3_open_v2(path_.c_str(), &db_, flags, nullptr);
+  // Writes of the write-ahead log go to the system once per commit (see SqliteLogWrites.h).
+  const int rc = sqlite3_open_v2(path_.c_str(), &db_, flags, SqliteLogWritesVfs());
   if (rc != SQLITE_OK) {
     const std::string reason = db_ ? Str(sqlite3_errmsg(db_)) : Str(sqlite3_errstr(rc));
     sqlite3_close_v2(db_);
