@@ -30,6 +30,7 @@
 // arguments, ChrS, is limited to kMaxChrSCount bytes: a larger count raises
 // EOutOfResources naming the limit.
 #include <algorithm>
+#include <array>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -299,12 +300,24 @@ char32_t LowerOf(char32_t c) {
 char32_t FoldOf(char32_t c) { return LowerOf(UpperOf(c)); }
 
 // The text with every code point mapped; malformed bytes and unmapped
-// characters are copied as they stand.
-template <class Map>
-std::string MapCase(std::string_view s, Map map) {
-  std::string out;
-  out.reserve(s.size());
+// characters are copied as they stand. ASCII text, the common case, is
+// mapped byte by byte through a table.
+template <char32_t (*Map)(char32_t)>
+std::string MapCase(std::string_view s) {
+  static const std::array<char, 128> ascii = [] {
+    std::array<char, 128> t{};
+    for (char32_t c = 0; c < 128; ++c) t[c] = static_cast<char>(Map(c));
+    return t;
+  }();
+  std::string out(s);
   size_t i = 0;
+  for (; i < s.size(); ++i) {
+    const auto c = static_cast<unsigned char>(s[i]);
+    if (c >= 0x80) break;
+    out[i] = ascii[c];
+  }
+  if (i == s.size()) return out;
+  out.resize(i);
   while (i < s.size()) {
     char32_t cp;
     const int len = DecodeUtf8(s, i, cp);
@@ -312,7 +325,7 @@ std::string MapCase(std::string_view s, Map map) {
       out += s[i++];
       continue;
     }
-    const char32_t mapped = map(cp);
+    const char32_t mapped = Map(cp);
     if (mapped == cp)
       out.append(s.substr(i, static_cast<size_t>(len)));
     else
@@ -322,8 +335,8 @@ std::string MapCase(std::string_view s, Map map) {
   return out;
 }
 
-std::string UpperText(std::string_view s) { return MapCase(s, UpperOf); }
-std::string LowerText(std::string_view s) { return MapCase(s, LowerOf); }
+std::string UpperText(std::string_view s) { return MapCase<UpperOf>(s); }
+std::string LowerText(std::string_view s) { return MapCase<LowerOf>(s); }
 
 // Code point comparison, optionally case-folded; -1, 0 or 1. Allocation-free.
 int CompareCodePoints(std::string_view a, std::string_view b, bool fold) {
