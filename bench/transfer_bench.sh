@@ -25,8 +25,10 @@ csvBytes=$(stat -c %s "$csv")
 echo "== $(date -u '+%F %T') load: $(cut -d' ' -f1-3 /proc/loadavg); $rows rows, CSV $(( csvBytes / 1048576 )) MB"
 
 # wall seconds, peak KiB and CPU seconds (user + system, children included)
-# of one command; its output goes to $work/out
+# of one command; its output goes to $work/out. Each command starts with
+# the disk writes of the one before done (sync), not paying for them.
 timed() {
+  sync
   /usr/bin/time -f "%e %M %U %S" -o "$work/time" "$@" >"$work/out" 2>&1 || { cat "$work/out" >&2; return 1; }
   read -r wall kib user sys <"$work/time"
   echo "$wall $kib $(python3 -c "print(round($user + $sys, 2))")"
@@ -37,7 +39,7 @@ ratio() { python3 -c "print(f'{$1/$2:.2f}x')"; }
 # once more each under time for its CPU seconds, the figures that still
 # compare when other programs load the machine (the Python loader is the
 # one peers.sh holds).
-peerOut=$(bash "$peers" "$csv" sqlite; bash "$peers" "$csv" python)
+peerOut=$(sync; bash "$peers" "$csv" sqlite; sync; bash "$peers" "$csv" python)
 echo "$peerOut"
 sed -n "/<<'PY'/,/^PY\$/p" "$peers" | sed '1d;$d' >"$work/load.py"
 read -r _ _ toolCpu < <(timed sqlite3 "$work/peer.db" ".import --csv $csv orders")
@@ -74,6 +76,6 @@ printf 'ours, DB link run, append-or-update, every row there already (PostRecord
 [ "$(sqlite3 "$work/keyed.db" 'select count(*) from orders')" = "$rows" ] || { echo "keyed table: wrong row count"; exit 1; }
 
 if [ "${NO_PG:-}" != 1 ]; then
-  for post in 100 10000; do "$bench" pg "$csv" --post "$post"; done
+  for post in 100 10000; do sync; "$bench" pg "$csv" --post "$post"; done
 fi
 echo "== done; load: $(cut -d' ' -f1-3 /proc/loadavg)"
