@@ -55,6 +55,11 @@ TSqliteCheckpointer::~TSqliteCheckpointer() {
 bool TSqliteCheckpointer::Install() {
   if (installed_) return true;
   if (!InWalMode(writer_)) return false;
+  // The file the writer opened, by its full name: the thread opens it
+  // later, whatever the working folder has become by then.
+  const char* file = sqlite3_db_filename(writer_, "main");
+  if (!file || !*file) return false;
+  path_ = file;
   sqlite3_wal_hook(writer_, &TSqliteCheckpointer::WalHook, this);
   installed_ = true;
   return true;
@@ -65,8 +70,19 @@ int64_t TSqliteCheckpointer::Passes() const {
   return passes_;
 }
 
-int TSqliteCheckpointer::WalHook(void* self, sqlite3*, const char*, int pages) {
-  static_cast<TSqliteCheckpointer*>(self)->Committed(pages);
+int64_t TSqliteCheckpointer::PagesCopied() const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return pagesCopied_;
+}
+
+int TSqliteCheckpointer::WalHook(void* self, sqlite3* db, const char* schema, int pages) {
+  auto* me = static_cast<TSqliteCheckpointer*>(self);
+  if (schema && std::strcmp(schema, "main") != 0) {
+    // An attached database: checkpointed in place, as SQLite would.
+    if (pages >= me->threshold_) sqlite3_wal_checkpoint_v2(db, schema, SQLITE_CHECKPOINT_PASSIVE, nullptr, nullptr);
+    return SQLITE_OK;
+  }
+  me->Committed(pages);
   return SQLITE_OK;
 }
 
@@ -101,7 +117,7 @@ void TSqliteCheckpointer::Committed(int pages) {
 void TSqliteCheckpointer::CatchUp() {
   requested_ = false;
   ++catchUps_;
-  sqlite3_wal_checkpoint_v2(writer_, nullptr, SQLITE_CHECKPOINT_PASSIVE, nullptr, nullptr);
+  sqlite3_wal_checkpoint_v2(writer_, "main", SQLITE_CHECKPOINT_PASSIVE, nullptr, nullptr);
 }
 
 void TSqliteCheckpointer::Run() {
@@ -114,9 +130,12 @@ void TSqliteCheckpointer::Run() {
     running_ = true;
     lock.unlock();
     int log = 0, copied = 0;
-    if (!db || sqlite3_wal_checkpoint_v2(db, nullptr, SQLITE_CHECKPOINT_PASSIVE, &log, &copied) != SQLITE_OK)
+    if (!db || sqlite3_wal_checkpoint_v2(db, "main", SQLITE_CHECKPOINT_PASSIVE, &log, &copied) != SQLITE_OK)
       copied = 0;
     lock.lock();
+    // A pass copies on from where the last one stopped: what is new is
+    // the difference, unless the log started again in between.
+    pagesCopied_ += copied >= copied_ ? copied - copied_ : copied;
     copied_ = copied;
     running_ = false;
     ++passes_;

@@ -37,8 +37,10 @@ namespace kv {
 
 class KVCORE_EXPORT TSqliteCheckpointer {
 public:
-  // `path` names the database file of `writer`, which stays owned by its
-  // opener and must outlive this object (destroy this first).
+  // `writer` stays owned by its opener and must outlive this object
+  // (destroy this first); `path` names its file (Install takes the full
+  // name SQLite opened instead). Only the main database of `writer` is
+  // checkpointed here; attached ones are checkpointed at their commits.
   TSqliteCheckpointer(sqlite3* writer, std::string path, int thresholdPages);
   // Stops the thread (a pass under way is finished first), closes its
   // connection and gives the writer SQLite's automatic checkpoint back.
@@ -50,8 +52,10 @@ public:
   // database is not in WAL mode.
   bool Install();
 
-  // Passes run by the thread, and catch-ups run by the writer (for tests).
+  // Passes run by the thread, the log pages they copied, and catch-ups
+  // run by the writer (for tests).
   int64_t Passes() const;
+  int64_t PagesCopied() const;
   int64_t CatchUps() const noexcept { return catchUps_; }
 
 private:
@@ -76,6 +80,7 @@ private:
   bool stop_ = false;
   int copied_ = 0;        // log pages the last pass left copied
   int64_t passes_ = 0;
+  int64_t pagesCopied_ = 0;
   std::thread thread_;    // started with the first pass
 };
 

@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 #include <sqlite3.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <memory>
 #include <string>
@@ -67,7 +68,7 @@ protected:
 
 TEST_F(SqliteCheckpointerTest, SmallCommitsKeepTheLogBoundedAndEveryRowReadable) {
   constexpr int kCommits = 2500;
-  int64_t passes = 0, catchUps = 0;
+  int64_t passes = 0, catchUps = 0, copied = 0;
   {
     TSqliteDatabase writer(path_);
     writer.Exec("CREATE TABLE t(id INTEGER PRIMARY KEY, b BLOB)");
@@ -82,6 +83,7 @@ TEST_F(SqliteCheckpointerTest, SmallCommitsKeepTheLogBoundedAndEveryRowReadable)
     }
     passes = checkpointer.Passes();
     catchUps = checkpointer.CatchUps();
+    copied = checkpointer.PagesCopied();
     // The writer waits for a pass at four times the threshold, so the log
     // (whose file keeps its largest extent) never grew much beyond that;
     // without checkpoints it would hold every page of every commit.
@@ -89,6 +91,7 @@ TEST_F(SqliteCheckpointerTest, SmallCommitsKeepTheLogBoundedAndEveryRowReadable)
   }
   EXPECT_GE(passes, 1);
   EXPECT_GE(catchUps, 1);
+  EXPECT_GT(copied, 0) << "the thread's passes copied nothing";
   ExpectWholeFile(kCommits);
 }
 
@@ -113,6 +116,25 @@ TEST_F(SqliteCheckpointerTest, AReaderOnAnOldSnapshotStopsNeitherTheWriterNorThe
     EXPECT_EQ(Scalar(reader, "SELECT count(*) FROM t"), kCommits);
   }
   ExpectWholeFile(kCommits);
+}
+
+TEST_F(SqliteCheckpointerTest, FindsTheFileByItsFullNameAfterTheWorkingFolderChanged) {
+  char here[4096];
+  ASSERT_NE(::getcwd(here, sizeof here), nullptr);
+  ASSERT_EQ(::chdir(dir_.Path().c_str()), 0);
+  {
+    TSqliteDatabase writer("t.db");
+    writer.Exec("CREATE TABLE t(id INTEGER PRIMARY KEY, b BLOB)");
+    TSqliteCheckpointer checkpointer(writer.Handle(), "t.db", kThresholdPages);
+    ASSERT_TRUE(checkpointer.Install());
+    // The relative name now names nothing: the thread must not go by it.
+    ASSERT_EQ(::chdir("/"), 0);
+    CommitRows(writer, 1, 600);
+    EXPECT_GT(checkpointer.Passes(), 0);
+    EXPECT_GT(checkpointer.PagesCopied(), 0) << "the thread's passes copied nothing";
+  }
+  ASSERT_EQ(::chdir(here), 0);
+  ExpectWholeFile(600);
 }
 
 TEST_F(SqliteCheckpointerTest, LeavesADatabaseWithoutALogToSqlite) {
