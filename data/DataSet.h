@@ -90,6 +90,15 @@ public:
   TField& Fields(int index) const { return fields_[index]; }
   const TFields& FieldList() const { return fields_; }
   TField* FindField(std::string_view name) const { return fields_.Find(name); }
+  // The current record's values as text by field index, when the engine
+  // holds records as text (the text file and list datasets) and the
+  // dataset browses a record: the same texts the text fields read, without
+  // a call per field. Valid until the cursor moves or the records change;
+  // null otherwise (read through the fields then). Only fields of a text
+  // kind read as their text.
+  const std::vector<std::string_view>* CurrentTexts() {
+    return state_ == dsBrowse && onRecord_ ? InternalCurrentTexts() : nullptr;
+  }
   // EDatabaseError "Field '%s' not found" when there is none.
   TField& FieldByName(std::string_view name) const;
   // The fields named in a ";"-separated list, in list order.
@@ -224,6 +233,10 @@ protected:
   // Optional fast path for text: a view of the current record's value that
   // stays valid until the cursor moves; false when the engine has none.
   virtual bool InternalGetFieldText(const TField& field, std::string_view& text);
+  // Optional fast path for whole records held as text: the current
+  // record's values by field index (see CurrentTexts); null when the
+  // engine has none.
+  virtual const std::vector<std::string_view>* InternalCurrentTexts() { return nullptr; }
   virtual int InternalRecordCount() { return -1; }
   virtual int InternalGetRecNo() { return -1; }
   // Raises when `value` is out of range or the engine cannot position by number.

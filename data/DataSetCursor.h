@@ -59,7 +59,16 @@ public:
   int64_t FieldAsInteger(int index) override { return dataSet_.Fields(index).AsInteger(); }
   double FieldAsFloat(int index) override { return dataSet_.Fields(index).AsFloat(); }
   bool FieldAsBoolean(int index) override { return dataSet_.Fields(index).AsBoolean(); }
-  void FieldAsString(int index, std::string& out) override { dataSet_.Fields(index).ReadText(out); }
+  void FieldAsString(int index, std::string& out) override {
+    // A record held as text is read in place, as ReadText would.
+    if (const std::vector<std::string_view>* texts = dataSet_.CurrentTexts()) {
+      const auto at = static_cast<size_t>(index);
+      const std::string_view text = at < texts->size() ? (*texts)[at] : std::string_view();
+      out.assign(text.data(), text.size());
+      return;
+    }
+    dataSet_.Fields(index).ReadText(out);
+  }
   TDateTime FieldAsDateTime(int index) override { return dataSet_.Fields(index).AsDateTime(); }
   void Prior() override { dataSet_.Prior(); }
   void Next() override { dataSet_.Next(); }

@@ -49,16 +49,23 @@ TDataSet::TGetResult TListDataSet::InternalGetRecord(TGetMode mode) {
   return grEOF;
 }
 
-std::string_view TListDataSet::CurrentField(const TField& field) {
-  if (current_ < 0 || current_ >= static_cast<int>(records_.Count()))
-    throw EDatabaseError("Could not fetch field data for: " + field.FieldName());
+const std::vector<std::string_view>* TListDataSet::Decoded() {
+  if (current_ < 0 || current_ >= static_cast<int>(records_.Count())) return nullptr;
   if (decodedIndex_ != current_) {
     records_.Record(static_cast<size_t>(current_)).Decode(decoded_);
     decodedIndex_ = current_;
   }
-  size_t i = static_cast<size_t>(field.Index());
-  return i < decoded_.size() ? decoded_[i] : std::string_view();
+  return &decoded_;
 }
+
+std::string_view TListDataSet::CurrentField(const TField& field) {
+  const std::vector<std::string_view>* texts = Decoded();
+  if (!texts) throw EDatabaseError("Could not fetch field data for: " + field.FieldName());
+  size_t i = static_cast<size_t>(field.Index());
+  return i < texts->size() ? (*texts)[i] : std::string_view();
+}
+
+const std::vector<std::string_view>* TListDataSet::InternalCurrentTexts() { return Decoded(); }
 
 bool TListDataSet::InternalGetFieldValue(const TField& field, TVariant& value) {
   value.AssignText(CurrentField(field));

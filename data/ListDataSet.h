@@ -42,6 +42,7 @@ protected:
   TGetResult InternalGetRecord(TGetMode mode) override;
   bool InternalGetFieldValue(const TField& field, TVariant& value) override;
   bool InternalGetFieldText(const TField& field, std::string_view& text) override;
+  const std::vector<std::string_view>* InternalCurrentTexts() override;
   int InternalRecordCount() override;
   int InternalGetRecNo() override;
   void InternalSetRecNo(int value) override;
@@ -52,6 +53,8 @@ protected:
   void InternalDelete() override;
 
 private:
+  // The current record's fields, decoded once per record; null off the records.
+  const std::vector<std::string_view>* Decoded();
   std::string_view CurrentField(const TField& field);
 
   TTextRecordStore records_;

@@ -187,6 +187,7 @@ void TDBLink::CompilePlan() {
   plan.pause = Compile(PauseExp, SCheckPauseExpErr, Name);
   for (TMapEntry& e : plan.values) {
     e.source = sourceData_->FindField(e.text);
+    e.textIndex = e.source && e.source->ValueKind() == varString ? e.source->Index() : -1;
     if (!e.source && !e.text.empty()) {
       if (!ValidateExp(e.text, e.tree)) {
         throw Exception(Format(SCheckFieldExpErr.c_str(), e.field, Name, GetExpErrorMsg()));
@@ -607,12 +608,26 @@ bool TDBLink::LoadRecord() {
   // With the writer thread the values go straight into its next row,
   // unless the convert-record event is to show them.
   loadedRow_ = writer_ && !OnConvertRecord ? writer_->Row() : nullptr;
+  // A source holding its records as text hands the record over at once,
+  // fetched again after an expression (which may move the source).
+  const std::vector<std::string_view>* texts = nullptr;
+  bool textsFetched = false;
   for (size_t i = 0; i < values.size(); ++i) {
     TMapEntry& e = values[i];
     TVariant& value = loadedRow_ ? loadedRow_[i] : e.value;
     if (e.source) {
-      e.source->ReadValue(value);
+      if (e.textIndex >= 0 && !textsFetched) {
+        texts = sourceData_->CurrentTexts();
+        textsFetched = true;
+      }
+      if (e.textIndex >= 0 && texts) {
+        const auto at = static_cast<size_t>(e.textIndex);
+        value.AssignText(at < texts->size() ? (*texts)[at] : std::string_view());
+      } else {
+        e.source->ReadValue(value);
+      }
     } else if (e.tree) {
+      textsFetched = false;
       try {
         e.tree->Evaluate(NextStamp(e.tree->SyncFlag));
       } catch (const std::exception& error) {

@@ -22,6 +22,7 @@ struct TMapEntry {
   std::string text;   // the expression text, trimmed
   TVariant value;     // computed for the current record
   TField* source = nullptr;            // the source field the text names, or null
+  int textIndex = -1;                  // its index when it reads as its text (a text kind)
   std::unique_ptr<TExpression> tree;   // otherwise the translated text
   TField* dest = nullptr;              // the destination field of that name, or null
 };

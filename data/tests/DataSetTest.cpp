@@ -395,3 +395,34 @@ TEST(ListDataSet, FilledByTheCaller) {
   EXPECT_EQ(ds.FieldByName("B").AsString(), "");
   EXPECT_FALSE(ds.FieldByName("B").IsNull());
 }
+
+TEST(ListDataSet, CurrentTextsAreTheFieldsTextsWhileBrowsingARecord) {
+  TListDataSet ds;
+  EXPECT_EQ(ds.CurrentTexts(), nullptr) << "closed";
+  ds.FieldDefs().Add("A", ftString, 30);
+  ds.FieldDefs().Add("B", ftString, 30);
+  ds.Open();
+  EXPECT_EQ(ds.CurrentTexts(), nullptr) << "no record";
+  ds.Close();
+  std::string bytes = "xyz";
+  size_t ends[] = {1, 3};
+  ds.Records().Add(bytes, ends, 2);
+  ds.Records().Add(bytes, ends, 1, 2);  // padded: B is empty
+  ds.Open();
+  for (int record = 0; record < 2; ++record) {
+    const std::vector<std::string_view>* texts = ds.CurrentTexts();
+    ASSERT_NE(texts, nullptr);
+    for (int i = 0; i < ds.FieldCount(); ++i) {
+      const std::string_view text = static_cast<size_t>(i) < texts->size() ? (*texts)[static_cast<size_t>(i)] : "";
+      EXPECT_EQ(text, ds.Fields(i).AsString()) << "record " << record << ", field " << i;
+    }
+    ds.Next();
+  }
+  ds.Append();
+  EXPECT_EQ(ds.CurrentTexts(), nullptr) << "inserting: the edit buffer is read through the fields";
+  ds.Cancel();
+  ds.Edit();
+  EXPECT_EQ(ds.CurrentTexts(), nullptr) << "editing";
+  ds.Cancel();
+  EXPECT_NE(ds.CurrentTexts(), nullptr);
+}

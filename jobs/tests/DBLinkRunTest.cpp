@@ -101,6 +101,30 @@ TEST(DBLinkRun, AppendWritesEveryRecordAndCommits) {
   EXPECT_EQ(speed.Import, 25);
 }
 
+TEST(DBLinkRun, FieldsAfterAnExpressionThatMovesTheSourceReadTheRecordBeingConverted) {
+  // FieldNextValue looks at the next record and comes back: the fields
+  // mapped after it still read the record being converted, not the one
+  // it looked at.
+  RunFixture f;
+  f.WriteSource(OrdersCsv(6));
+  f.CreateTable("ID INTEGER, NAME TEXT, BORN DATE");
+  f.link->Mappings().Clear();
+  f.link->Mappings().Add("ID=ID");
+  f.link->Mappings().Add("NAME=FieldNextValue(S, 'NAME')");
+  f.link->Mappings().Add("BORN=BORN");
+  f.RunLink();
+  EXPECT_EQ(f.link->Status(), jsOk);
+  const std::vector<std::string> own = OrderRows(1, 6);
+  const std::vector<std::string> rows = f.Query("SELECT ID, NAME, BORN FROM t ORDER BY ID");
+  ASSERT_EQ(rows.size(), 6u);
+  for (int n = 1; n < 6; ++n) {
+    // "n|Name<n+1>|<born of n>"
+    const std::string& mine = own[static_cast<size_t>(n - 1)];
+    const std::string born = mine.substr(mine.rfind('|') + 1);
+    EXPECT_EQ(rows[static_cast<size_t>(n - 1)], std::to_string(n) + "|Name" + std::to_string(n + 1) + "|" + born);
+  }
+}
+
 TEST(DBLinkRun, FilterFalseForEveryRecordWritesNothing) {
   RunFixture f;
   f.WriteSource(OrdersCsv(12));
