@@ -7,6 +7,8 @@
 #include <gtest/gtest.h>
 #include <sqlite3.h>
 
+#include <cstdio>
+#include <memory>
 #include <string>
 
 #include "data/SqliteDatabase.h"
@@ -34,6 +36,29 @@ void Insert(TSqliteDatabase& db, int first, int count, int bytes) {
   }
 }
 
+// A writer on a new table "t" in a folder of its own.
+struct TWriter {
+  TempFolder dir{"logw"};
+  std::string path = dir.File("t.db");
+  TSqliteDatabase db{path};
+  TWriter() { db.Exec("CREATE TABLE t(id INTEGER PRIMARY KEY, b BLOB)"); }
+  // Commits `count` rows of `bytes` bytes, ids from `first`.
+  void Commit(int first, int count, int bytes) {
+    db.Begin();
+    Insert(db, first, count, bytes);
+    db.Commit();
+  }
+  // A copy of the database and log files as they are now, opened with no
+  // shared-memory index (as after a crash): what the log alone recovers.
+  std::unique_ptr<TSqliteDatabase> RecoveredCopy() {
+    const std::string copy = dir.File("copy.db");
+    WriteFile(copy, ReadFile(path));
+    WriteFile(copy + "-wal", ReadFile(path + "-wal"));
+    std::remove((copy + "-shm").c_str());
+    return std::make_unique<TSqliteDatabase>(copy);
+  }
+};
+
 TEST(SqliteLogWrites, IsTheLayerOurConnectionsUse) {
   ASSERT_NE(SqliteLogWritesVfs(), nullptr);
   TempFolder dir("logw");
@@ -45,26 +70,17 @@ TEST(SqliteLogWrites, IsTheLayerOurConnectionsUse) {
 }
 
 TEST(SqliteLogWrites, EveryCommitIsInTheLogFileWhenItReturns) {
-  TempFolder dir("logw");
-  const std::string path = dir.File("t.db"), copy = dir.File("copy.db");
-  TSqliteDatabase db(path);
-  db.Exec("CREATE TABLE t(id INTEGER PRIMARY KEY, b BLOB)");
+  TWriter w;
   int rows = 0;
   // Commits of one row, of a few pages and of a page and a half: the copy
-  // of the files (no shared-memory index, as after a crash) must recover
-  // every one of them from the log alone.
+  // must recover every one of them from the log alone.
   for (int bytes : {10, 9000, 6000, 100, 20000}) {
     for (int n = 0; n < 3; ++n) {
-      db.Begin();
-      Insert(db, rows + 1, 7, bytes);
-      db.Commit();
+      w.Commit(rows + 1, 7, bytes);
       rows += 7;
-      WriteFile(copy, ReadFile(path));
-      WriteFile(copy + "-wal", ReadFile(path + "-wal"));
-      std::remove((copy + "-shm").c_str());
-      TSqliteDatabase recovered(copy);
-      EXPECT_EQ(Scalar(recovered, "SELECT count(*) FROM t"), rows) << bytes << " bytes a row";
-      EXPECT_EQ(Scalar(recovered, "SELECT sum(length(b)) FROM t WHERE id > " + std::to_string(rows - 7)),
+      const auto recovered = w.RecoveredCopy();
+      EXPECT_EQ(Scalar(*recovered, "SELECT count(*) FROM t"), rows) << bytes << " bytes a row";
+      EXPECT_EQ(Scalar(*recovered, "SELECT sum(length(b)) FROM t WHERE id > " + std::to_string(rows - 7)),
                 7 * bytes);
     }
   }
@@ -99,30 +115,15 @@ TEST(SqliteLogWrites, ARestartedLogHoldsOnlyTheNewCommits) {
   // After a full checkpoint the log starts again from its beginning (over
   // the old frames, or emptied); a copy taken then must hold exactly what
   // was committed.
-  TempFolder dir("logw");
-  const std::string path = dir.File("t.db"), copy = dir.File("copy.db");
-  TSqliteDatabase db(path);
-  db.Exec("CREATE TABLE t(id INTEGER PRIMARY KEY, b BLOB)");
+  TWriter w;
   int rows = 0;
   for (int round = 0; round < 4; ++round) {
-    for (int n = 0; n < 20; ++n) {
-      db.Begin();
-      Insert(db, rows + 1, 5, 3000);
-      db.Commit();
-      rows += 5;
-    }
-    // Emptied, or started again in place over the old frames.
-    db.Exec(round % 2 ? "PRAGMA wal_checkpoint(TRUNCATE)" : "PRAGMA wal_checkpoint(RESTART)");
-    db.Begin();
-    Insert(db, rows + 1, 1, 50);
-    db.Commit();
-    ++rows;
-    WriteFile(copy, ReadFile(path));
-    WriteFile(copy + "-wal", ReadFile(path + "-wal"));
-    std::remove((copy + "-shm").c_str());
-    TSqliteDatabase recovered(copy);
-    EXPECT_EQ(Scalar(recovered, "SELECT count(*) FROM t"), rows);
-    EXPECT_EQ(Scalar(recovered, "SELECT max(id) FROM t"), rows);
+    for (int n = 0; n < 20; ++n, rows += 5) w.Commit(rows + 1, 5, 3000);
+    w.db.Exec(round % 2 ? "PRAGMA wal_checkpoint(TRUNCATE)" : "PRAGMA wal_checkpoint(RESTART)");
+    w.Commit(++rows, 1, 50);
+    const auto recovered = w.RecoveredCopy();
+    EXPECT_EQ(Scalar(*recovered, "SELECT count(*) FROM t"), rows);
+    EXPECT_EQ(Scalar(*recovered, "SELECT max(id) FROM t"), rows);
   }
 }
 
