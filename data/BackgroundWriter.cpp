@@ -24,7 +24,6 @@ TBackgroundWriter::TBackgroundWriter(TDataSet& dest, std::vector<TField*> fields
     throw EDatabaseError("The writer thread needs an open destination in browse state");
   if (!dest_.ControlsDisabled())
     throw EDatabaseError("The writer thread needs a destination whose views are suspended");
-  for (size_t i = 0; i < maxBatches_; ++i) free_.push_back(NewBatch());
   thread_ = std::thread([this] { Run(); });
 }
 
@@ -39,21 +38,27 @@ TBackgroundWriter::~TBackgroundWriter() {
 
 // ---- The caller's side -------------------------------------------------------------------
 
-TBackgroundWriter::TBatch* TBackgroundWriter::NewBatch() {
+TBackgroundWriter::TBatch* TBackgroundWriter::NewBatch(std::unique_lock<std::mutex>& lock) {
+  // Made without the lock: the writer goes on meanwhile.
+  lock.unlock();
   auto b = std::make_unique<TBatch>();
   b->values.assign(batchRows_ * fields_.size(), TVariant::Null());
   b->tags.assign(batchRows_, 0);
+  lock.lock();
   batches_.push_back(std::move(b));
   return batches_.back().get();
 }
 
 TBackgroundWriter::TBatch* TBackgroundWriter::TakeFree(std::unique_lock<std::mutex>& lock) {
+  // Batches are made when first needed, so that the writer already works
+  // on the first while the next one's memory is set up.
+  if (free_.empty() && batches_.size() < maxBatches_ && !failed_.load()) return NewBatch(lock);
   done_.wait(lock, [this] { return !free_.empty() || failed_.load(); });
   // Halted on a failure with every batch full: one more batch, so that the
   // caller gets to its next row and deals with the failure there.
   TBatch* b = nullptr;
   if (free_.empty()) {
-    b = NewBatch();
+    b = NewBatch(lock);
   } else {
     b = free_.back();
     free_.pop_back();

@@ -113,7 +113,8 @@ private:
   void HandOff(std::unique_lock<std::mutex>& lock);
   // A free batch (waits for one; makes one more while halted on a failure). With the lock held.
   TBatch* TakeFree(std::unique_lock<std::mutex>& lock);
-  TBatch* NewBatch();
+  // A new batch, made without the lock (taken again before it returns); only the caller's thread makes batches.
+  TBatch* NewBatch(std::unique_lock<std::mutex>& lock);
   // Back to the free batches, or freed when more than maxBatches_ exist. With the lock held.
   void Release(TBatch* batch);
 

@@ -18,7 +18,7 @@ KV_IMPLEMENT_CLASS(TPgQueryDataSet, TDataSet)
 namespace {
 
 constexpr int kReadBatch = 500;         // rows per read of a table or query
-constexpr int kCopyBatch = 5000;        // rows per COPY when PostRecords <= 0
+constexpr int kCopyBatch = 10000;       // rows per COPY when PostRecords <= 0
 constexpr size_t kMaxCopyBytes = 8u << 20;  // a COPY is sent once its text reaches this size
 constexpr size_t kCopyPiece = 64u << 10;     // COPY text is handed to the server in pieces of this size
 constexpr size_t kRefusedInMessage = 5;
@@ -128,6 +128,7 @@ void TPgTableDataSet::ReadDefinitions(uint32_t oid) {
                                std::stoi(PQgetvalue(cols.get(), i, 2)), PQgetvalue(cols.get(), i, 3));
     TColumn c;
     c.hasDefault = *PQgetvalue(cols.get(), i, 5) == 't';
+    c.typeOid = static_cast<uint32_t>(std::stoul(PQgetvalue(cols.get(), i, 1)));
     d.SetRequired(*PQgetvalue(cols.get(), i, 4) == 't' && !c.hasDefault);
     c.quoted = TPgConnection::QuoteIdent(d.Name);
     c.select = d.DataType == ftCurrency ? c.quoted + "::numeric" : c.quoted;
@@ -255,7 +256,7 @@ void TPgTableDataSet::InternalOpen() {
   window_.clear();
   bookmarks_.clear();
   recNo_ = 0;
-  refused_ = copies_ = 0;
+  refused_ = copies_ = binaryCopies_ = 0;
   wrote_ = false;
   commitHook_ = Conn().AddBeforeCommit([this] { FlushAppends(); });
 }
@@ -515,9 +516,45 @@ void TPgTableDataSet::RowSets(const TValueOf& value) {
 
 void TPgTableDataSet::UseRowSets() {
   batchSets_ = rowSets_;
+  batchBinary_ = true;
+  for (size_t i = 0; i < columns_.size(); ++i)
+    if (batchSets_[i] && !PgBinaryCopyType(columns_[i].typeOid)) batchBinary_ = false;
   batchColumns_.clear();
   for (size_t i = 0; i < columns_.size(); ++i)
     if (batchSets_[i]) batchColumns_ += (batchColumns_.empty() ? "" : ", ") + columns_[i].quoted;
+}
+
+template <class TValueOf>
+bool TPgTableDataSet::EncodeBinaryRow(const TValueOf& value) {
+  const size_t start = copyData_.size();
+  const auto count = static_cast<uint16_t>(std::count(batchSets_.begin(), batchSets_.end(), true));
+  copyData_ += static_cast<char>(count >> 8);
+  copyData_ += static_cast<char>(count & 0xFF);
+  for (size_t i = 0; i < columns_.size(); ++i) {
+    if (batchSets_[i] &&
+        !AppendPgBinaryValue(copyData_, columns_[i].typeOid, FieldDefs()[static_cast<int>(i)].DataType, value(i))) {
+      copyData_.resize(start);
+      return false;
+    }
+  }
+  lineStarts_.push_back(start);
+  return true;
+}
+
+template <class TValueOf>
+bool TPgTableDataSet::EncodeNextRow(const TValueOf& value, bool binary) {
+  const size_t bytes = copyData_.size();
+  const size_t lines = lineStarts_.size();
+  try {
+    if (binary) return EncodeBinaryRow(value);
+    EncodeRow(value);
+    return true;
+  } catch (const std::exception&) {
+    // Raised again when the row comes first in the next batch, outside any COPY.
+    copyData_.resize(bytes);
+    lineStarts_.resize(lines);
+    return false;
+  }
 }
 
 template <class TValueOf>
@@ -594,8 +631,9 @@ TPgRow TPgTableDataSet::LineValues(size_t i) const {
   return out;
 }
 
-TPgRow TPgTableDataSet::LineRow(size_t i) const {
-  const TPgRow sent = LineValues(i);
+TPgRow TPgTableDataSet::LineRow(size_t i) const { return RowOfSent(LineValues(i)); }
+
+TPgRow TPgTableDataSet::RowOfSent(const TPgRow& sent) const {
   TPgRow row(columns_.size() + 1);
   for (size_t c = 0, k = 0; c < columns_.size(); ++c)
     if (batchSets_[c] && k < sent.size()) row[c + 1] = sent[k++];
@@ -652,7 +690,10 @@ std::string TPgTableDataSet::RowInsertSql() const {
 // the server in pieces while the next rows are made; the call returns once
 // the server has stored them. A batch the server refuses is undone and its
 // rows go one by one up to the refused one, whose error is raised; the rows
-// after it are not sent.
+// after it are not sent. A batch is sent in COPY's binary format when its
+// columns' types allow and its first row has a binary form; a row without
+// one (see AppendPgBinaryValue) ends the batch, and the next one starting
+// with it goes as text.
 void TPgTableDataSet::InternalAppendRows(const TVariant* const* values, size_t rows, size_t& stored) {
   stored = 0;
   FlushAppends();  // rows posted one by one before go first
@@ -667,51 +708,74 @@ void TPgTableDataSet::InternalAppendRows(const TVariant* const* values, size_t r
     const int64_t room = postRecords_ > 0 ? c.WritesBeforeCommit(postRecords_) : kCopyBatch;
     copyData_.clear();
     lineStarts_.clear();
+    // The first row is made before the COPY begins: a value that cannot be
+    // written fails its row with no COPY open.
+    bool binary = false;
+    if (batchBinary_) {
+      copyData_.assign(kPgBinaryCopyHeader);
+      binary = EncodeBinaryRow(rowAt(stored));
+      if (!binary) copyData_.clear();
+    }
+    if (!binary) EncodeRow(rowAt(stored));
     const bool owns = !c.InTransaction();
     if (!owns) c.Exec("SAVEPOINT vandrel_copy");
     ++copies_;
+    if (binary) ++binaryCopies_;
     bool copied = false;
     try {
-      c.BeginCopy("COPY " + quotedTable_ + " (" + batchColumns_ + ") FROM STDIN", {}, owns);
+      c.BeginCopy("COPY " + quotedTable_ + " (" + batchColumns_ + ") FROM STDIN" + (binary ? " (FORMAT binary)" : ""),
+                  {}, owns);
       size_t sent = 0;
-      for (size_t n = 0; stored + n < rows && static_cast<int64_t>(n) < room && copyData_.size() < kMaxCopyBytes; ++n) {
-        if (n > 0) {
-          RowSets(rowAt(stored + n));
-          if (rowSets_ != batchSets_) break;
-        }
-        EncodeRow(rowAt(stored + n));
+      for (size_t n = 1; stored + n < rows && static_cast<int64_t>(n) < room && copyData_.size() < kMaxCopyBytes; ++n) {
+        RowSets(rowAt(stored + n));
+        // A row with other columns, or one that cannot be written so, starts the next batch.
+        if (rowSets_ != batchSets_ || !EncodeNextRow(rowAt(stored + n), binary)) break;
         if (copyData_.size() - sent >= kCopyPiece) {
           c.PutCopyData(std::string_view(copyData_).substr(sent));
           sent = copyData_.size();
         }
       }
       if (sent < copyData_.size()) c.PutCopyData(std::string_view(copyData_).substr(sent));
+      if (binary) c.PutCopyData(kPgBinaryCopyTrailer);
       c.EndCopy();
       if (!owns) c.Exec("RELEASE SAVEPOINT vandrel_copy");
       copied = true;
     } catch (const EDatabaseError&) {
       UndoCopy(owns);
     }
-    if (!copied) StoreRowByRow(stored);
+    // The values of row i of the batch as the text format has them.
+    const auto sentValues = [&](size_t i) {
+      if (!binary) return LineValues(i);
+      TPgRow out;
+      const auto value = rowAt(stored + i);
+      for (size_t col = 0; col < columns_.size(); ++col)
+        if (batchSets_[col]) out.push_back(PgTextOf(FieldDefs()[static_cast<int>(col)].DataType, value(col)));
+      return out;
+    };
     const size_t batch = lineStarts_.size();
-    BatchStored(batch);
+    if (!copied) StoreRowByRow(stored, sentValues);
+    if (batch > 0) BatchStored(batch, RowOfSent(sentValues(batch - 1)));
     stored += batch;
   }
+  copyData_.clear();
+  lineStarts_.clear();
 }
 
 // The rows of a refused batch one by one; raises the first refusal, with
 // the rows before it stored and added to `stored`.
-void TPgTableDataSet::StoreRowByRow(size_t& stored) {
+void TPgTableDataSet::StoreRowByRow(size_t& stored, const std::function<TPgRow(size_t)>& sentValues) {
   TPgConnection& c = Conn();
   const std::string sql = RowInsertSql();
   for (size_t i = 0; i < lineStarts_.size(); ++i) {
     try {
-      c.RunRowWrite(sql, LineValues(i));
+      c.RunRowWrite(sql, sentValues(i));
     } catch (const EDatabaseError&) {
-      if (c.Connected()) {
-        BatchStored(i);
+      if (c.Connected() && i > 0) {
+        BatchStored(i, RowOfSent(sentValues(i - 1)));
         stored += i;
       }
+      copyData_.clear();
+      lineStarts_.clear();
       throw;
     }
   }
@@ -721,14 +785,14 @@ size_t TPgTableDataSet::AppendRecordsBatch() const {
   return static_cast<size_t>(postRecords_ > 0 && postRecords_ < kCopyBatch ? postRecords_ : kCopyBatch);
 }
 
-// The first `rows` rows of the batch are stored: counted, the last one current.
-void TPgTableDataSet::BatchStored(size_t rows) {
+// The first `rows` rows of the batch are stored: counted, `last` (the last one) current.
+void TPgTableDataSet::BatchStored(size_t rows, TPgRow last) {
   if (rows == 0) return;
   appendsPosted_ += static_cast<int64_t>(rows);
   recordCount_ += static_cast<int64_t>(rows);
   wrote_ = true;
   window_.clear();
-  current_ = LineRow(rows - 1);
+  current_ = std::move(last);
   currentPosted_ = true;
   pos_ = TPos::OnRow;
   recNo_ = 0;

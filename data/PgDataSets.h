@@ -87,6 +87,23 @@ KVCORE_EXPORT void AppendPgCopyText(std::string& out, std::string_view text);
 // The value's PgTextOf in COPY's text format ("\N" for nullopt), appended
 // to `out` without copying texts and numbers on the way.
 KVCORE_EXPORT void AppendPgCopyValue(std::string& out, TFieldType type, const TVariant& value);
+// COPY's binary format, which spares the server parsing numbers and
+// finding field ends: the stream's header (signature, flags, no extension)
+// and trailer.
+inline constexpr std::string_view kPgBinaryCopyHeader{"PGCOPY\n\377\r\n\0\0\0\0\0\0\0\0\0", 19};
+inline constexpr std::string_view kPgBinaryCopyTrailer{"\377\377", 2};
+// Whether AppendPgBinaryValue writes values of columns of the type `typeOid`
+// (boolean, smallint, integer, bigint, double precision, text, varchar,
+// character, date, timestamp).
+KVCORE_EXPORT bool PgBinaryCopyType(uint32_t typeOid);
+// The value for a column of the type `typeOid` (field type `type`) in
+// COPY's binary format (its length, then its bytes; length -1 for Null and
+// unassigned), appended to `out`. False, with nothing appended, when the
+// binary form would not store exactly what the text form (PgTextOf) does,
+// or could be refused differently: a value of another kind than the
+// column's, a number outside a smaller integer's range, a date-time
+// without a date or outside the years 1 to 9999. Such a value goes as text.
+KVCORE_EXPORT bool AppendPgBinaryValue(std::string& out, uint32_t typeOid, TFieldType type, const TVariant& value);
 // A value read in text form as a value of the field's kind; false when it
 // does not convert.
 KVCORE_EXPORT bool PgValueOf(TFieldType type, uint8_t kind, const std::string& text, TVariant& value);
@@ -105,7 +122,7 @@ public:
   void SetTableName(const std::string& name);
   const std::string& TableName() const { return tableName_; }
   // Writes between two commits, and rows per COPY (default 100); <= 0: one
-  // transaction until close, COPY batches of 5000 rows.
+  // transaction until close, COPY batches of 10000 rows.
   void SetPostRecords(int32_t writes) { postRecords_ = writes; }
   int32_t PostRecords() const { return postRecords_; }
 
@@ -119,13 +136,16 @@ public:
   int64_t PendingAppends() const override { return copyOpen_ ? static_cast<int64_t>(lineStarts_.size()) : 0; }
   // AppendRecords sends its rows with COPY and waits for the server's answer.
   bool AppendRecordsSettle() const override { return true; }
-  // Rows of one COPY: PostRecords, at most 5000.
+  // Rows of one COPY: PostRecords, at most 10000.
   size_t AppendRecordsBatch() const override;
   // A COPY then takes max(rows, its PostRecords batch) rows; the commit
   // PostRecords asks for comes at a COPY's end, so appends are committed
   // every max(rows, PostRecords) rows.
-  // COPY statements sent since the dataset opened.
+  // COPY statements sent since the dataset opened, and how many of them in
+  // the binary format (AppendRecords sends a batch so when its columns and
+  // rows allow).
   int64_t CopyBatches() const { return copies_; }
+  int64_t BinaryCopyBatches() const { return binaryCopies_; }
 
   bool TableExists();
   // Creates the table and its indexes from FieldDefs()/IndexDefs() when it
@@ -167,6 +187,7 @@ private:
     std::string quoted;
     std::string select;  // the expression read (money as numeric)
     bool hasDefault = false;
+    uint32_t typeOid = 0;
   };
 
   TPgConnection& Conn() const;
@@ -195,16 +216,28 @@ private:
   // One more row of the batch, in COPY's text format.
   template <class TValueOf>
   void EncodeRow(const TValueOf& value);
+  // The same in COPY's binary format; false, with nothing added, when a
+  // value has no binary form (AppendPgBinaryValue).
+  template <class TValueOf>
+  bool EncodeBinaryRow(const TValueOf& value);
+  // A row after the first of a batch in the batch's format; false, with
+  // nothing added, when it has no binary form or cannot be written (it
+  // then starts the next batch, where its error is raised).
+  template <class TValueOf>
+  bool EncodeNextRow(const TValueOf& value, bool binary);
   std::string RowInsertSql() const;
-  void StoreRowByRow(size_t& stored);
+  // `sentValues(i)`: the values of row i of the batch, as the text format has them.
+  void StoreRowByRow(size_t& stored, const std::function<TPgRow(size_t)>& sentValues);
   // Called while handling the error of a refused COPY (a bare throw raises it again).
   void UndoCopy(bool ownedTransaction);
-  void BatchStored(size_t rows);
+  void BatchStored(size_t rows, TPgRow last);
   void StartCopy();
   // The values of line `i` of the batch: as sent (the columns set), or as
   // the dataset's row (ctid unknown, columns left to their default Null).
   TPgRow LineValues(size_t i) const;
   TPgRow LineRow(size_t i) const;
+  // The dataset's row of the values a batch row sent.
+  TPgRow RowOfSent(const TPgRow& sent) const;
   void InsertRowByRow(std::vector<std::pair<size_t, std::string>>& refused);
   void ReportRefused(const std::vector<std::pair<size_t, std::string>>& refused);
 
@@ -228,6 +261,7 @@ private:
   bool copyOpen_ = false;           // a COPY of this dataset is open on the connection
   bool copyOwnsTransaction_ = false;  // the COPY began the transaction (no savepoint around it)
   std::vector<bool> batchSets_;     // the columns the rows of the batch set (the others take their default)
+  bool batchBinary_ = false;        // all of them have a binary COPY form
   std::vector<bool> rowSets_;       // the columns one row sets (reused)
   std::string batchColumns_;        // the same, as SQL text
   std::string copyData_;            // the batch's rows as sent, kept until the server accepts them
@@ -236,6 +270,7 @@ private:
   int64_t refused_ = 0;
   int64_t appendsPosted_ = 0;  // rows appended and posted since the open
   int64_t copies_ = 0;
+  int64_t binaryCopies_ = 0;
   int commitHook_ = 0;
   bool wrote_ = false;
 };

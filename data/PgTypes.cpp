@@ -3,8 +3,11 @@
 #include <charconv>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
+#include <limits>
 
 #include "data/PgDataSets.h"
+#include "foundation/DateUtils.h"
 
 namespace kv {
 
@@ -243,6 +246,95 @@ void AppendPgCopyValue(std::string& out, TFieldType type, const TVariant& value)
     AppendPgCopyText(out, *text);
   else
     out += "\\N";
+}
+
+namespace {
+
+// `bytes` bytes of `v`, most significant first (network order, as COPY's binary format has them).
+void AppendBigEndian(std::string& out, uint64_t v, int bytes) {
+  char buf[8];
+  for (int i = 0; i < bytes; ++i) buf[i] = static_cast<char>(v >> (8 * (bytes - 1 - i)));
+  out.append(buf, static_cast<size_t>(bytes));
+}
+
+void AppendBinaryNumber(std::string& out, uint64_t v, int bytes) {
+  AppendBigEndian(out, static_cast<uint64_t>(bytes), 4);
+  AppendBigEndian(out, v, bytes);
+}
+
+constexpr int64_t kMicrosPerDay = 86400000000;
+constexpr double kPgEpoch = 36526;  // 2000-01-01, the day PostgreSQL counts dates and timestamps from
+
+// Date (days) or timestamp (microseconds) since 2000-01-01, as the text
+// PgTextOf gives would be read; false where that text holds no date or a
+// year outside 1..9999.
+bool PgDateTimeOf(TDateTime value, bool timestamp, int64_t& out) {
+  if (!std::isfinite(value)) return false;
+  int y, m, d, h, n, s, ms;
+  DecodeDateTime(value, y, m, d, h, n, s, ms);
+  const bool hasTime = h || n || s || ms;
+  if ((std::trunc(value) == 0 && hasTime) || y < 1 || y > 9999) return false;
+  const int64_t days = static_cast<int64_t>(EncodeDate(y, m, d) - kPgEpoch);
+  out = timestamp ? days * kMicrosPerDay + ((int64_t{h} * 3600 + n * 60 + s) * 1000 + ms) * 1000 : days;
+  return true;
+}
+
+}  // namespace
+
+bool PgBinaryCopyType(uint32_t typeOid) {
+  switch (typeOid) {
+    case kBool: case kInt2: case kInt4: case kInt8: case kFloat8:
+    case kText: case kVarchar: case kBpchar: case kDate: case kTimestamp: return true;
+    default: return false;
+  }
+}
+
+bool AppendPgBinaryValue(std::string& out, uint32_t typeOid, TFieldType type, const TVariant& value) {
+  const uint8_t kind = value.Type();
+  if (kind == varEmpty || kind == varNull) {
+    AppendBigEndian(out, 0xFFFFFFFFu, 4);
+    return true;
+  }
+  switch (typeOid) {
+    case kBool:
+      if (kind != varBoolean) return false;
+      AppendBinaryNumber(out, value.RawBoolean() ? 1 : 0, 1);
+      return true;
+    case kInt2: case kInt4: case kInt8: {
+      if (kind != varInteger) return false;
+      const int bytes = typeOid == kInt2 ? 2 : typeOid == kInt4 ? 4 : 8;
+      const int64_t v = value.RawInteger();
+      if (bytes < 8 && (v < -(int64_t{1} << (8 * bytes - 1)) || v >= (int64_t{1} << (8 * bytes - 1)))) return false;
+      AppendBinaryNumber(out, static_cast<uint64_t>(v), bytes);
+      return true;
+    }
+    case kFloat8: {
+      double d = 0;
+      if (kind == varFloat) d = value.RawFloat();
+      else if (kind == varInteger) d = static_cast<double>(value.RawInteger());  // rounded as the server reads its text
+      else return false;
+      if (std::isnan(d)) d = std::numeric_limits<double>::quiet_NaN();  // the text form keeps no NaN payload
+      uint64_t bits = 0;
+      std::memcpy(&bits, &d, sizeof bits);
+      AppendBinaryNumber(out, bits, 8);
+      return true;
+    }
+    case kText: case kVarchar: case kBpchar: {
+      if (kind != varString || IsBinary(type)) return false;
+      const std::string& text = value.RawString();
+      if (text.size() > static_cast<size_t>(std::numeric_limits<int32_t>::max())) return false;
+      AppendBigEndian(out, text.size(), 4);
+      out += text;
+      return true;
+    }
+    case kDate: case kTimestamp: {
+      int64_t v = 0;
+      if (kind != varDateTime || !PgDateTimeOf(value.RawFloat(), typeOid == kTimestamp, v)) return false;
+      AppendBinaryNumber(out, static_cast<uint64_t>(v), typeOid == kTimestamp ? 8 : 4);
+      return true;
+    }
+    default: return false;
+  }
 }
 
 bool PgValueOf(TFieldType type, uint8_t kind, const std::string& text, TVariant& value) {

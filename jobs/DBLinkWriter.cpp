@@ -39,7 +39,7 @@ namespace {
 // in flight stay a few thousand whatever the size of the source.
 constexpr size_t kWriterBatchRows = 512;
 constexpr size_t kWriterBatches = 4;
-constexpr size_t kWriterLargestBatchRows = 5000;
+constexpr size_t kWriterLargestBatchRows = 10000;
 constexpr size_t kWriterLargeBatches = 2;
 
 const TExpression* Resolve(const TExpression* exp) {

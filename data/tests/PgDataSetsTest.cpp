@@ -333,6 +333,186 @@ TEST_F(PgDataSets, AppendRecordsStopsAtTheRefusedRowAndCommitsEveryPostRecordsRo
   EXPECT_EQ(t->RecordCount(), 45);
 }
 
+// The binary COPY of AppendRecords against the text format: the same rows
+// go into a table whose columns all have a binary form and into one that
+// also has a numeric column (so it is sent as text). What lands, the rows
+// refused and their errors must be the same.
+class PgBinaryCopy : public PgDataSets {
+protected:
+  static constexpr const char* kColumns =
+      "k int primary key, b boolean, s smallint, i integer, l bigint, f float8, t text, v varchar(6), c char(3), "
+      "d date, ts timestamp";
+  static constexpr const char* kRead = "select k, b, s, i, l, f, t, v, c, d, ts from %s order by k";
+
+  struct TOutcome {
+    std::vector<std::pair<size_t, std::string>> refused;  // row index, the error's first line
+    std::string stored;                                  // the table as psql shows it
+    int64_t rows = 0;
+    int64_t binaryCopies = 0;
+  };
+
+  // Appends `rows` (values of k, b, s, ..., ts) through AppendRecords as a
+  // writer thread does, going on after each refused row.
+  TOutcome Append(bool textOnly, const std::vector<std::vector<TVariant>>& rows) {
+    const std::string table = "binary_copy";
+    Server().Psql("drop table if exists " + table + "; create table " + table + "(" + kColumns +
+                  (textOnly ? ", n numeric)" : ")"));
+    TPgTableDataSet t(conn);
+    t.SetTableName(table);
+    t.SetPostRecords(4);
+    t.Open();
+    t.DisableControls();
+    std::vector<TField*> fields;
+    for (const char* name : {"k", "b", "s", "i", "l", "f", "t", "v", "c", "d", "ts"}) fields.push_back(&t.FieldByName(name));
+    std::vector<TVariant> values;
+    for (const auto& row : rows) values.insert(values.end(), row.begin(), row.end());
+    const size_t width = fields.size();
+    TOutcome out;
+    for (size_t next = 0; next < rows.size();) {
+      size_t appended = 0;
+      try {
+        t.AppendRecords(fields.data(), values.data() + next * width, width, rows.size() - next, appended);
+        next = rows.size();
+      } catch (const Exception& e) {
+        out.refused.emplace_back(next + appended, e.Message().substr(0, e.Message().find('\n')));
+        t.Cancel();
+        next += appended + 1;
+      }
+    }
+    t.Commit();
+    out.binaryCopies = t.BinaryCopyBatches();
+    char sql[128];
+    std::snprintf(sql, sizeof sql, kRead, table.c_str());
+    out.stored = Server().Psql(sql);
+    out.rows = Count(table);
+    return out;
+  }
+
+  static std::vector<TVariant> Row(int k, TVariant b, TVariant s, TVariant i, TVariant l, TVariant f, TVariant t,
+                                   TVariant v, TVariant c, TVariant d, TVariant ts) {
+    return {TVariant(k), b, s, i, l, f, t, v, c, d, ts};
+  }
+  static TVariant Date(double days) { return TVariant::FromDateTime(days); }
+};
+
+TEST_F(PgBinaryCopy, StoresWhatTheTextFormatStores) {
+  const TVariant null = TVariant::Null();
+  const TVariant unset;
+  const std::vector<std::vector<TVariant>> rows = {
+      // bounds of each integer, texts that the text format escapes, a leap day, milliseconds
+      Row(1, TVariant(true), TVariant(-32768), TVariant(int64_t{-2147483648}), TVariant(INT64_MIN), TVariant(0.1),
+          TVariant("中文\ttab\nline\rcr \\N"), TVariant("abc"), TVariant("x"), Date(EncodeDate(2024, 2, 29)),
+          Date(EncodeDateTime(1999, 12, 31, 23, 59, 58, 7))),
+      Row(2, TVariant(false), TVariant(32767), TVariant(2147483647), TVariant(INT64_MAX), TVariant(-0.0), TVariant(""),
+          TVariant(""), TVariant(""), Date(EncodeDate(1, 1, 1)), Date(EncodeDateTime(9999, 12, 31, 23, 59, 59, 999))),
+      Row(3, null, null, null, null, null, null, null, null, null, null),
+      Row(4, unset, unset, unset, unset, unset, unset, unset, unset, unset, unset),
+      // floats the text format spells out; dates before 2000 and the days' own start
+      Row(5, null, null, null, null, TVariant(std::nan("")), null, null, null, Date(0), Date(0)),
+      Row(6, null, null, null, null, TVariant(-HUGE_VAL), null, null, null, Date(-693593), Date(-1.25)),
+      Row(7, null, null, null, null, TVariant(HUGE_VAL), null, null, null, Date(45000.75), Date(45000.75)),
+      Row(8, null, TVariant(0), TVariant(0), TVariant(0), TVariant(5e-324), TVariant("  padded  "), TVariant("ü中"),
+          TVariant("ab "), Date(36526), Date(36526.5)),
+      Row(9, null, null, null, null, TVariant(1.7976931348623157e308), null, null, null, null, null),
+      // numbers given as text, converted to the columns' kinds on the way
+      Row(10, TVariant("true"), TVariant("12"), TVariant("-34"), TVariant("9007199254740993"), TVariant("2.5"),
+          TVariant(42), TVariant(7), TVariant(1.5), TVariant("2001-02-03"), TVariant("2001-02-03 04:05:06")),
+  };
+  const TOutcome binary = Append(false, rows);
+  const TOutcome text = Append(true, rows);
+  EXPECT_GT(binary.binaryCopies, 0);
+  EXPECT_EQ(text.binaryCopies, 0);
+  EXPECT_TRUE(binary.refused.empty()) << binary.refused.front().second;
+  EXPECT_EQ(binary.refused, text.refused);
+  EXPECT_EQ(binary.stored, text.stored);
+  EXPECT_NE(binary.stored.find("NaN"), std::string::npos) << binary.stored;
+  EXPECT_EQ(binary.rows, 10);
+}
+
+// Rows the server refuses in a binary batch, and rows without a binary
+// form (a date-time without a date: its text holds the time alone), fail
+// as in the text format; the rows around them land, and later batches go
+// binary again.
+TEST_F(PgBinaryCopy, RefusedRowsAndRowsWithoutABinaryFormFailAsInTheTextFormat) {
+  const TVariant null = TVariant::Null();
+  std::vector<std::vector<TVariant>> rows;
+  for (int k = 1; k <= 16; ++k) {
+    TVariant v("ok"), t("text"), ts = TVariant::FromDateTime(45000 + k);
+    int key = k;
+    if (k == 3) v = TVariant("toolong");                 // longer than varchar(6)
+    if (k == 5) t = TVariant(std::string("bad \xff utf-8"));  // not UTF-8
+    if (k == 7) ts = TVariant::FromDateTime(0.25);       // a time alone: no binary form, and no timestamp
+    if (k == 9) key = 8;                                 // a duplicate key
+    TVariant d = k == 11 ? TVariant::FromDateTime(-700000) : null;  // before the year 1: no text either
+    TVariant i = k == 13 ? TVariant(int64_t{3000000000}) : null;     // beyond integer
+    rows.push_back(Row(key, null, TVariant(k), i, null, null, t, v, null, d, ts));
+  }
+  const TOutcome binary = Append(false, rows);
+  const TOutcome text = Append(true, rows);
+  const std::vector<size_t> expected{2, 4, 6, 8, 10, 12};
+  std::vector<size_t> failed;
+  for (const auto& r : binary.refused) failed.push_back(r.first);
+  EXPECT_EQ(failed, expected);
+  EXPECT_EQ(binary.refused, text.refused);
+  EXPECT_EQ(binary.stored, text.stored);
+  EXPECT_EQ(binary.rows, 10);
+  EXPECT_GE(binary.binaryCopies, 3);
+}
+
+// A value in COPY's binary format: its length and its bytes in network
+// order; values without an exact binary form are declined (nothing written).
+TEST(PgCopyBinary, ValuesAreWrittenInNetworkOrderOrDeclined) {
+  enum : uint32_t { kBool = 16, kInt8 = 20, kInt2 = 21, kInt4 = 23, kText = 25, kFloat8 = 701, kDate = 1082,
+                    kTimestamp = 1114, kNumeric = 1700 };
+  struct Case {
+    uint32_t oid;
+    TFieldType type;
+    TVariant value;
+    const char* hex;  // nullptr: declined
+  } cases[] = {
+      {kInt4, ftInteger, TVariant::Null(), "ffffffff"},
+      {kText, ftMemo, TVariant(), "ffffffff"},
+      {kInt2, ftSmallint, TVariant(-2), "00000002fffe"},
+      {kInt2, ftSmallint, TVariant(32768), nullptr},
+      {kInt4, ftInteger, TVariant(int64_t{-2147483649}), nullptr},
+      {kInt4, ftInteger, TVariant("5"), nullptr},
+      {kInt8, ftLargeint, TVariant(int64_t{0x0102030405060708}), "000000080102030405060708"},
+      {kFloat8, ftFloat, TVariant(1.0), "000000083ff0000000000000"},
+      {kFloat8, ftFloat, TVariant(3), "000000084008000000000000"},
+      {kFloat8, ftFloat, TVariant(-std::nan("")), "000000087ff8000000000000"},
+      {kBool, ftBoolean, TVariant(true), "0000000101"},
+      {kBool, ftBoolean, TVariant(1), nullptr},
+      {kText, ftMemo, TVariant("a\tb"), "00000003610962"},
+      {kText, ftBlob, TVariant("ab"), nullptr},
+      {kDate, ftDate, TVariant::FromDateTime(EncodeDate(2000, 1, 2)), "0000000400000001"},
+      {kDate, ftDate, TVariant::FromDateTime(EncodeDate(1999, 12, 31) + 0.5), "00000004ffffffff"},
+      {kTimestamp, ftDateTime, TVariant::FromDateTime(EncodeDateTime(2000, 1, 1, 0, 0, 1, 5)), "0000000800000000000f55c8"},
+      {kTimestamp, ftDateTime, TVariant::FromDateTime(0.5), nullptr},  // a time alone
+      {kDate, ftDate, TVariant("2000-01-02"), nullptr},
+      {kNumeric, ftFMTBcd, TVariant(1.5), nullptr},
+  };
+  for (const Case& c : cases) {
+    std::string out = "x";
+    const bool written = AppendPgBinaryValue(out, c.oid, c.type, c.value);
+    std::string hex;
+    for (size_t i = 1; i < out.size(); ++i) {
+      char b[3];
+      std::snprintf(b, sizeof b, "%02x", static_cast<unsigned char>(out[i]));
+      hex += b;
+    }
+    if (!c.hex) {
+      EXPECT_FALSE(written) << c.oid << " " << c.value.AsString();
+      EXPECT_EQ(out, "x");
+    } else {
+      EXPECT_TRUE(written) << c.hex;
+      EXPECT_EQ(hex, c.hex);
+    }
+  }
+  EXPECT_TRUE(PgBinaryCopyType(kTimestamp));
+  EXPECT_FALSE(PgBinaryCopyType(kNumeric));
+  EXPECT_FALSE(PgBinaryCopyType(1184));  // timestamptz: read in the session's time zone
+}
+
 // A value in COPY's text format: PgTextOf's text with backslash, LF, CR and
 // TAB escaped, "\\N" for null.
 TEST(PgCopyText, ValuesAreWrittenAsPgTextOfWithTheEscapes) {
