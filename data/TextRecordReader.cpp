@@ -31,6 +31,10 @@ TTextRecordReader::TTextRecordReader(const TTextLayout& layout) : layout_(layout
   if (!layout_.RowSeparator.empty()) stops_[static_cast<unsigned char>(layout_.RowSeparator.back())] = true;
   if (hasQualifier_) stops_[static_cast<unsigned char>(qualifier_)] = true;
   sLast_ = layout_.Separator.empty() ? 0 : layout_.Separator.back();
+  crLf_ = layout_.RowSeparator == "\r\n";
+  simple_ = layout_.Type != tftFixedWidths && layout_.Separator.size() == 1 && sLast_ != '\r' && sLast_ != '\n' &&
+            !(hasQualifier_ && (qualifier_ == sLast_ || qualifier_ == '\r' || qualifier_ == '\n')) &&
+            (layout_.RowSeparator == "\n" || (crLf_ && lfEnds_));
   rLast_ = layout_.RowSeparator.empty() ? 0 : layout_.RowSeparator.back();
   for (int32_t w : layout_.Widths) recordWidth_ += static_cast<uint64_t>(w < 0 ? 0 : w);
   if (TextEncodingKind(layout_.Encoding) == tekOther) decoder_ = std::make_unique<TTextDecoder>(layout_.Encoding);
@@ -351,7 +355,69 @@ bool TTextRecordReader::ReadQualified(size_t fieldStart, size_t& qualified) {
   return true;
 }
 
+// The common record at full speed: all of it in the buffer, its fields
+// plain or qualified as a whole, ended by LF (or CR LF). Takes the record
+// as ReadDelimited would; false, with nothing taken, for anything else (a
+// record that runs past the buffer, a qualifier inside a field, a
+// qualified field followed by other bytes, qualified text ending in CR
+// before a record end), which ReadDelimited then reads.
+bool TTextRecordReader::ReadSimpleRecord() {
+  const char sep = sLast_;
+  const char* q = p_;
+  const char* const e = end_;
+  const auto abandon = [this] {
+    bytes_.clear();
+    ends_.clear();
+    return false;
+  };
+  const auto endRecord = [this](const char* next) {
+    ends_.push_back(bytes_.size());
+    p_ = next;
+    endedBySeparator_ = true;
+    return true;
+  };
+  for (;;) {
+    if (hasQualifier_ && q < e && *q == qualifier_) {
+      const size_t fieldStart = bytes_.size();
+      const char* t = q + 1;
+      for (;;) {
+        const char* hit = static_cast<const char*>(std::memchr(t, qualifier_, static_cast<size_t>(e - t)));
+        if (!hit || hit + 1 >= e) return abandon();
+        bytes_.append(t, static_cast<size_t>(hit - t));
+        t = hit + 1;
+        if (*t != qualifier_) break;
+        bytes_ += qualifier_;  // a doubled qualifier stands for itself
+        ++t;
+      }
+      q = t;
+      if (*q == sep) {
+        ends_.push_back(bytes_.size());
+        ++q;
+        continue;
+      }
+      const bool crBefore = crLf_ && bytes_.size() > fieldStart && bytes_.back() == '\r';
+      if (*q == '\n' && !crBefore) return endRecord(q + 1);
+      if (crLf_ && *q == '\r' && q + 1 < e && q[1] == '\n') return endRecord(q + 2);
+      return abandon();
+    }
+    const char* s = q;
+    while (s < e && !stops_[static_cast<unsigned char>(*s)]) ++s;
+    if (s == e) return abandon();
+    if (*s == sep) {
+      bytes_.append(q, static_cast<size_t>(s - q));
+      ends_.push_back(bytes_.size());
+      q = s + 1;
+      continue;
+    }
+    if (*s != '\n') return abandon();
+    const char* stop = crLf_ && s > q && s[-1] == '\r' ? s - 1 : s;
+    bytes_.append(q, static_cast<size_t>(stop - q));
+    return endRecord(s + 1);
+  }
+}
+
 void TTextRecordReader::ReadDelimited() {
+  if (simple_ && FastRecords && ReadSimpleRecord()) return;
   const std::string& S = layout_.Separator;
   const std::string& R = layout_.RowSeparator;
   size_t fieldStart = 0;  // the working text is bytes_[fieldStart..]

@@ -10,7 +10,8 @@
 // the rest is the file, which may start with a byte-order mark (UTF-8,
 // UTF-16LE/BE). Every record read is stored and read back; converted text
 // is well-formed UTF-8, and so is every field of a well-formed UTF-8 file
-// cut in characters.
+// cut in characters; a reader without the fast path for common records
+// reads the same records.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -60,6 +61,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
   kv::TTextRecordReader reader(layout);
   reader.OpenMemory(in);
+  kv::TTextRecordReader general(layout);
+  general.FastRecords = false;
+  general.OpenMemory(in);
   // Text taken as it is (UTF-8, a UTF-8 byte-order mark skipped), or converted.
   const bool asIs = reader.InputEncoding().rfind("UTF-8", 0) == 0;
   const bool marked = in.substr(0, 3) == "\xEF\xBB\xBF";
@@ -80,6 +84,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   for (int i = (mode2 >> 3) & 3; i > 0; --i) {
     if (!reader.ReadLine(line)) break;
     if (!asIs) Check(kv::IsValidUtf8(line));
+    std::string same;
+    Check(general.ReadLine(same) && same == line);
   }
   kv::TTextRecordStore store;
   std::vector<std::vector<std::string>> expected;
@@ -88,6 +94,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     uint64_t before = reader.Consumed();
     reader.ReadRecord();
     Check(reader.Consumed() > before);  // every record takes input
+    Check(!general.AtEnd());
+    general.ReadRecord();
+    Check(general.Bytes() == reader.Bytes() && general.Ends() == reader.Ends() &&
+          general.RecordError() == reader.RecordError() && general.EndedBySeparator() == reader.EndedBySeparator() &&
+          general.Consumed() == reader.Consumed());
     const size_t n = reader.FieldCount();
     if (layout.Type == kv::tftFixedWidths)
       Check(n == layout.Widths.size());
@@ -106,6 +117,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (expected.size() & 1) rec.emplace_back();
     expected.push_back(std::move(rec));
   }
+  Check(general.AtEnd());
   if (asIs) Check(total <= text.size());
   Check(store.Count() == expected.size());
   std::vector<std::string_view> fields;

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -371,6 +372,74 @@ TEST(TextRecordReader, HugeField) {
   ASSERT_EQ(r.size(), 1u);
   ASSERT_EQ(r[0].size(), 3u);
   EXPECT_EQ(r[0][1].size(), big.size());
+}
+
+// The fast path for common records against the general reader, on random
+// text made of the bytes that matter (separators, qualifiers, CR, LF),
+// from memory and from a file whose records cross the reader's buffer.
+TEST(TextRecordReader, FastRecordsReadAsTheGeneralReaderDoes) {
+  struct TSeen {
+    Records records;
+    std::vector<std::string> errors;
+    std::vector<bool> ended;
+    std::vector<uint64_t> consumed;
+    bool operator==(const TSeen&) const = default;
+  };
+  const auto read = [](TTextRecordReader& r) {
+    TSeen out;
+    while (!r.AtEnd()) {
+      r.ReadRecord();
+      std::vector<std::string> rec;
+      for (size_t i = 0; i < r.FieldCount(); ++i) rec.emplace_back(r.Field(i));
+      out.records.push_back(std::move(rec));
+      out.errors.push_back(r.RecordError());
+      out.ended.push_back(r.EndedBySeparator());
+      out.consumed.push_back(r.Consumed());
+    }
+    return out;
+  };
+  const auto both = [&](const TTextLayout& layout, std::string_view data, const std::string& file) {
+    TSeen seen[2];
+    for (int fast = 0; fast < 2; ++fast) {
+      TTextRecordReader r(layout);
+      r.FastRecords = fast == 1;
+      if (file.empty()) {
+        r.OpenMemory(data);
+      } else {
+        const int fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC);
+        EXPECT_GE(fd, 0);
+        r.OpenFile(fd);
+      }
+      seen[fast] = read(r);
+    }
+    return seen[0] == seen[1];
+  };
+  std::vector<TTextLayout> layouts;
+  for (const char* row : {"\r\n", "\n"})
+    for (const char* sep : {",", "\t"})
+      for (const char* q : {"\"", "'", ""}) layouts.push_back(Delimited(sep, q, row));
+  // Qualifiers that are line-end bytes: the general reader alone.
+  layouts.push_back(Delimited(",", "\n", "\n"));
+  layouts.push_back(Delimited(",", "\r", "\r\n"));
+  std::mt19937 random(20261208);
+  const std::string alphabet = "ab ,,\t\"\"'\r\n\n";
+  const auto text = [&](size_t size) {
+    std::string s;
+    for (size_t i = 0; i < size; ++i) s += alphabet[random() % alphabet.size()];
+    return s;
+  };
+  for (const TTextLayout& layout : layouts) {
+    for (int n = 0; n < 3000; ++n) {
+      const std::string data = text(random() % 48);
+      std::string shown;
+      for (char c : data) shown += c == '\r' ? "\\r" : c == '\n' ? "\\n" : c == '\t' ? "\\t" : std::string(1, c);
+      ASSERT_TRUE(both(layout, data, "")) << "input: " << shown;
+    }
+    // Records of 20 to 200 bytes across the reader's 64 KiB buffers.
+    std::string big;
+    while (big.size() < 300000) big += "id,\"x,\"\"y\"\r\n" + text(20 + random() % 180) + "\n";
+    ASSERT_TRUE(both(layout, big, WriteTemp("fast.csv", big)));
+  }
 }
 
 TEST(TextRecordReader, InputCutAnywhere) {
