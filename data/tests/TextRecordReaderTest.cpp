@@ -49,10 +49,14 @@ Records ReadAll(const TTextLayout& layout, std::string_view data) {
   return out;
 }
 
-// Each record with the reason it is bad ("" when it is not).
+// Each record with the reason it is bad ("" when it is not), whether it
+// ended at a record separator and the input taken up to its end.
 struct TRead {
   Records records;
   std::vector<std::string> errors;
+  std::vector<bool> ended;
+  std::vector<uint64_t> consumed;
+  bool operator==(const TRead&) const = default;
 };
 
 TRead ReadAllFrom(TTextRecordReader& r) {
@@ -63,6 +67,8 @@ TRead ReadAllFrom(TTextRecordReader& r) {
     for (size_t i = 0; i < r.FieldCount(); ++i) rec.emplace_back(r.Field(i));
     out.records.push_back(std::move(rec));
     out.errors.push_back(r.RecordError());
+    out.ended.push_back(r.EndedBySeparator());
+    out.consumed.push_back(r.Consumed());
   }
   return out;
 }
@@ -378,28 +384,8 @@ TEST(TextRecordReader, HugeField) {
 // text made of the bytes that matter (separators, qualifiers, CR, LF),
 // from memory and from a file whose records cross the reader's buffer.
 TEST(TextRecordReader, FastRecordsReadAsTheGeneralReaderDoes) {
-  struct TSeen {
-    Records records;
-    std::vector<std::string> errors;
-    std::vector<bool> ended;
-    std::vector<uint64_t> consumed;
-    bool operator==(const TSeen&) const = default;
-  };
-  const auto read = [](TTextRecordReader& r) {
-    TSeen out;
-    while (!r.AtEnd()) {
-      r.ReadRecord();
-      std::vector<std::string> rec;
-      for (size_t i = 0; i < r.FieldCount(); ++i) rec.emplace_back(r.Field(i));
-      out.records.push_back(std::move(rec));
-      out.errors.push_back(r.RecordError());
-      out.ended.push_back(r.EndedBySeparator());
-      out.consumed.push_back(r.Consumed());
-    }
-    return out;
-  };
   const auto both = [&](const TTextLayout& layout, std::string_view data, const std::string& file) {
-    TSeen seen[2];
+    TRead seen[2];
     for (int fast = 0; fast < 2; ++fast) {
       TTextRecordReader r(layout);
       r.FastRecords = fast == 1;
@@ -410,7 +396,7 @@ TEST(TextRecordReader, FastRecordsReadAsTheGeneralReaderDoes) {
         EXPECT_GE(fd, 0);
         r.OpenFile(fd);
       }
-      seen[fast] = read(r);
+      seen[fast] = ReadAllFrom(r);
     }
     return seen[0] == seen[1];
   };
